@@ -93,8 +93,8 @@ int main() {
     printf("\nTotal wirelength before adding potential Steiner nodes is: %li\n",
            static_cast<long>(wirelength));
 
-    int32_t node_count = num_pts;
-    (void)removed;
+    int32_t node_count = insert_steiner_points(num_pts, total_pts, block, point_array, tree_points,
+                                               parent_array, &wirelength, &removed);
 
     printf("\nNumber of nodes in our minimum RMST is %i.\n", node_count);
     wirelength = mst1_build_tree(node_count, tree_points, parent_array);
