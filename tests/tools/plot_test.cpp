@@ -315,7 +315,7 @@ TEST(XmlCheckerTest, RejectsMalformed) {
 
 // ---- Reports ------------------------------------------------------------------
 
-// The report from the specification: three terminals, one kept Steiner point.
+// A T of three terminals whose centre is kept as a Steiner point.
 const char EXAMPLE_REPORT[] =
     "Please input block size value:\n"
     "Please input number of Potential Steiner points to check:\n"
