@@ -47,10 +47,15 @@ int main() {
         return 1;
     }
 
-    PointFile *input_file = point_file_open("input.data");
-    if (input_file == nullptr) {
+    FILE *file = fopen("input.data", "rb");
+    if (file == nullptr) {
         printf("Cannot find input.data\n");
         return 1;
+    }
+    PointFile *input_file = point_file_from_stream(file, "input.data");
+    if (input_file == nullptr) {
+        fclose(file);
+        return out_of_memory(nullptr, nullptr, nullptr);
     }
     int32_t num_pts = 0;
     if (!read_num_pts(input_file, &num_pts)) {

@@ -3,15 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-PointFile *point_file_open(const char *name) {
-    FILE *file = fopen(name, "rb");
-    if (file == nullptr)
-        return nullptr;
+PointFile *point_file_from_stream(FILE *file, const char *name) {
     auto *input_file = static_cast<PointFile *>(malloc(sizeof(PointFile)));
-    if (input_file == nullptr) {
-        fclose(file);
+    if (input_file == nullptr)
         return nullptr;
-    }
     input_file->file = file;
     input_file->name = name;
     input_file->line = 1;

@@ -38,8 +38,11 @@ struct PointFile {
     char buffer[1 << 16];
 };
 
-// Opens name for reading. Returns nullptr when it cannot be opened.
-PointFile *point_file_open(const char *name);
+// Reads an open stream, naming it name in messages. Returns nullptr when out of
+// memory; the stream then stays the caller's, otherwise point_file_close
+// closes it.
+PointFile *point_file_from_stream(FILE *file, const char *name);
+// Closes the stream and frees the reader.
 void point_file_close(PointFile *input_file);
 
 // Reads the terminal count. On a bad file prints one "input.data: line N: ..."

@@ -26,7 +26,7 @@ Loaded load(const std::string &text, int32_t PotentialSteiners) {
     fclose(out);
 
     Loaded loaded{0, 2, {}, ""};
-    PointFile *input_file = point_file_open(name);
+    PointFile *input_file = point_file_from_stream(fopen(name, "rb"), name);
     EXPECT_NE(input_file, nullptr);
     testing::internal::CaptureStdout();
     int32_t num_pts = 0;
