@@ -1,0 +1,125 @@
+// Runs the real steiner_candidates executable and checks what a user sees:
+// the file it writes, its status and its messages.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+struct RunResult {
+    int status;      // exit status, or -1 when the program did not exit normally
+    std::string out; // standard output
+    std::string err; // standard error
+};
+
+std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class SteinerCandidatesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/steiner_candidates_test.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+
+    std::string write_text(const std::string &name, const std::string &text) {
+        std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
+        return dir_ + "/" + name;
+    }
+
+    // Arguments are single-quoted for the shell; none of the tests' contain a quote.
+    RunResult run(const std::vector<std::string> &args) {
+        std::string command = "cd '" + dir_ + "' && '" STEINER_CANDIDATES_EXE "'";
+        for (const std::string &arg : args)
+            command += " '" + arg + "'";
+        command += " >out.txt 2>err.txt";
+        const int raw = std::system(command.c_str());
+        RunResult result;
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = read_file(dir_ + "/out.txt");
+        result.err = read_file(dir_ + "/err.txt");
+        return result;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(SteinerCandidatesTest, SeededRunsAreRepeatableAndReadByTheRouter) {
+    const std::vector<std::string> args{"--random", "30", "--grid", "100", "--limit", "40"};
+    const RunResult result = run(args);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(run(args).out, result.out) << "same seed, same file";
+    std::vector<std::string> reseeded = args;
+    reseeded.insert(reseeded.end(), {"--seed", "2"});
+    EXPECT_NE(run(reseeded).out, result.out);
+
+    write_text("input.data", result.out);
+    const std::string command = "cd '" + dir_ + "' && printf '1\\n2147483647\\n\\n\\n' | '" +
+                                STEINER_ROUTER_EXE + "' >router.txt 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << read_file(dir_ + "/router.txt");
+    const std::string report = read_file(dir_ + "/router.txt");
+    EXPECT_NE(report.find("Number of total Potential Steiner points: 40\n"), std::string::npos)
+        << report;
+}
+
+TEST_F(SteinerCandidatesTest, TerminalFileIsEchoedInOrder) {
+    // Of the Hanan points only (5,5) has neighbours in its row and its column
+    // and a terminal opposite; the pairs after the announced four are ignored.
+    const RunResult result =
+        run({write_text("t.data", "4\n0 5\n10 5\n5 0\n5 0\n77 77\n88 88\nnot numbers")});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "4\n0 5\n10 5\n5 0\n5 0\n5 5\n");
+}
+
+TEST_F(SteinerCandidatesTest, FailuresWriteOneLineAndNothingElse) {
+    write_text("short.data", "3\n1 1\n2 2\n");
+    write_text("far.data", "1\n0 600000000\n");
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"missing.data"},
+        {"."},
+        {"short.data"},
+        {"far.data"},
+        {"a.data", "b.data"},
+        {"short.data", "--random", "5", "--grid", "9"},
+        {"--random", "5"},
+        {"short.data", "--grid", "9"},
+        {"--random", "0", "--grid", "9"},
+        {"--random", "2147483648", "--grid", "70000"},
+        {"--random", "5", "--grid", "536870913"},
+        {"--random", "10", "--grid", "3"},
+        {"short.data", "--seed", "18446744073709551616"},
+        {"short.data", "--limit", "-1"},
+        {"short.data", "--limit"},
+        {"short.data", "--seed", "1", "--seed", "2"},
+        {"short.data", "--order", "rows"},
+    };
+    for (const auto &args : cases) {
+        std::string shown;
+        for (const std::string &arg : args)
+            shown += arg + " ";
+        const RunResult result = run(args);
+        EXPECT_EQ(result.status, 1) << shown;
+        EXPECT_EQ(result.out, "") << shown;
+        ASSERT_FALSE(result.err.empty()) << shown;
+        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << shown << ": " << result.err;
+        EXPECT_EQ(result.err.rfind("steiner_candidates: ", 0), 0u) << result.err;
+    }
+}
+
+} // namespace

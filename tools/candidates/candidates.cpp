@@ -1,0 +1,503 @@
+#include "candidates.h"
+
+#include "router.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+// ---- Seeded permutation -----------------------------------------------------
+
+static uint64_t splitmix64_next(uint64_t *state) {
+    uint64_t z = (*state += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+static uint64_t mix64(uint64_t z) {
+    z = (z ^ (z >> 33)) * 0xff51afd7ed558ccdULL;
+    z = (z ^ (z >> 33)) * 0xc4ceb9fe1a85ec53ULL;
+    return z ^ (z >> 33);
+}
+
+void shuffle_init(Shuffle *shuffle, uint64_t domain, uint64_t seed) {
+    shuffle->domain = domain;
+    shuffle->half_bits = 1;
+    while (shuffle->half_bits < 31 && (uint64_t{1} << (2 * shuffle->half_bits)) < domain)
+        shuffle->half_bits++;
+    shuffle->half_mask = (uint64_t{1} << shuffle->half_bits) - 1;
+    uint64_t state = seed;
+    for (uint64_t &key : shuffle->round_keys)
+        key = splitmix64_next(&state);
+}
+
+static uint64_t feistel(const Shuffle *shuffle, uint64_t value) {
+    uint64_t left = value >> shuffle->half_bits;
+    uint64_t right = value & shuffle->half_mask;
+    for (uint64_t key : shuffle->round_keys) {
+        uint64_t next = left ^ (mix64(right ^ key) & shuffle->half_mask);
+        left = right;
+        right = next;
+    }
+    return (left << shuffle->half_bits) | right;
+}
+
+uint64_t shuffle_index(const Shuffle *shuffle, uint64_t index) {
+    // The Feistel network permutes the whole power-of-two range; following the
+    // cycle from an index inside the domain always comes back inside it.
+    uint64_t value = feistel(shuffle, index);
+    while (value >= shuffle->domain)
+        value = feistel(shuffle, value);
+    return value;
+}
+
+// ---- Arguments --------------------------------------------------------------
+
+const char *candidates_usage() {
+    return "usage: steiner_candidates (TERMINAL_FILE | --random N --grid G) [--seed S] "
+           "[--limit C]\n"
+           "Writes a point file to standard output: the terminal count, the terminals,\n"
+           "then the Hanan-grid points that pass the router's candidate screening,\n"
+           "in a random order fixed by the seed.\n"
+           "  TERMINAL_FILE  a count and that many row/column pairs; the rest is ignored\n"
+           "  --random N     N distinct terminals drawn on a G x G grid (rows, columns 0..G-1)\n"
+           "  --grid G       grid size for --random, 1 to 536870912\n"
+           "  --seed S       seed for the terminals and the candidate order (default 1)\n"
+           "  --limit C      write at most C candidates (default: all)\n";
+}
+
+// Parses a plain run of decimal digits no greater than maximum.
+static bool parse_unsigned(const char *text, uint64_t maximum, uint64_t *value) {
+    if (*text == '\0')
+        return false;
+    uint64_t result = 0;
+    for (const char *p = text; *p != '\0'; p++) {
+        if (*p < '0' || *p > '9')
+            return false;
+        auto digit = static_cast<uint64_t>(*p - '0');
+        if (result > (maximum - digit) / 10)
+            return false;
+        result = result * 10 + digit;
+    }
+    *value = result;
+    return true;
+}
+
+bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *options,
+                           std::string *error) {
+    *options = CandidateOptions{"", false, 0, 0, 1, CANDIDATES_ALL, false};
+    bool have_path = false;
+    bool have_grid = false;
+    bool have_seed = false;
+    bool have_limit = false;
+    for (int k = 1; k < argc; k++) {
+        const std::string arg = argv[k];
+        if (arg == "-h" || arg == "--help") {
+            options->help = true;
+            return true;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            if (have_path) {
+                *error = "more than one terminal file given (\"" + options->terminals_path +
+                         "\" and \"" + arg + "\")";
+                return false;
+            }
+            options->terminals_path = arg;
+            have_path = true;
+            continue;
+        }
+        bool *seen = nullptr;
+        uint64_t maximum = 0;
+        const char *range = "";
+        if (arg == "--random") {
+            seen = &options->random_terminals;
+            maximum = INT32_MAX;
+            range = "1 to 2147483647";
+        } else if (arg == "--grid") {
+            seen = &have_grid;
+            maximum = uint64_t{MST1_COORD_MAX} + 1;
+            range = "1 to 536870912";
+        } else if (arg == "--seed") {
+            seen = &have_seed;
+            maximum = UINT64_MAX;
+            range = "0 to 18446744073709551615";
+        } else if (arg == "--limit") {
+            seen = &have_limit;
+            maximum = INT64_MAX;
+            range = "0 to 9223372036854775807";
+        } else {
+            *error = "unknown option \"" + arg + "\" (see --help)";
+            return false;
+        }
+        if (*seen) {
+            *error = arg + " is given more than once";
+            return false;
+        }
+        *seen = true;
+        if (k + 1 == argc) {
+            *error = arg + " needs a value";
+            return false;
+        }
+        const char *text = argv[++k];
+        uint64_t value = 0;
+        const bool positive_only = arg == "--random" || arg == "--grid";
+        if (!parse_unsigned(text, maximum, &value) || (positive_only && value == 0)) {
+            *error = arg + " must be a whole number from " + range + ", not \"" + text + "\"";
+            return false;
+        }
+        if (arg == "--random")
+            options->random_count = static_cast<int32_t>(value);
+        else if (arg == "--grid")
+            options->grid = static_cast<int32_t>(value);
+        else if (arg == "--seed")
+            options->seed = value;
+        else
+            options->limit = static_cast<int64_t>(value);
+    }
+    if (have_path && options->random_terminals) {
+        *error = "give either a terminal file or --random, not both";
+        return false;
+    }
+    if (!have_path && !options->random_terminals) {
+        *error = "no terminals: give a terminal file or --random N --grid G (see --help)";
+        return false;
+    }
+    if (options->random_terminals != have_grid) {
+        *error = have_grid ? "--grid is only used with --random" : "--random needs --grid";
+        return false;
+    }
+    if (options->random_terminals &&
+        options->random_count > int64_t{options->grid} * options->grid) {
+        *error = "--random " + std::to_string(options->random_count) + " exceeds the " +
+                 std::to_string(int64_t{options->grid} * options->grid) + " points of a " +
+                 std::to_string(options->grid) + " x " + std::to_string(options->grid) + " grid";
+        return false;
+    }
+    return true;
+}
+
+// ---- Terminals --------------------------------------------------------------
+
+namespace {
+
+// A cursor over the terminal file that counts lines for the messages.
+struct TextCursor {
+    const std::string *text; // the whole file
+    size_t pos;              // next unread byte
+    int64_t line;            // line of the next unread byte, from 1
+};
+
+} // namespace
+
+static bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+enum class Token { Number, End, Bad };
+
+// Reads the next white-space separated token as a decimal integer. Values
+// beyond the 64-bit range saturate, which every caller's range check rejects.
+static Token next_number(TextCursor *cursor, const char *name, int64_t *value, std::string *error) {
+    const std::string &text = *cursor->text;
+    while (cursor->pos < text.size() && is_space(text[cursor->pos])) {
+        if (text[cursor->pos] == '\n')
+            cursor->line++;
+        cursor->pos++;
+    }
+    if (cursor->pos == text.size())
+        return Token::End;
+    const size_t start = cursor->pos;
+    while (cursor->pos < text.size() && !is_space(text[cursor->pos]))
+        cursor->pos++;
+    const std::string token = text.substr(start, cursor->pos - start);
+    size_t digits = token[0] == '-' || token[0] == '+' ? 1 : 0;
+    const bool negative = token[0] == '-';
+    bool numeric = digits < token.size();
+    uint64_t magnitude = 0;
+    for (size_t k = digits; k < token.size() && numeric; k++) {
+        if (token[k] < '0' || token[k] > '9')
+            numeric = false;
+        else if (magnitude <= uint64_t{INT64_MAX} / 10)
+            magnitude = magnitude * 10 + static_cast<uint64_t>(token[k] - '0');
+        else
+            magnitude = uint64_t{INT64_MAX};
+    }
+    if (!numeric) {
+        std::string shown = token.substr(0, 20);
+        for (char &c : shown)
+            c = (c >= 0x21 && c <= 0x7e) ? c : '?';
+        *error = std::string(name) + ": line " + std::to_string(cursor->line) + ": \"" + shown +
+                 (token.size() > shown.size() ? "..." : "") + "\" is not a whole number";
+        return Token::Bad;
+    }
+    magnitude = std::min(magnitude, uint64_t{INT64_MAX});
+    *value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    return Token::Number;
+}
+
+bool candidates_parse_terminals(const std::string &text, const char *name,
+                                std::vector<Point> *terminals, std::string *error) {
+    TextCursor cursor{&text, 0, 1};
+    const std::string where = std::string(name) + ": line ";
+    int64_t count = 0;
+    Token token = next_number(&cursor, name, &count, error);
+    if (token == Token::Bad)
+        return false;
+    if (token == Token::End) {
+        *error = std::string(name) + ": the file is empty; it must begin with the number of "
+                                     "terminals";
+        return false;
+    }
+    if (count < 1 || count > INT32_MAX) {
+        *error = where + std::to_string(cursor.line) + ": the number of terminals is " +
+                 std::to_string(count) + "; it must be from 1 to 2147483647";
+        return false;
+    }
+    terminals->clear();
+    // The count alone is no proof that the pairs exist, so growth follows the data.
+    terminals->reserve(static_cast<size_t>(std::min<int64_t>(count, 1 << 20)));
+    while (static_cast<int64_t>(terminals->size()) < count) {
+        int64_t coordinate[2] = {0, 0};
+        for (int64_t &value : coordinate) {
+            token = next_number(&cursor, name, &value, error);
+            if (token == Token::Bad)
+                return false;
+            if (token == Token::End) {
+                *error = where + std::to_string(cursor.line) + ": the file holds " +
+                         std::to_string(terminals->size()) + " of the " + std::to_string(count) +
+                         " terminals it announces";
+                return false;
+            }
+            if (value < MST1_COORD_MIN || value > MST1_COORD_MAX) {
+                *error = where + std::to_string(cursor.line) + ": coordinate " +
+                         std::to_string(value) + " is outside the range -536870911 to 536870911";
+                return false;
+            }
+        }
+        terminals->push_back(
+            Point{static_cast<int32_t>(coordinate[0]), static_cast<int32_t>(coordinate[1])});
+    }
+    return true;
+}
+
+bool candidates_read_terminals(const char *path, std::vector<Point> *terminals,
+                               std::string *error) {
+    FILE *file = fopen(path, "rb");
+    if (file == nullptr) {
+        *error = std::string(path) + ": cannot be opened: " + strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buffer[1 << 16];
+    size_t got = 0;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, got);
+    const bool failed = ferror(file) != 0;
+    const int saved_errno = errno;
+    fclose(file);
+    if (failed) {
+        *error = std::string(path) + ": cannot be read: " + strerror(saved_errno);
+        return false;
+    }
+    return candidates_parse_terminals(text, path, terminals, error);
+}
+
+// Keeps the terminal draw independent of the candidate order under one seed.
+constexpr uint64_t TERMINAL_STREAM = 0x7465726d696e616cULL;
+
+void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
+                                 std::vector<Point> *terminals) {
+    const auto side = static_cast<uint64_t>(grid);
+    Shuffle shuffle;
+    shuffle_init(&shuffle, side * side, seed ^ TERMINAL_STREAM);
+    terminals->clear();
+    terminals->reserve(static_cast<size_t>(count));
+    for (uint64_t k = 0; k < static_cast<uint64_t>(count); k++) {
+        const uint64_t cell = shuffle_index(&shuffle, k);
+        terminals->push_back(
+            Point{static_cast<int32_t>(cell / side), static_cast<int32_t>(cell % side)});
+    }
+}
+
+// ---- Candidates -------------------------------------------------------------
+
+namespace {
+
+// Summaries of the terminals that answer every screening question about a
+// Hanan point in O(1), except coincidence, which takes a binary search.
+struct HananGrid {
+    std::vector<int32_t> rows;         // distinct terminal rows, ascending
+    std::vector<int32_t> columns;      // distinct terminal columns, ascending
+    std::vector<int32_t> row_min_col;  // per row: least column of a terminal on it
+    std::vector<int32_t> row_max_col;  // per row: greatest column of a terminal on it
+    std::vector<int32_t> col_min_row;  // per column: least row of a terminal on it
+    std::vector<int32_t> col_max_row;  // per column: greatest row of a terminal on it
+    std::vector<int32_t> up_min_col;   // per row r: least column among terminals with row <= r
+    std::vector<int32_t> up_max_col;   // per row r: greatest column among rows <= r
+    std::vector<int32_t> down_min_col; // per row r: least column among rows >= r
+    std::vector<int32_t> down_max_col; // per row r: greatest column among rows >= r
+    std::vector<Point> sorted;         // the terminals by row, then column
+};
+
+} // namespace
+
+static bool point_less(const Point &a, const Point &b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+static size_t index_of(const std::vector<int32_t> &values, int32_t value) {
+    return static_cast<size_t>(std::lower_bound(values.begin(), values.end(), value) -
+                               values.begin());
+}
+
+static void hanan_grid_build(const Point *terminals, int32_t num_terminals, HananGrid *grid) {
+    grid->sorted.assign(terminals, terminals + num_terminals);
+    std::sort(grid->sorted.begin(), grid->sorted.end(), point_less);
+    for (const Point &t : grid->sorted) {
+        if (grid->rows.empty() || grid->rows.back() != t.row)
+            grid->rows.push_back(t.row);
+        grid->columns.push_back(t.column);
+    }
+    std::sort(grid->columns.begin(), grid->columns.end());
+    grid->columns.erase(std::unique(grid->columns.begin(), grid->columns.end()),
+                        grid->columns.end());
+
+    const size_t num_rows = grid->rows.size();
+    const size_t num_columns = grid->columns.size();
+    grid->row_min_col.assign(num_rows, INT32_MAX);
+    grid->row_max_col.assign(num_rows, INT32_MIN);
+    grid->col_min_row.assign(num_columns, INT32_MAX);
+    grid->col_max_row.assign(num_columns, INT32_MIN);
+    for (const Point &t : grid->sorted) {
+        const size_t r = index_of(grid->rows, t.row);
+        const size_t c = index_of(grid->columns, t.column);
+        grid->row_min_col[r] = std::min(grid->row_min_col[r], t.column);
+        grid->row_max_col[r] = std::max(grid->row_max_col[r], t.column);
+        grid->col_min_row[c] = std::min(grid->col_min_row[c], t.row);
+        grid->col_max_row[c] = std::max(grid->col_max_row[c], t.row);
+    }
+    grid->up_min_col = grid->row_min_col;
+    grid->up_max_col = grid->row_max_col;
+    for (size_t r = 1; r < num_rows; r++) {
+        grid->up_min_col[r] = std::min(grid->up_min_col[r], grid->up_min_col[r - 1]);
+        grid->up_max_col[r] = std::max(grid->up_max_col[r], grid->up_max_col[r - 1]);
+    }
+    grid->down_min_col = grid->row_min_col;
+    grid->down_max_col = grid->row_max_col;
+    for (size_t r = num_rows - 1; r-- > 0;) {
+        grid->down_min_col[r] = std::min(grid->down_min_col[r], grid->down_min_col[r + 1]);
+        grid->down_max_col[r] = std::max(grid->down_max_col[r], grid->down_max_col[r + 1]);
+    }
+}
+
+// The screening rules of screen_candidate, evaluated on the summaries: the
+// point is no terminal, it has neighbours along its column and its row, and the
+// quadrant opposite a pair of neighbour directions holds a terminal.
+static bool hanan_point_passes(const HananGrid &grid, size_t r, size_t c) {
+    const int32_t row = grid.rows[r];
+    const int32_t column = grid.columns[c];
+    if (std::binary_search(grid.sorted.begin(), grid.sorted.end(), Point{row, column}, point_less))
+        return false;
+    const bool column_greater_row = grid.col_max_row[c] > row;
+    const bool column_smaller_row = grid.col_min_row[c] < row;
+    const bool row_greater_column = grid.row_max_col[r] > column;
+    const bool row_smaller_column = grid.row_min_col[r] < column;
+    const bool up_right = grid.up_max_col[r] >= column;
+    const bool up_left = grid.up_min_col[r] <= column;
+    const bool down_right = grid.down_max_col[r] >= column;
+    const bool down_left = grid.down_min_col[r] <= column;
+    return (column_greater_row && row_smaller_column && up_right) ||
+           (column_greater_row && row_greater_column && up_left) ||
+           (column_smaller_row && row_smaller_column && down_right) ||
+           (column_smaller_row && row_greater_column && down_left);
+}
+
+void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t seed, int64_t limit,
+                     std::vector<Point> *candidates) {
+    candidates->clear();
+    if (limit == 0)
+        return;
+    HananGrid grid;
+    hanan_grid_build(terminals, num_terminals, &grid);
+    const uint64_t num_columns = grid.columns.size();
+    const uint64_t domain = grid.rows.size() * num_columns;
+    Shuffle shuffle;
+    shuffle_init(&shuffle, domain, seed);
+    for (uint64_t k = 0; k < domain; k++) {
+        const uint64_t cell = shuffle_index(&shuffle, k);
+        const auto r = static_cast<size_t>(cell / num_columns);
+        const auto c = static_cast<size_t>(cell % num_columns);
+        if (!hanan_point_passes(grid, r, c))
+            continue;
+        const int32_t row = grid.rows[r];
+        const int32_t column = grid.columns[c];
+        if (!screen_candidate(row, column, terminals, num_terminals))
+            continue;
+        candidates->push_back(Point{row, column});
+        if (static_cast<int64_t>(candidates->size()) == limit)
+            return;
+    }
+}
+
+// ---- Output -----------------------------------------------------------------
+
+namespace {
+
+// A fixed output buffer, flushed to the stream when nearly full.
+struct OutBuffer {
+    FILE *out;   // destination stream
+    size_t len;  // bytes held
+    bool failed; // a write came up short
+    char data[1 << 16];
+};
+
+} // namespace
+
+static void out_flush(OutBuffer *buffer) {
+    if (buffer->len > 0 && fwrite(buffer->data, 1, buffer->len, buffer->out) != buffer->len)
+        buffer->failed = true;
+    buffer->len = 0;
+}
+
+static void out_number(OutBuffer *buffer, int64_t value) {
+    char digits[24];
+    size_t count = 0;
+    uint64_t magnitude =
+        value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (value < 0)
+        buffer->data[buffer->len++] = '-';
+    while (count > 0)
+        buffer->data[buffer->len++] = digits[--count];
+}
+
+static void out_points(OutBuffer *buffer, const Point *points, size_t count) {
+    for (size_t k = 0; k < count; k++) {
+        // A line takes at most 24 bytes.
+        if (buffer->len + 32 > sizeof buffer->data)
+            out_flush(buffer);
+        out_number(buffer, points[k].row);
+        buffer->data[buffer->len++] = ' ';
+        out_number(buffer, points[k].column);
+        buffer->data[buffer->len++] = '\n';
+    }
+}
+
+bool candidates_write(FILE *out, const Point *terminals, int32_t num_terminals,
+                      const Point *candidates, size_t num_candidates) {
+    // Heap-held: the buffer is too large for a comfortable stack frame.
+    auto owned = std::make_unique<OutBuffer>();
+    OutBuffer *buffer = owned.get();
+    buffer->out = out;
+    out_number(buffer, num_terminals);
+    buffer->data[buffer->len++] = '\n';
+    out_points(buffer, terminals, static_cast<size_t>(num_terminals));
+    out_points(buffer, candidates, num_candidates);
+    out_flush(buffer);
+    return !buffer->failed && fflush(out) == 0 && ferror(out) == 0;
+}

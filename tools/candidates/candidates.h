@@ -1,0 +1,97 @@
+// Input-file generator: terminals read from a file or drawn at random, and the
+// Hanan-grid points that pass the router's candidate screening, drawn in a
+// seeded random order. The thin driver steiner_candidates.cpp calls these in
+// order: parse the arguments, get the terminals, draw the candidates, write.
+#ifndef STEINER_CANDIDATES_H
+#define STEINER_CANDIDATES_H
+
+#include "mst1.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// ---- Seeded permutation -----------------------------------------------------
+
+// A bijection on [0, domain) chosen by a seed: a balanced Feistel network on the
+// smallest even-bit power of two that covers the domain, walked in cycles until
+// the value falls back inside the domain. Platform independent: only 64-bit
+// unsigned arithmetic. Plain value, nothing to free.
+struct Shuffle {
+    uint64_t domain;        // permuted values are 0..domain-1
+    uint32_t half_bits;     // each Feistel half holds this many bits
+    uint64_t half_mask;     // (1 << half_bits) - 1
+    uint64_t round_keys[6]; // one key per round, derived from the seed
+};
+
+// Prepares a permutation of [0, domain). domain must be at least 1 and at most
+// 2^62.
+void shuffle_init(Shuffle *shuffle, uint64_t domain, uint64_t seed);
+
+// The image of index (below domain) under the permutation. Expected fewer than
+// four Feistel passes, since the covering power of two is below 4 * domain.
+uint64_t shuffle_index(const Shuffle *shuffle, uint64_t index);
+
+// ---- Arguments --------------------------------------------------------------
+
+constexpr int64_t CANDIDATES_ALL = -1; // no cap on the number of candidates
+
+// What the command line asks for. Terminals come from exactly one source.
+struct CandidateOptions {
+    std::string terminals_path; // terminal file; empty when drawn at random
+    bool random_terminals;      // --random given
+    int32_t random_count;       // --random N: terminal count
+    int32_t grid;               // --grid G: rows and columns lie in 0..G-1
+    uint64_t seed;              // --seed S, default 1
+    int64_t limit;              // --limit C, or CANDIDATES_ALL
+    bool help;                  // -h or --help: print usage and nothing else
+};
+
+// The usage text, several lines ending in a line feed.
+const char *candidates_usage();
+
+// Parses argv[1..argc-1]. On a bad argument returns false and sets *error to a
+// one-line message without a line end; *options is then not to be used.
+bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *options,
+                           std::string *error);
+
+// ---- Terminals --------------------------------------------------------------
+
+// Parses a terminal file held in text: white-space separated decimal integers,
+// the count (at least 1) and then that many row/column pairs, each coordinate
+// within MST1_COORD_MIN..MST1_COORD_MAX. Whatever follows the last terminal is
+// ignored. name is used in messages. On a fault returns false with a one-line
+// message naming the line in *error; *terminals is then not to be used.
+bool candidates_parse_terminals(const std::string &text, const char *name,
+                                std::vector<Point> *terminals, std::string *error);
+
+// Reads the file at path and parses it as above. An unreadable file is a fault.
+bool candidates_read_terminals(const char *path, std::vector<Point> *terminals, std::string *error);
+
+// Replaces *terminals with count distinct points on the grid x grid lattice
+// (rows and columns 0..grid-1), drawn without replacement in a seeded random
+// order. Requires 1 <= count <= grid * grid and grid <= MST1_COORD_MAX + 1.
+void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
+                                 std::vector<Point> *terminals);
+
+// ---- Candidates -------------------------------------------------------------
+
+// Replaces *candidates with Hanan-grid points (a row of one terminal with a
+// column of another, over distinct rows and columns) that screen_candidate
+// accepts, in the seeded random order of a Shuffle over the grid. Stops once
+// limit points are accepted (CANDIDATES_ALL: when the grid is exhausted), so a
+// capped draw is the prefix of the uncapped one and visits only the grid points
+// it needs. A fast exact test skips most rejected points before screen_candidate,
+// which has the final word. terminals holds num_terminals points (at least 1).
+void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t seed, int64_t limit,
+                     std::vector<Point> *candidates);
+
+// ---- Output -----------------------------------------------------------------
+
+// Writes a point file: the terminal count, then one "row column" line per
+// terminal and per candidate. Returns false when the stream reports a write error.
+bool candidates_write(FILE *out, const Point *terminals, int32_t num_terminals,
+                      const Point *candidates, size_t num_candidates);
+
+#endif

@@ -1,0 +1,41 @@
+// Writes a point file for the router to standard output. Every check happens
+// before the first byte is written, so a failed run leaves standard output empty.
+#include "candidates.h"
+
+#include <new>
+
+static int fail(const std::string &message) {
+    fprintf(stderr, "steiner_candidates: %s\n", message.c_str());
+    return 1;
+}
+
+static int run(int argc, const char *const *argv) {
+    CandidateOptions options;
+    std::string error;
+    if (!candidates_parse_args(argc, argv, &options, &error))
+        return fail(error);
+    if (options.help) {
+        fputs(candidates_usage(), stdout);
+        return 0;
+    }
+    std::vector<Point> terminals;
+    if (options.random_terminals)
+        candidates_random_terminals(options.random_count, options.grid, options.seed, &terminals);
+    else if (!candidates_read_terminals(options.terminals_path.c_str(), &terminals, &error))
+        return fail(error);
+    const auto num_terminals = static_cast<int32_t>(terminals.size());
+    std::vector<Point> candidates;
+    candidates_draw(terminals.data(), num_terminals, options.seed, options.limit, &candidates);
+    if (!candidates_write(stdout, terminals.data(), num_terminals, candidates.data(),
+                          candidates.size()))
+        return fail("cannot write to standard output");
+    return 0;
+}
+
+int main(int argc, char **argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        return fail("out of memory");
+    }
+}
