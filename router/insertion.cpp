@@ -1,8 +1,8 @@
 #include "router.h"
 
 int32_t insert_steiner_points(int32_t num_pts, int32_t total_pts, int32_t block,
-                              const Point *point_array, Point *tree_points,
-                              int32_t *parent_array, int64_t *wirelength, int32_t *removed) {
+                              const Point *point_array, Point *tree_points, int32_t *parent_array,
+                              int64_t *wirelength, int32_t *removed) {
     (void)num_pts;
     (void)total_pts;
     (void)block;

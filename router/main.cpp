@@ -13,10 +13,11 @@ static int64_t now_ms() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Allocates count elements of size bytes each; nullptr when the size cannot
-// be represented or the heap refuses it.
+// Allocates count elements of size bytes each; nullptr when the heap refuses
+// it or the count cannot be represented: points are counted and indexed in 32
+// bits, so no array may hold more than INT32_MAX entries.
 static void *allocate_array(int64_t count, size_t size) {
-    if (count < 1 || static_cast<uint64_t>(count) > PTRDIFF_MAX / size)
+    if (count < 1 || count > INT32_MAX)
         return nullptr;
     return malloc(static_cast<size_t>(count) * size);
 }

@@ -15,6 +15,7 @@ PointFile *point_file_open(const char *name) {
     input_file->file = file;
     input_file->name = name;
     input_file->line = 1;
+    input_file->last_line = 1;
     input_file->pos = 0;
     input_file->len = 0;
     input_file->failed = false;
@@ -75,6 +76,7 @@ static Token read_number(PointFile *f, int32_t *value) {
         return Token::End;
     }
     const int32_t line = f->line;
+    f->last_line = line;
     // Keep the start of the token for the message; digits are also summed on the fly.
     char shown[24];
     size_t shown_len = 0;
@@ -118,7 +120,7 @@ bool read_num_pts(PointFile *input_file, int32_t *num_pts) {
         return false;
     if (token == Token::End) {
         printf("%s: line %i: the file is empty; it must begin with the number of terminals.\n",
-               input_file->name, input_file->line);
+               input_file->name, input_file->last_line);
         return false;
     }
     if (value < 1) {
@@ -170,7 +172,6 @@ int32_t load_points(PointFile *input_file, int32_t num_pts, int32_t PotentialSte
         skip_space(input_file);
         if (peek_byte(input_file) == EOF && !input_file->failed)
             break;
-        const int32_t pair_line = input_file->line;
         if (i >= int64_t{num_pts} * *growth_factor) {
             if (!grow_arrays(point_array, parent_array, int64_t{num_pts} * (*growth_factor + 1)))
                 return LOAD_NO_MEMORY;
@@ -182,7 +183,7 @@ int32_t load_points(PointFile *input_file, int32_t num_pts, int32_t PotentialSte
         if (!read_coordinate(input_file, &column, &token)) {
             if (token == Token::End)
                 printf("%s: line %i: the file ends after a row without its column.\n",
-                       input_file->name, pair_line);
+                       input_file->name, input_file->last_line);
             return LOAD_BAD_FILE;
         }
         if (i < num_pts || screen_candidate(row, column, *point_array, num_pts)) {
@@ -192,8 +193,8 @@ int32_t load_points(PointFile *input_file, int32_t num_pts, int32_t PotentialSte
         }
     }
     if (i < num_pts) {
-        printf("%s: line %i: the file holds %i of the %i terminals it announces.\n",
-               input_file->name, input_file->line, i, num_pts);
+        printf("%s: line %i: the file ends after %i of the %i terminals it announces.\n",
+               input_file->name, input_file->last_line, i, num_pts);
         return LOAD_BAD_FILE;
     }
     return i;

@@ -31,6 +31,7 @@ struct PointFile {
     FILE *file;        // the open stream
     const char *name;  // file name used in messages
     int32_t line;      // line of the next unread character, from 1
+    int32_t last_line; // line of the last number read (1 before any)
     size_t pos;        // next unread byte in buffer
     size_t len;        // bytes held in buffer
     bool failed;       // a read error happened
@@ -46,7 +47,7 @@ void point_file_close(PointFile *input_file);
 bool read_num_pts(PointFile *input_file, int32_t *num_pts);
 
 // Loading outcomes other than a point count.
-constexpr int32_t LOAD_BAD_FILE = -1; // message already printed
+constexpr int32_t LOAD_BAD_FILE = -1;  // message already printed
 constexpr int32_t LOAD_NO_MEMORY = -2; // growth failed; the arrays are still valid
 
 // Reads the terminals and then the candidates, stores the terminals and each
@@ -74,7 +75,7 @@ bool screen_candidate(int32_t row, int32_t column, const Point *point_array, int
 // Updates *wirelength and *removed and returns the working-set size. A block
 // below 1 is treated as 1.
 int32_t insert_steiner_points(int32_t num_pts, int32_t total_pts, int32_t block,
-                              const Point *point_array, Point *tree_points,
-                              int32_t *parent_array, int64_t *wirelength, int32_t *removed);
+                              const Point *point_array, Point *tree_points, int32_t *parent_array,
+                              int64_t *wirelength, int32_t *removed);
 
 #endif
