@@ -215,9 +215,12 @@ int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t *neare
                 wanted |= 1u << o;
         if (wanted == 0)
             continue;
-        wanted &=
-            octants_meeting_box(node.lo_row - centre.row, node.hi_row - centre.row,
-                                node.lo_column - centre.column, node.hi_column - centre.column);
+        // A box around the centre may hold a coincident point, which lies in
+        // no octant.
+        if (bound > 0)
+            wanted &=
+                octants_meeting_box(node.lo_row - centre.row, node.hi_row - centre.row,
+                                    node.lo_column - centre.column, node.hi_column - centre.column);
         if (wanted == 0)
             continue;
         if (node.right < 0) {
@@ -337,7 +340,7 @@ void make_root(Mst1Dynamic *t, int32_t x) {
 }
 
 // Joins the trees of from and to (link nodes) with a new edge node of length w
-// and returns that node.
+// and returns that node. from's tree hangs below to, whose root stays the root.
 int32_t link_edge(Mst1Dynamic *t, int32_t from, int32_t to, int32_t w) {
     LinkNode *n = t->link.data();
     int32_t e = t->free_edges[static_cast<size_t>(--t->free_count)];
@@ -377,19 +380,18 @@ void record(Mst1Dynamic *t, bool linked, int32_t e) {
         Step{linked, e, edge.end[0], edge.end[1], edge.weight};
 }
 
-// Offers edge from-to of length w between two connected link nodes: it
-// replaces the longest edge on their tree path when that edge is strictly
-// longer.
-void offer_edge(Mst1Dynamic *t, int32_t from, int32_t to, int32_t w) {
+// Offers edge root-to of length w, where root is the root of the tree that
+// holds to: it replaces the longest edge on their tree path when that edge is
+// strictly longer. root stays the root.
+void offer_edge(Mst1Dynamic *t, int32_t root, int32_t to, int32_t w) {
     LinkNode *n = t->link.data();
-    make_root(t, from);
     access(t, to);
     int32_t worst = n[to].heaviest;
     if (n[worst].weight <= w)
         return;
     record(t, false, worst);
     cut_exposed(t, worst);
-    record(t, true, link_edge(t, from, to, w));
+    record(t, true, link_edge(t, to, root, w));
 }
 
 } // namespace
@@ -397,12 +399,6 @@ void offer_edge(Mst1Dynamic *t, int32_t from, int32_t to, int32_t w) {
 Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
     if (count < 0 || (count > 0 && points == nullptr))
         return nullptr;
-    for (int32_t i = 0; i < count; i++) {
-        const Point &p = points[i];
-        if (p.row < MST1_COORD_MIN || p.row > MST1_COORD_MAX || p.column < MST1_COORD_MIN ||
-            p.column > MST1_COORD_MAX)
-            return nullptr;
-    }
     Mst1Dynamic *t = new (std::nothrow) Mst1Dynamic();
     if (t == nullptr)
         return nullptr;
@@ -425,6 +421,16 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
     } catch (const std::exception &) {
         delete t;
         return nullptr;
+    }
+    // Checked after the allocations, so that a count too large to serve is
+    // refused before its points are ever read.
+    for (int32_t i = 0; i < count; i++) {
+        const Point &p = points[i];
+        if (p.row < MST1_COORD_MIN || p.row > MST1_COORD_MAX || p.column < MST1_COORD_MIN ||
+            p.column > MST1_COORD_MAX) {
+            delete t;
+            return nullptr;
+        }
     }
     for (int32_t i = 0; i < count; i++)
         t->slot_point[static_cast<size_t>(i)] = i;
@@ -484,6 +490,7 @@ int64_t mst1_dynamic_add(Mst1Dynamic *tree, int32_t index) {
     if (found == 0)
         return tree->length;
     record(tree, true, link_edge(tree, node, nearest[order[0]] + 1, distance[order[0]]));
+    make_root(tree, node);
     for (int32_t k = 1; k < found; k++)
         offer_edge(tree, node, nearest[order[k]] + 1, distance[order[k]]);
     return tree->length;
