@@ -56,8 +56,8 @@ constexpr int32_t PASS_BLOCK = 1024;
 // touches only them; order is kept so that the first smallest key is still
 // the lowest index. Position k holds point id[k].
 struct Waiting {
-    int32_t *row;    // coordinates, apart so that a pass uses plain vector loads
-    int32_t *column; //
+    int32_t *row;    // rows, apart from columns so that a pass uses plain vector loads
+    int32_t *column; // columns
     int32_t *key;    // distance to the tree; 0 once joined
     int32_t *parent; // nearest joined point so far
     int32_t *id;     // index in the caller's arrays

@@ -34,7 +34,9 @@ void mst1_package_release();
 
 // Prim's algorithm, array version, rooted at points[0]: O(n^2) time, no heap.
 // Fills parent[0..n-1] with indices into points (point 0 is its own parent) and
-// returns the tree's total length. The key buffer lives for this call only.
+// returns the tree's total length. The key buffer and the build's other
+// scratch memory live for this call only; when either cannot be allocated the
+// process ends through fatal_error with status 1.
 // Among equal keys the lowest index joins first; at an equal distance a point
 // keeps its earlier parent. A point that coincides with a joined point joins at
 // length 0 with that point as parent. n below 1 returns 0 and writes nothing.
@@ -50,8 +52,9 @@ struct Mst1Dynamic;
 // Prepares a tree over points[0..count-1], every point that may ever join;
 // the caller keeps the array alive and unchanged until destroy. All memory the
 // tree will ever use is allocated here (linear in count), so later calls never
-// allocate. The tree starts empty. Returns nullptr when count is negative,
-// when a point lies outside the accepted range or when memory runs out.
+// allocate. The tree starts empty. Returns nullptr when count is negative or
+// above 1073741823, when a point lies outside the accepted range or when
+// memory runs out.
 Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points);
 
 // Frees everything create allocated. nullptr is ignored.

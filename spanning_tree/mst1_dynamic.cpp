@@ -68,8 +68,8 @@ struct Mst1Dynamic {
     int64_t saved_length; // length at the last commit or rollback
 
     std::vector<KdNode> kd;             // node 0 is the root
-    std::vector<int32_t> slot_row;      // coordinates in leaf order
-    std::vector<int32_t> slot_column;   //
+    std::vector<int32_t> slot_row;      // row of each slot (points in leaf order)
+    std::vector<int32_t> slot_column;   // column of each slot
     std::vector<int32_t> slot_point;    // point index of each slot
     std::vector<uint8_t> slot_active;   // whether the slot's point is in the tree
     std::vector<int32_t> slot_of_point; // inverse of slot_point
@@ -397,7 +397,8 @@ void offer_edge(Mst1Dynamic *t, int32_t root, int32_t to, int32_t w) {
 } // namespace
 
 Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
-    if (count < 0 || (count > 0 && points == nullptr))
+    // Link nodes number up to 2 * count - 1, which must fit int32_t.
+    if (count < 0 || count > INT32_MAX / 2 || (count > 0 && points == nullptr))
         return nullptr;
     Mst1Dynamic *t = new (std::nothrow) Mst1Dynamic();
     if (t == nullptr)

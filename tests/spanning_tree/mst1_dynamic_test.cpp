@@ -158,6 +158,8 @@ TEST(DynamicTreeTest, RefusesUnusableInput) {
     points[1] = Point{0, MST1_COORD_MIN - 1};
     EXPECT_EQ(mst1_dynamic_create(2, points.data()), nullptr);
     EXPECT_EQ(mst1_dynamic_create(-1, points.data()), nullptr);
+    // Too many points to number the tree's edges, refused before any is read.
+    EXPECT_EQ(mst1_dynamic_create(INT32_MAX, points.data()), nullptr);
     EXPECT_EQ(mst1_dynamic_create(1, nullptr), nullptr);
 
     TreeHandle empty(mst1_dynamic_create(0, nullptr));
@@ -169,13 +171,13 @@ TEST(DynamicTreeTest, RefusesUnusableInput) {
 #if !defined(__SANITIZE_ADDRESS__) && !STEINER_HAS_ASAN
 TEST(DynamicTreeDeathTest, CreateReturnsNullWhenMemoryRunsOut) {
     // The cap keeps a generous kernel from granting the request; the child
-    // reports through its exit status.
+    // reports through its exit status. Points are read only once memory is
+    // had, so one point stands in for the many.
     auto create_huge = [] {
         rlimit limit{256 << 20, 256 << 20};
         setrlimit(RLIMIT_AS, &limit);
-        // The count alone is refused: its points are never read.
         Point point{0, 0};
-        exit(mst1_dynamic_create(INT32_MAX, &point) == nullptr ? 0 : 2);
+        exit(mst1_dynamic_create(1 << 28, &point) == nullptr ? 0 : 2);
     };
     EXPECT_EXIT(create_huge(), testing::ExitedWithCode(0), "");
 }
