@@ -47,10 +47,15 @@ int main() {
         return 1;
     }
 
-    PointFile *input_file = point_file_open("input.data");
-    if (input_file == nullptr) {
+    FILE *file = fopen("input.data", "rb");
+    if (file == nullptr) {
         printf("Cannot find input.data\n");
         return 1;
+    }
+    PointFile *input_file = point_file_from_stream(file, "input.data");
+    if (input_file == nullptr) {
+        fclose(file);
+        return out_of_memory(nullptr, nullptr, nullptr);
     }
     int32_t num_pts = 0;
     if (!read_num_pts(input_file, &num_pts)) {
@@ -93,8 +98,8 @@ int main() {
     printf("\nTotal wirelength before adding potential Steiner nodes is: %li\n",
            static_cast<long>(wirelength));
 
-    int32_t node_count = num_pts;
-    (void)removed;
+    int32_t node_count = insert_steiner_points(num_pts, total_pts, block, point_array, tree_points,
+                                               parent_array, &wirelength, &removed);
 
     printf("\nNumber of nodes in our minimum RMST is %i.\n", node_count);
     wirelength = mst1_build_tree(node_count, tree_points, parent_array);

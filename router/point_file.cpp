@@ -3,15 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-PointFile *point_file_open(const char *name) {
-    FILE *file = fopen(name, "rb");
-    if (file == nullptr)
-        return nullptr;
+PointFile *point_file_from_stream(FILE *file, const char *name) {
     auto *input_file = static_cast<PointFile *>(malloc(sizeof(PointFile)));
-    if (input_file == nullptr) {
-        fclose(file);
+    if (input_file == nullptr)
         return nullptr;
-    }
     input_file->file = file;
     input_file->name = name;
     input_file->line = 1;
@@ -162,84 +157,72 @@ static bool grow_arrays(Point **point_array, int32_t **parent_array, int64_t cap
     return true;
 }
 
+// Skips white space and tells whether the file has ended (a read error is not
+// an end: the next read reports it).
+static bool at_end(PointFile *f) {
+    skip_space(f);
+    return peek_byte(f) == EOF && !f->failed;
+}
+
+// Reads one row and column; on a fault prints it and returns false.
+static bool read_pair(PointFile *f, Point *pair) {
+    Token token;
+    if (!read_coordinate(f, &pair->row, &token))
+        return false;
+    if (!read_coordinate(f, &pair->column, &token)) {
+        if (token == Token::End)
+            printf("%s: line %i: the file ends after a row without its column.\n", f->name,
+                   f->last_line);
+        return false;
+    }
+    return true;
+}
+
+static void store_point(Point *point_array, int32_t i, Point pair) {
+    printf("Point #%i: Row is %i, and Column is %i\n", i + 1, pair.row, pair.column);
+    point_array[i] = pair;
+}
+
 int32_t load_points(PointFile *input_file, int32_t num_pts, int32_t PotentialSteiners,
                     Point **point_array, int32_t **parent_array, int32_t *growth_factor) {
-    const int64_t bound = int64_t{num_pts} + PotentialSteiners;
+    // The arrays start with room for twice the terminals, so these never grow them.
     int32_t i = 0;
-    int32_t row = 0;
-    int32_t column = 0;
-    while (i < bound) {
-        skip_space(input_file);
-        if (peek_byte(input_file) == EOF && !input_file->failed)
-            break;
-        if (i >= int64_t{num_pts} * *growth_factor) {
-            if (!grow_arrays(point_array, parent_array, int64_t{num_pts} * (*growth_factor + 1)))
-                return LOAD_NO_MEMORY;
-            ++*growth_factor;
-        }
-        Token token;
-        if (!read_coordinate(input_file, &row, &token))
+    Point pair{0, 0};
+    for (; i < num_pts && !at_end(input_file); i++) {
+        if (!read_pair(input_file, &pair))
             return LOAD_BAD_FILE;
-        if (!read_coordinate(input_file, &column, &token)) {
-            if (token == Token::End)
-                printf("%s: line %i: the file ends after a row without its column.\n",
-                       input_file->name, input_file->last_line);
-            return LOAD_BAD_FILE;
-        }
-        if (i < num_pts || screen_candidate(row, column, *point_array, num_pts)) {
-            printf("Point #%i: Row is %i, and Column is %i\n", i + 1, row, column);
-            (*point_array)[i] = Point{row, column};
-            i++;
-        }
+        store_point(*point_array, i, pair);
     }
     if (i < num_pts) {
         printf("%s: line %i: the file ends after %i of the %i terminals it announces.\n",
                input_file->name, input_file->last_line, i, num_pts);
         return LOAD_BAD_FILE;
     }
-    return i;
-}
 
-bool screen_candidate(int32_t row, int32_t column, const Point *point_array, int32_t num_pts) {
-    for (int32_t k = 0; k < num_pts; k++) {
-        if (point_array[k].row == row && point_array[k].column == column)
-            return false;
+    const int64_t bound = int64_t{num_pts} + PotentialSteiners;
+    if (i >= bound || at_end(input_file))
+        return i;
+    ScreenIndex *index = screen_index_build(*point_array, num_pts);
+    if (index == nullptr)
+        return LOAD_NO_MEMORY;
+    int32_t result = i;
+    while (i < bound && !at_end(input_file)) {
+        if (i >= int64_t{num_pts} * *growth_factor) {
+            if (!grow_arrays(point_array, parent_array, int64_t{num_pts} * (*growth_factor + 1))) {
+                result = LOAD_NO_MEMORY;
+                break;
+            }
+            ++*growth_factor;
+        }
+        if (!read_pair(input_file, &pair)) {
+            result = LOAD_BAD_FILE;
+            break;
+        }
+        if (screen_candidate_indexed(index, pair.row, pair.column)) {
+            store_point(*point_array, i, pair);
+            result = ++i;
+        }
     }
-    bool same_column_greater_row = false;
-    bool same_column_smaller_row = false;
-    bool same_row_greater_column = false;
-    bool same_row_smaller_column = false;
-    for (int32_t k = 0; k < num_pts; k++) {
-        const Point &t = point_array[k];
-        if (t.column == column) {
-            same_column_greater_row |= t.row > row;
-            same_column_smaller_row |= t.row < row;
-        }
-        if (t.row == row) {
-            same_row_greater_column |= t.column > column;
-            same_row_smaller_column |= t.column < column;
-        }
-    }
-    // Each corner test looks for a terminal in the closed quadrant opposite the
-    // two directions in which the candidate has row and column neighbours.
-    auto quadrant_has_terminal = [&](bool rows_below, bool columns_below) {
-        for (int32_t k = 0; k < num_pts; k++) {
-            const Point &t = point_array[k];
-            bool row_ok = rows_below ? t.row <= row : t.row >= row;
-            bool column_ok = columns_below ? t.column <= column : t.column >= column;
-            if (row_ok && column_ok)
-                return true;
-        }
-        return false;
-    };
-    bool accepted = false;
-    if (same_column_greater_row && same_row_smaller_column)
-        accepted |= quadrant_has_terminal(true, false);
-    if (same_column_greater_row && same_row_greater_column)
-        accepted |= quadrant_has_terminal(true, true);
-    if (same_column_smaller_row && same_row_smaller_column)
-        accepted |= quadrant_has_terminal(false, false);
-    if (same_column_smaller_row && same_row_greater_column)
-        accepted |= quadrant_has_terminal(false, true);
-    return accepted;
+    screen_index_free(index);
+    return result;
 }

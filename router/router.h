@@ -38,8 +38,11 @@ struct PointFile {
     char buffer[1 << 16];
 };
 
-// Opens name for reading. Returns nullptr when it cannot be opened.
-PointFile *point_file_open(const char *name);
+// Reads an open stream, naming it name in messages. Returns nullptr when out of
+// memory; the stream then stays the caller's, otherwise point_file_close
+// closes it.
+PointFile *point_file_from_stream(FILE *file, const char *name);
+// Closes the stream and frees the reader.
 void point_file_close(PointFile *input_file);
 
 // Reads the terminal count. On a bad file prints one "input.data: line N: ..."
@@ -51,7 +54,7 @@ constexpr int32_t LOAD_BAD_FILE = -1;  // message already printed
 constexpr int32_t LOAD_NO_MEMORY = -2; // growth failed; the arrays are still valid
 
 // Reads the terminals and then the candidates, stores the terminals and each
-// candidate that passes screen_candidate in *point_array, and echoes every stored
+// candidate that passes the screening in *point_array, and echoes every stored
 // point. Stops at the end of the file or once num_pts + PotentialSteiners points
 // are stored. When the arrays are full they both grow by num_pts entries and
 // *growth_factor rises by one; the caller's pointers follow, and on failure they
@@ -62,8 +65,17 @@ int32_t load_points(PointFile *input_file, int32_t num_pts, int32_t PotentialSte
 
 // Whether a candidate may be stored: it coincides with no terminal, shares a
 // column with one terminal and a row with another, and a terminal lies in the
-// closed quadrant opposite those two. terminals holds num_pts points.
+// closed quadrant opposite those two. point_array holds the num_pts terminals.
+// Scans them all: O(num_pts) per candidate.
 bool screen_candidate(int32_t row, int32_t column, const Point *point_array, int32_t num_pts);
+
+// The terminals arranged so that the same screening takes O(log num_pts) per
+// candidate. Built from a copy (the terminals may move afterwards); nullptr when
+// memory runs out. Free with screen_index_free.
+struct ScreenIndex;
+ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts);
+void screen_index_free(ScreenIndex *index);
+bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t column);
 
 // ---- Insertion --------------------------------------------------------------
 

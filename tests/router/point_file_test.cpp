@@ -9,44 +9,6 @@
 
 namespace {
 
-TEST(ScreenCandidateTest, DuplicateAndCornerRules) {
-    const std::vector<Point> tee{{0, 5}, {10, 5}, {5, 0}};
-    // Column neighbours above and below, a row neighbour to the left, and (0,5)
-    // on the boundary of the quadrant up and to the right.
-    EXPECT_TRUE(screen_candidate(5, 5, tee.data(), 3));
-    EXPECT_FALSE(screen_candidate(0, 5, tee.data(), 3)) << "a candidate on a terminal";
-
-    const std::vector<Point> ell{{0, 0}, {0, 10}, {10, 0}};
-    EXPECT_FALSE(screen_candidate(0, 0, ell.data(), 3));
-    EXPECT_FALSE(screen_candidate(10, 10, ell.data(), 3)) << "empty opposite quadrant";
-    EXPECT_FALSE(screen_candidate(0, 7, ell.data(), 3)) << "a row neighbour but no column one";
-    EXPECT_FALSE(screen_candidate(3, 3, ell.data(), 3)) << "no neighbours at all";
-
-    const std::vector<Point> square{{0, 0}, {0, 10}, {10, 0}, {20, 20}};
-    EXPECT_TRUE(screen_candidate(10, 10, square.data(), 4));
-}
-
-TEST(ScreenCandidateTest, EachCornerTestAcceptsOnItsOwn) {
-    // The candidate (5,5) has one neighbour in its column and one in its row;
-    // the third terminal sits in the opposite quadrant.
-    struct Case {
-        Point column_neighbour, row_neighbour, opposite;
-    };
-    const Case cases[] = {
-        {{9, 5}, {5, 1}, {2, 8}}, // column below, row left: quadrant up-right
-        {{9, 5}, {5, 9}, {2, 2}}, // column below, row right: quadrant up-left
-        {{1, 5}, {5, 1}, {8, 8}}, // column above, row left: quadrant down-right
-        {{1, 5}, {5, 9}, {8, 2}}, // column above, row right: quadrant down-left
-    };
-    for (const Case &c : cases) {
-        const std::vector<Point> with{c.column_neighbour, c.row_neighbour, c.opposite};
-        EXPECT_TRUE(screen_candidate(5, 5, with.data(), 3));
-        const std::vector<Point> mirrored{c.column_neighbour, c.row_neighbour,
-                                          Point{10 - c.opposite.row, 10 - c.opposite.column}};
-        EXPECT_FALSE(screen_candidate(5, 5, mirrored.data(), 3));
-    }
-}
-
 // Writes text to a scratch file and loads it the way the driver does.
 struct Loaded {
     int32_t total;
@@ -64,7 +26,7 @@ Loaded load(const std::string &text, int32_t PotentialSteiners) {
     fclose(out);
 
     Loaded loaded{0, 2, {}, ""};
-    PointFile *input_file = point_file_open(name);
+    PointFile *input_file = point_file_from_stream(fopen(name, "rb"), name);
     EXPECT_NE(input_file, nullptr);
     testing::internal::CaptureStdout();
     int32_t num_pts = 0;

@@ -1,0 +1,167 @@
+#include "router.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+bool screen_candidate(int32_t row, int32_t column, const Point *point_array, int32_t num_pts) {
+    for (int32_t k = 0; k < num_pts; k++) {
+        if (point_array[k].row == row && point_array[k].column == column)
+            return false;
+    }
+    bool same_column_greater_row = false;
+    bool same_column_smaller_row = false;
+    bool same_row_greater_column = false;
+    bool same_row_smaller_column = false;
+    for (int32_t k = 0; k < num_pts; k++) {
+        const Point &t = point_array[k];
+        if (t.column == column) {
+            same_column_greater_row |= t.row > row;
+            same_column_smaller_row |= t.row < row;
+        }
+        if (t.row == row) {
+            same_row_greater_column |= t.column > column;
+            same_row_smaller_column |= t.column < column;
+        }
+    }
+    // Each corner test looks for a terminal in the closed quadrant opposite the
+    // two directions in which the candidate has row and column neighbours.
+    auto quadrant_has_terminal = [&](bool rows_below, bool columns_below) {
+        for (int32_t k = 0; k < num_pts; k++) {
+            const Point &t = point_array[k];
+            bool row_ok = rows_below ? t.row <= row : t.row >= row;
+            bool column_ok = columns_below ? t.column <= column : t.column >= column;
+            if (row_ok && column_ok)
+                return true;
+        }
+        return false;
+    };
+    bool accepted = false;
+    if (same_column_greater_row && same_row_smaller_column)
+        accepted |= quadrant_has_terminal(true, false);
+    if (same_column_greater_row && same_row_greater_column)
+        accepted |= quadrant_has_terminal(true, true);
+    if (same_column_smaller_row && same_row_smaller_column)
+        accepted |= quadrant_has_terminal(false, false);
+    if (same_column_smaller_row && same_row_greater_column)
+        accepted |= quadrant_has_terminal(false, true);
+    return accepted;
+}
+
+// The terminals sorted two ways, with running column extremes along the row
+// order, so that each question of the screening is a binary search.
+struct ScreenIndex {
+    int32_t count;
+    Point *by_row;              // sorted by row, then column
+    Point *by_column;           // sorted by column, then row
+    int32_t *prefix_min_column; // over by_row[0..k]
+    int32_t *prefix_max_column;
+    int32_t *suffix_min_column; // over by_row[k..count-1]
+    int32_t *suffix_max_column;
+};
+
+void screen_index_free(ScreenIndex *index) {
+    if (index == nullptr)
+        return;
+    free(index->by_row);
+    free(index->by_column);
+    free(index->prefix_min_column);
+    free(index->prefix_max_column);
+    free(index->suffix_min_column);
+    free(index->suffix_max_column);
+    free(index);
+}
+
+static bool row_then_column(const Point &a, const Point &b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+static bool column_then_row(const Point &a, const Point &b) {
+    return a.column != b.column ? a.column < b.column : a.row < b.row;
+}
+
+ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts) {
+    auto *index = static_cast<ScreenIndex *>(calloc(1, sizeof(ScreenIndex)));
+    if (index == nullptr)
+        return nullptr;
+    const auto n = static_cast<size_t>(num_pts);
+    index->count = num_pts;
+    index->by_row = static_cast<Point *>(malloc(n * sizeof(Point)));
+    index->by_column = static_cast<Point *>(malloc(n * sizeof(Point)));
+    index->prefix_min_column = static_cast<int32_t *>(malloc(n * sizeof(int32_t)));
+    index->prefix_max_column = static_cast<int32_t *>(malloc(n * sizeof(int32_t)));
+    index->suffix_min_column = static_cast<int32_t *>(malloc(n * sizeof(int32_t)));
+    index->suffix_max_column = static_cast<int32_t *>(malloc(n * sizeof(int32_t)));
+    if (index->by_row == nullptr || index->by_column == nullptr ||
+        index->prefix_min_column == nullptr || index->prefix_max_column == nullptr ||
+        index->suffix_min_column == nullptr || index->suffix_max_column == nullptr) {
+        screen_index_free(index);
+        return nullptr;
+    }
+    std::copy(point_array, point_array + n, index->by_row);
+    std::copy(point_array, point_array + n, index->by_column);
+    std::sort(index->by_row, index->by_row + n, row_then_column);
+    std::sort(index->by_column, index->by_column + n, column_then_row);
+    for (size_t k = 0; k < n; k++) {
+        const int32_t column = index->by_row[k].column;
+        index->prefix_min_column[k] =
+            k == 0 ? column : std::min(index->prefix_min_column[k - 1], column);
+        index->prefix_max_column[k] =
+            k == 0 ? column : std::max(index->prefix_max_column[k - 1], column);
+    }
+    for (size_t k = n; k-- > 0;) {
+        const int32_t column = index->by_row[k].column;
+        const bool last = k + 1 == n;
+        index->suffix_min_column[k] =
+            last ? column : std::min(index->suffix_min_column[k + 1], column);
+        index->suffix_max_column[k] =
+            last ? column : std::max(index->suffix_max_column[k + 1], column);
+    }
+    return index;
+}
+
+bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t column) {
+    const Point *rows = index->by_row;
+    const Point *rows_end = rows + index->count;
+    const Point *columns = index->by_column;
+    const Point *columns_end = columns + index->count;
+    const Point candidate{row, column};
+
+    // The terminals in the candidate's row, and those in its column, are each
+    // one contiguous run, ordered along the other coordinate.
+    const Point *row_first =
+        std::lower_bound(rows, rows_end, Point{row, INT32_MIN}, row_then_column);
+    const Point *row_end =
+        std::upper_bound(row_first, rows_end, Point{row, INT32_MAX}, row_then_column);
+    const Point *at = std::lower_bound(row_first, row_end, candidate, row_then_column);
+    if (at != row_end && at->column == column)
+        return false;
+    const Point *column_first =
+        std::lower_bound(columns, columns_end, Point{INT32_MIN, column}, column_then_row);
+    const Point *column_end =
+        std::upper_bound(column_first, columns_end, Point{INT32_MAX, column}, column_then_row);
+    if (row_first == row_end || column_first == column_end)
+        return false;
+
+    const bool same_column_greater_row = (column_end - 1)->row > row;
+    const bool same_column_smaller_row = column_first->row < row;
+    const bool same_row_greater_column = (row_end - 1)->column > column;
+    const bool same_row_smaller_column = row_first->column < column;
+
+    // Terminals with row <= candidate row are rows[0..row_end); those with
+    // row >= candidate row are rows[row_first..count).
+    const size_t up = static_cast<size_t>(row_end - rows);     // count of rows <= row
+    const size_t down = static_cast<size_t>(row_first - rows); // first index of rows >= row
+    const bool any_up = up > 0;
+    const bool any_down = down < static_cast<size_t>(index->count);
+
+    bool accepted = false;
+    if (same_column_greater_row && same_row_smaller_column)
+        accepted |= any_up && index->prefix_max_column[up - 1] >= column;
+    if (same_column_greater_row && same_row_greater_column)
+        accepted |= any_up && index->prefix_min_column[up - 1] <= column;
+    if (same_column_smaller_row && same_row_smaller_column)
+        accepted |= any_down && index->suffix_max_column[down] >= column;
+    if (same_column_smaller_row && same_row_greater_column)
+        accepted |= any_down && index->suffix_min_column[down] <= column;
+    return accepted;
+}
