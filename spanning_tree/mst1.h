@@ -34,12 +34,50 @@ void mst1_package_release();
 
 // Prim's algorithm, array version, rooted at points[0]: O(n^2) time, no heap.
 // Fills parent[0..n-1] with indices into points (point 0 is its own parent) and
-// returns the tree's total length. The key buffer lives for this call only.
+// returns the tree's total length. The key buffer and the build's other
+// scratch memory live for this call only; when either cannot be allocated the
+// process ends through fatal_error with status 1.
 // Among equal keys the lowest index joins first; at an equal distance a point
 // keeps its earlier parent. A point that coincides with a joined point joins at
 // length 0 with that point as parent. n below 1 returns 0 and writes nothing.
 // Coordinates must lie in the accepted range. Not reentrant.
 int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent);
+
+// ---- Incremental tree -------------------------------------------------------
+
+// The minimum spanning tree of a growing subset of a fixed point list, kept
+// exactly as points join, with trial additions that can be kept or undone.
+struct Mst1Dynamic;
+
+// Prepares a tree over points[0..count-1], every point that may ever join;
+// the caller keeps the array alive and unchanged until destroy. All memory the
+// tree will ever use is allocated here (linear in count), so later calls never
+// allocate. The tree starts empty. Returns nullptr when count is negative or
+// above 1073741823, when a point lies outside the accepted range or when
+// memory runs out.
+Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points);
+
+// Frees everything create allocated. nullptr is ignored.
+void mst1_dynamic_destroy(Mst1Dynamic *tree);
+
+// Adds points[index] and returns the new total length: exactly what
+// mst1_build_tree returns for the points now in the tree, in any order. A point
+// that coincides with one already in the tree joins at length 0. Returns -1 and
+// changes nothing when index lies outside 0..count-1 or the point is already in
+// the tree.
+int64_t mst1_dynamic_add(Mst1Dynamic *tree, int32_t index);
+
+// Keeps every point added since the last commit or rollback.
+void mst1_dynamic_commit(Mst1Dynamic *tree);
+
+// Removes every point added since the last commit or rollback, restoring the
+// tree and its length exactly as they were then.
+void mst1_dynamic_rollback(Mst1Dynamic *tree);
+
+// The current total length (0 for an empty tree).
+int64_t mst1_dynamic_length(const Mst1Dynamic *tree);
+
+// ---- Diagnostics ------------------------------------------------------------
 
 // Writes message and a line end to standard error, then returns.
 void report_error(const char *message);

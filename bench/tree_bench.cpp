@@ -1,0 +1,155 @@
+// Timings of the tree package: the full build against the plain two-pass
+// Prim loop it replaced, and the incremental tree's trials.
+#include "mst1.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<Point> random_points(int32_t count, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int32_t> coordinate(0, 1000000);
+    std::vector<Point> points(static_cast<size_t>(count));
+    for (Point &p : points)
+        p = Point{coordinate(random), coordinate(random)};
+    return points;
+}
+
+// Candidates in the router's manner: the row of one terminal and the column
+// of another.
+std::vector<Point> with_candidates(std::vector<Point> terminals, int32_t candidates,
+                                   uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<size_t> pick(0, terminals.size() - 1);
+    for (int32_t k = 0; k < candidates; k++)
+        terminals.push_back(Point{terminals[pick(random)].row, terminals[pick(random)].column});
+    return terminals;
+}
+
+// The plain loop: one pass for the smallest key, one to relax the keys.
+int64_t plain_prim(int32_t n, const Point *points, int32_t *parent, int32_t *key) {
+    int32_t max_key = 0;
+    for (int32_t i = 0; i < n; i++) {
+        parent[i] = 0;
+        key[i] = rect_dist_points(points[i], points[0]);
+        if (key[i] > max_key)
+            max_key = key[i];
+    }
+    key[0] = 0;
+    int64_t total = 0;
+    for (int32_t iteration = 1; iteration < n; iteration++) {
+        int32_t best = max_key + 1;
+        int32_t index = -1;
+        for (int32_t k = 0; k < n; k++) {
+            if (key[k] != 0 && key[k] < best) {
+                best = key[k];
+                index = k;
+            }
+        }
+        if (index < 0)
+            break;
+        total += best;
+        key[index] = 0;
+        for (int32_t k = 0; k < n; k++) {
+            if (key[k] == 0)
+                continue;
+            int32_t d = rect_dist_points(points[k], points[index]);
+            if (d < key[k]) {
+                key[k] = d;
+                parent[k] = index;
+            }
+        }
+    }
+    return total;
+}
+
+void BM_BuildTreeFused(benchmark::State &state) {
+    auto n = static_cast<int32_t>(state.range(0));
+    std::vector<Point> points = random_points(n, 1);
+    std::vector<int32_t> parent(points.size());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(mst1_build_tree(n, points.data(), parent.data()));
+}
+BENCHMARK(BM_BuildTreeFused)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
+
+void BM_BuildTreePlain(benchmark::State &state) {
+    auto n = static_cast<int32_t>(state.range(0));
+    std::vector<Point> points = random_points(n, 1);
+    std::vector<int32_t> parent(points.size());
+    std::vector<int32_t> key(points.size());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(plain_prim(n, points.data(), parent.data(), key.data()));
+}
+BENCHMARK(BM_BuildTreePlain)->Arg(1000)->Arg(4000)->Arg(16000)->Unit(benchmark::kMillisecond);
+
+// One trial on a working set of state.range(0) points: add one candidate,
+// read the length, roll back.
+void BM_DynamicTrial(benchmark::State &state) {
+    auto working = static_cast<int32_t>(state.range(0));
+    const int32_t candidates = 4096;
+    std::vector<Point> points = with_candidates(random_points(working, 2), candidates, 3);
+    Mst1Dynamic *tree = mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data());
+    if (tree == nullptr) {
+        state.SkipWithError("out of memory");
+        return;
+    }
+    for (int32_t k = 0; k < working; k++)
+        mst1_dynamic_add(tree, k);
+    mst1_dynamic_commit(tree);
+    int32_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(mst1_dynamic_add(tree, working + next));
+        mst1_dynamic_rollback(tree);
+        next = next + 1 == candidates ? 0 : next + 1;
+    }
+    mst1_dynamic_destroy(tree);
+}
+BENCHMARK(BM_DynamicTrial)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// A whole insertion phase: 10,000 terminals, then 100,000 candidates tried in
+// blocks of state.range(0), each kept only when it shortens the tree.
+void BM_InsertionSequence(benchmark::State &state) {
+    const int32_t terminals = 10000;
+    const int32_t candidates = 100000;
+    auto block = static_cast<int32_t>(state.range(0));
+    std::vector<Point> points = with_candidates(random_points(terminals, 4), candidates, 5);
+    const auto count = static_cast<int32_t>(points.size());
+    for (auto _ : state) {
+        Mst1Dynamic *tree = mst1_dynamic_create(count, points.data());
+        if (tree == nullptr) {
+            state.SkipWithError("out of memory");
+            return;
+        }
+        for (int32_t k = 0; k < terminals; k++)
+            mst1_dynamic_add(tree, k);
+        mst1_dynamic_commit(tree);
+        int64_t length = mst1_dynamic_length(tree);
+        for (int32_t first = terminals; first < count; first += block) {
+            int32_t last = count - first < block ? count : first + block;
+            int64_t trial = length;
+            for (int32_t k = first; k < last; k++)
+                trial = mst1_dynamic_add(tree, k);
+            if (trial < length) {
+                length = trial;
+                mst1_dynamic_commit(tree);
+            } else {
+                mst1_dynamic_rollback(tree);
+            }
+        }
+        benchmark::DoNotOptimize(length);
+        mst1_dynamic_destroy(tree);
+    }
+}
+BENCHMARK(BM_InsertionSequence)
+    ->Arg(1)
+    ->Arg(100)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+} // namespace
+
+BENCHMARK_MAIN();
