@@ -8,6 +8,14 @@
 
 static_assert(sizeof(long) >= sizeof(int64_t), "lengths are printed with %li");
 
+// A second build of this driver rebuilds the whole tree for every trial, so
+// that the incremental tree can be checked and timed against it.
+#ifdef STEINER_REBUILD_TRIALS
+constexpr TrialMethod trial_method = TrialMethod::Rebuild;
+#else
+constexpr TrialMethod trial_method = TrialMethod::Incremental;
+#endif
+
 static int64_t now_ms() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();

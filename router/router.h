@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 // ---- Console ----------------------------------------------------------------
 
@@ -79,15 +80,25 @@ bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t col
 
 // ---- Insertion --------------------------------------------------------------
 
+// How a trial's tree length is found: by the incremental tree, which keeps the
+// working set's tree and changes only what the trial points touch, or by
+// rebuilding the whole tree for every trial. Both give the same lengths, so the
+// same decisions and messages; the rebuild is kept for comparison.
+enum class TrialMethod { Incremental, Rebuild };
+
 // Tries the candidates point_array[num_pts..total_pts-1] in blocks of block
 // points. tree_points[0..num_pts-1] holds the terminals and *wirelength their
 // tree's length on entry. A block that shortens the tree stays whole; otherwise
 // its candidates are tried one at a time and each stays only if it shortens the
 // tree. Kept candidates follow the terminals in tree_points without gaps.
-// Updates *wirelength and *removed and returns the working-set size. A block
-// below 1 is treated as 1.
+// Updates *wirelength and *removed and returns the working-set size, or -1,
+// before any trial, when the incremental tree cannot get its memory. A block
+// below 1 is treated as 1. When trial_lengths is given, every trial's length is
+// appended to it in order.
 int32_t insert_steiner_points(int32_t num_pts, int32_t total_pts, int32_t block,
                               const Point *point_array, Point *tree_points, int32_t *parent_array,
-                              int64_t *wirelength, int32_t *removed);
+                              int64_t *wirelength, int32_t *removed,
+                              TrialMethod method = TrialMethod::Incremental,
+                              std::vector<int64_t> *trial_lengths = nullptr);
 
 #endif

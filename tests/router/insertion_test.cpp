@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -44,6 +45,90 @@ TEST(InsertSteinerPointsTest, AnyBlockSizeEnds) {
         EXPECT_EQ(run.wirelength, 15);
         EXPECT_EQ(run.tree[4].row, 5);
     }
+}
+
+} // namespace
+
+namespace {
+
+uint64_t next_random(uint64_t *state) {
+    uint64_t z = (*state += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+struct Insertion {
+    int32_t nodes;
+    int64_t wirelength;
+    int32_t removed;
+    std::vector<Point> tree;
+    std::vector<int64_t> trial_lengths;
+    std::string messages;
+};
+
+Insertion run_insertion(const std::vector<Point> &points, int32_t num_pts, int32_t block,
+                        TrialMethod method) {
+    std::vector<Point> tree(points.size());
+    std::vector<int32_t> parent(points.size());
+    for (size_t k = 0; k < size_t(num_pts); k++)
+        tree[k] = points[k];
+    Insertion result{0, mst1_build_tree(num_pts, tree.data(), parent.data()), 0, {}, {}, ""};
+    testing::internal::CaptureStdout();
+    result.nodes = insert_steiner_points(
+        num_pts, static_cast<int32_t>(points.size()), block, points.data(), tree.data(),
+        parent.data(), &result.wirelength, &result.removed, method, &result.trial_lengths);
+    result.messages = testing::internal::GetCapturedStdout();
+    result.tree.assign(tree.begin(), tree.begin() + result.nodes);
+    return result;
+}
+
+bool same_points(const std::vector<Point> &a, const std::vector<Point> &b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t k = 0; k < a.size(); k++) {
+        if (a[k].row != b[k].row || a[k].column != b[k].column)
+            return false;
+    }
+    return true;
+}
+
+TEST(InsertSteinerPointsTest, IncrementalTrialsMatchRebuildingEveryTrial) {
+    uint64_t state = 7;
+    int64_t trials = 0;
+    int64_t kept = 0;
+    for (int round = 0; round < 2500; round++) {
+        // Tiny grids put ties and coincident points everywhere; every fourth
+        // round spreads the points to the ends of the coordinate range.
+        const bool wide = round % 4 == 3;
+        const auto grid = static_cast<uint64_t>(2 + next_random(&state) % 7);
+        const auto num_pts = static_cast<int32_t>(1 + next_random(&state) % 7);
+        const auto candidates = static_cast<int32_t>(next_random(&state) % 9);
+        std::vector<Point> points;
+        for (int32_t k = 0; k < num_pts + candidates; k++) {
+            auto row = static_cast<int32_t>(next_random(&state) % grid);
+            auto column = static_cast<int32_t>(next_random(&state) % grid);
+            if (wide) {
+                const int32_t step = MST1_COORD_MAX / static_cast<int32_t>(grid);
+                row = MST1_COORD_MIN + 2 * row * step;
+                column = MST1_COORD_MAX - 2 * column * step;
+            }
+            points.push_back(Point{row, column});
+        }
+        const auto block = static_cast<int32_t>(1 + next_random(&state) % uint64_t(candidates + 2));
+        Insertion rebuilt = run_insertion(points, num_pts, block, TrialMethod::Rebuild);
+        Insertion incremental = run_insertion(points, num_pts, block, TrialMethod::Incremental);
+        ASSERT_EQ(incremental.trial_lengths, rebuilt.trial_lengths) << "round " << round;
+        ASSERT_EQ(incremental.messages, rebuilt.messages) << "round " << round;
+        ASSERT_EQ(incremental.wirelength, rebuilt.wirelength);
+        ASSERT_EQ(incremental.removed, rebuilt.removed);
+        ASSERT_EQ(incremental.nodes, rebuilt.nodes);
+        ASSERT_TRUE(same_points(incremental.tree, rebuilt.tree)) << "round " << round;
+        trials += static_cast<int64_t>(rebuilt.trial_lengths.size());
+        kept += rebuilt.nodes - num_pts;
+    }
+    EXPECT_GT(trials, 5000);
+    EXPECT_GT(kept, 500);
 }
 
 } // namespace
