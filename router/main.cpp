@@ -107,7 +107,9 @@ int main() {
            static_cast<long>(wirelength));
 
     int32_t node_count = insert_steiner_points(num_pts, total_pts, block, point_array, tree_points,
-                                               parent_array, &wirelength, &removed);
+                                               parent_array, &wirelength, &removed, trial_method);
+    if (node_count < 0)
+        return out_of_memory(point_array, parent_array, tree_points);
 
     printf("\nNumber of nodes in our minimum RMST is %i.\n", node_count);
     wirelength = mst1_build_tree(node_count, tree_points, parent_array);

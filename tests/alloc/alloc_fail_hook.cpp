@@ -68,6 +68,16 @@ void *operator new[](size_t size) {
     return operator new(size);
 }
 
+void *operator new(size_t size, const std::nothrow_t &) noexcept {
+    if (fail_this_one(__builtin_return_address(0)))
+        return nullptr;
+    return __libc_malloc(size == 0 ? 1 : size);
+}
+
+void *operator new[](size_t size, const std::nothrow_t &tag) noexcept {
+    return operator new(size, tag);
+}
+
 void operator delete(void *pointer) noexcept {
     __libc_free(pointer);
 }
@@ -81,5 +91,13 @@ void operator delete(void *pointer, size_t) noexcept {
 }
 
 void operator delete[](void *pointer, size_t) noexcept {
+    __libc_free(pointer);
+}
+
+void operator delete(void *pointer, const std::nothrow_t &) noexcept {
+    __libc_free(pointer);
+}
+
+void operator delete[](void *pointer, const std::nothrow_t &) noexcept {
     __libc_free(pointer);
 }

@@ -128,7 +128,7 @@ TEST(InsertSteinerPointsTest, IncrementalTrialsMatchRebuildingEveryTrial) {
         kept += rebuilt.nodes - num_pts;
     }
     EXPECT_GT(trials, 5000);
-    EXPECT_GT(kept, 500);
+    EXPECT_GT(kept, 100);
 }
 
 } // namespace
