@@ -56,8 +56,12 @@ class XmlChecker {
             error_ = what + " at byte " + std::to_string(pos_);
         return error_;
     }
-    bool peek(char c) const { return pos_ < doc_.size() && doc_[pos_] == c; }
-    bool starts(const char *s) const { return doc_.compare(pos_, strlen(s), s) == 0; }
+    bool peek(char c) const {
+        return pos_ < doc_.size() && doc_[pos_] == c;
+    }
+    bool starts(const char *s) const {
+        return doc_.compare(pos_, strlen(s), s) == 0;
+    }
     void skip_space() {
         while (pos_ < doc_.size() && isspace(static_cast<unsigned char>(doc_[pos_])))
             pos_++;
@@ -563,7 +567,9 @@ class PlotMainTest : public ::testing::Test {
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void TearDown() override {
+        std::filesystem::remove_all(dir_);
+    }
 
     std::string write_file(const std::string &name, const std::string &content) {
         const std::filesystem::path path = dir_ / name;

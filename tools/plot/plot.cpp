@@ -68,7 +68,9 @@ class Cursor {
         return true;
     }
 
-    bool at_end() const { return pos_ == text_.size(); }
+    bool at_end() const {
+        return pos_ == text_.size();
+    }
 
   private:
     const std::string &text_; // the line; outlives the cursor
