@@ -18,7 +18,8 @@ struct Trials {
 int64_t trial_length(Trials *trials, int32_t working, int32_t first, int32_t count) {
     int64_t length = 0;
     if (trials->method == TrialMethod::Rebuild) {
-        length = mst1_build_tree(working + count, trials->tree_points, trials->parent_array);
+        length =
+            mst1_build_tree_reference(working + count, trials->tree_points, trials->parent_array);
     } else {
         for (int32_t k = 0; k < count; k++)
             length = mst1_dynamic_add(trials->tree, first + k);

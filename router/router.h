@@ -82,8 +82,9 @@ bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t col
 
 // How a trial's tree length is found: by the incremental tree, which keeps the
 // working set's tree and changes only what the trial points touch, or by
-// rebuilding the whole tree for every trial. Both give the same lengths, so the
-// same decisions and messages; the rebuild is kept for comparison.
+// rebuilding the whole tree for every trial with the plain quadratic loop, as
+// the program first did. Both give the same lengths, so the same decisions and
+// messages; the rebuild is kept for comparison.
 enum class TrialMethod { Incremental, Rebuild };
 
 // Tries the candidates point_array[num_pts..total_pts-1] in blocks of block

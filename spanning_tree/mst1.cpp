@@ -226,3 +226,46 @@ void fatal_error(const char *message) {
     fprintf(stderr, "%s\n", message);
     exit(1);
 }
+
+int64_t mst1_build_tree_reference(int32_t n, const Point *points, int32_t *parent) {
+    if (n < 1)
+        return 0;
+    mst1_package_init(n);
+    int32_t *key = key_buffer;
+    const Point root = points[0];
+    int32_t max_key = 0;
+    for (int32_t i = 0; i < n; i++) {
+        parent[i] = 0;
+        key[i] = rect_dist(points[i].row, points[i].column, root.row, root.column);
+        if (key[i] > max_key)
+            max_key = key[i];
+    }
+    key[0] = 0;
+    int64_t total = 0;
+    for (int32_t iteration = 1; iteration < n; iteration++) {
+        int32_t best = max_key + 1;
+        int32_t index = -1;
+        for (int32_t k = 0; k < n; k++) {
+            if (key[k] != 0 && key[k] < best) {
+                best = key[k];
+                index = k;
+            }
+        }
+        if (index < 0)
+            break;
+        total += best;
+        key[index] = 0;
+        const Point joined = points[index];
+        for (int32_t k = 0; k < n; k++) {
+            if (key[k] == 0)
+                continue;
+            int32_t d = rect_dist(points[k].row, points[k].column, joined.row, joined.column);
+            if (d < key[k]) {
+                key[k] = d;
+                parent[k] = index;
+            }
+        }
+    }
+    mst1_package_release();
+    return total;
+}

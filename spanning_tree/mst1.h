@@ -43,6 +43,13 @@ void mst1_package_release();
 // Coordinates must lie in the accepted range. Not reentrant.
 int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent);
 
+// The same tree, total and parents as mst1_build_tree, by the plain loop: one
+// pass for the smallest key, then one to relax the keys. Several times slower;
+// kept as the reference that the fast build is tested and timed against, and
+// for rebuilding the tree on every trial when the incremental tree is compared
+// with that. Uses the key buffer in the same way.
+int64_t mst1_build_tree_reference(int32_t n, const Point *points, int32_t *parent);
+
 // ---- Incremental tree -------------------------------------------------------
 
 // The minimum spanning tree of a growing subset of a fixed point list, kept

@@ -25,41 +25,10 @@ struct Tree {
     std::vector<int32_t> parent;
 };
 
-// Prim's algorithm as a plain loop with one pass for the smallest key and one
-// to relax the keys: the behaviour mst1_build_tree must reproduce exactly.
 Tree plain_prim(const std::vector<Point> &points) {
-    const auto n = static_cast<int32_t>(points.size());
     Tree tree{0, std::vector<int32_t>(points.size(), 0)};
-    std::vector<int32_t> key(points.size());
-    int32_t max_key = 0;
-    for (size_t i = 0; i < points.size(); i++) {
-        key[i] = rect_dist_points(points[i], points[0]);
-        max_key = std::max(max_key, key[i]);
-    }
-    key[0] = 0;
-    for (int32_t iteration = 1; iteration < n; iteration++) {
-        int32_t best = max_key + 1;
-        int32_t index = -1;
-        for (int32_t k = 0; k < n; k++) {
-            if (key[static_cast<size_t>(k)] != 0 && key[static_cast<size_t>(k)] < best) {
-                best = key[static_cast<size_t>(k)];
-                index = k;
-            }
-        }
-        if (index < 0)
-            break;
-        tree.total += best;
-        key[static_cast<size_t>(index)] = 0;
-        for (size_t k = 0; k < points.size(); k++) {
-            if (key[k] == 0)
-                continue;
-            int32_t d = rect_dist_points(points[k], points[static_cast<size_t>(index)]);
-            if (d < key[k]) {
-                key[k] = d;
-                tree.parent[k] = index;
-            }
-        }
-    }
+    tree.total = mst1_build_tree_reference(static_cast<int32_t>(points.size()), points.data(),
+                                           tree.parent.data());
     return tree;
 }
 
