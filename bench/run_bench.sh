@@ -12,8 +12,8 @@
 #   the two times.
 #
 #   The rebuild program costs about k * sum(N^2) over its trials, N being the
-#   working-set size. k is calibrated on the first case it runs and refined on
-#   each larger one; a case whose estimate exceeds BENCH_REBUILD_LIMIT seconds
+#   working-set size. k is calibrated on the smallest case before the table
+#   and refined on each case the rebuild program runs; a case whose estimate exceeds BENCH_REBUILD_LIMIT seconds
 #   (default 120) is not run and shows "~T s (est.)" instead. Where both
 #   programs ran, their reports must match apart from the run-time line, or the
 #   script stops with status 1. Without the rebuild program the ratio is skipped.
@@ -87,7 +87,21 @@ sum_n2() {
         printf "%.6e", trials * (n * n + n * k + k * k) / 3 }'
 }
 
+# Calibrate the rebuild program's cost per N^2 on a small input first, so that
+# no case starts a rebuild run that would take hours.
 k_per_n2=""
+if [ "$have_rebuild" -eq 1 ]; then
+    read -r n cand block <<<"${cases[0]}"
+    mkdir -p "$work/calibrate"
+    "$generator" --random "$n" --grid $((10 * n)) --seed "$seed" --limit "$cand" \
+        >"$work/calibrate/input.data"
+    run_router "$rebuild" "$work/calibrate" "$block" "$work/calibrate/rebuild.out"
+    read -r rwall _ <"$work/calibrate/rebuild.out.time"
+    s=$(sum_n2 "$n" "$(report_value "$work/calibrate/rebuild.out" "Number of total Potential Steiner points:")" \
+        "$block" "$(report_value "$work/calibrate/rebuild.out" "Number of nodes in our minimum RMST is")")
+    k_per_n2=$(awk -v t="$rwall" -v s="$s" 'BEGIN { if (t < 0.01) t = 0.01; printf "%.6e", t / s }')
+fi
+
 row() {
     printf '%-4s %9s %10s %5s %9s %9s %14s %16s %14s\n' "$@"
 }
