@@ -1,9 +1,12 @@
 // The tree package, fed arbitrary point lists in the accepted range with
 // coincident points and ties common: the returned length is the length of the
 // returned parent tree, every parent chain reaches the root, and the length is
-// that of a minimum spanning tree.
+// that of a minimum spanning tree. The incremental tree, driven through adds,
+// commits and rollbacks chosen by the same bytes, always reports the length of
+// a full build over the points it holds.
 #include "mst1.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -35,6 +38,34 @@ int64_t reference_length(const std::vector<Point> &points) {
         }
     }
     return total;
+}
+
+// Adds the points in order; after each add the bytes decide whether to commit,
+// roll back or keep going.
+void check_incremental(const std::vector<Point> &points, const uint8_t *data, size_t size) {
+    const auto n = static_cast<int32_t>(std::min<size_t>(points.size(), 64));
+    Mst1Dynamic *tree = mst1_dynamic_create(n, points.data());
+    check(tree != nullptr);
+    std::vector<Point> held;
+    size_t committed = 0;
+    std::vector<int32_t> parent(size_t(n) + 1);
+    for (int32_t k = 0; k < n; k++) {
+        const int64_t length = mst1_dynamic_add(tree, k);
+        held.push_back(points[size_t(k)]);
+        check(length ==
+              mst1_build_tree(static_cast<int32_t>(held.size()), held.data(), parent.data()));
+        const uint8_t choice = data[size_t(k) % size] >> 4;
+        if (choice < 6) {
+            mst1_dynamic_commit(tree);
+            committed = held.size();
+        } else if (choice < 10) {
+            mst1_dynamic_rollback(tree);
+            held.resize(committed);
+            check(mst1_dynamic_length(tree) ==
+                  mst1_build_tree(static_cast<int32_t>(held.size()), held.data(), parent.data()));
+        }
+    }
+    mst1_dynamic_destroy(tree);
 }
 
 } // namespace
@@ -72,5 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     check(sum == total);
     check(total == reference_length(points));
+    check_incremental(points, data, size);
     return 0;
 }
