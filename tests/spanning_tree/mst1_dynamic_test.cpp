@@ -1,4 +1,5 @@
 #include "mst1.h"
+#include "random_points.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +10,6 @@
 #include <random>
 #include <sys/resource.h>
 #include <vector>
-
-// Address-space caps would starve the address sanitizer's shadow memory.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define STEINER_HAS_ASAN 1
-#endif
-#endif
-#ifndef STEINER_HAS_ASAN
-#define STEINER_HAS_ASAN 0
-#endif
 
 namespace {
 
@@ -85,14 +76,6 @@ bool run_trials(const std::vector<Point> &points, std::mt19937 &random, int32_t 
         }
     }
     return true;
-}
-
-std::vector<Point> random_points(std::mt19937 &random, int32_t count, int32_t lo, int32_t hi) {
-    std::uniform_int_distribution<int32_t> coordinate(lo, hi);
-    std::vector<Point> points(static_cast<size_t>(count));
-    for (Point &p : points)
-        p = Point{coordinate(random), coordinate(random)};
-    return points;
 }
 
 TEST(DynamicTreeTest, MatchesRebuiltTreesOnTinyGrids) {
@@ -168,7 +151,7 @@ TEST(DynamicTreeTest, RefusesUnusableInput) {
     EXPECT_EQ(mst1_dynamic_length(empty.get()), 0);
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !STEINER_HAS_ASAN
+#ifndef STEINER_SANITIZED
 TEST(DynamicTreeDeathTest, CreateReturnsNullWhenMemoryRunsOut) {
     // The cap keeps a generous kernel from granting the request; the child
     // reports through its exit status. Points are read only once memory is

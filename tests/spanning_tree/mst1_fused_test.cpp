@@ -1,4 +1,5 @@
 #include "mst1.h"
+#include "random_points.h"
 
 #include <gtest/gtest.h>
 
@@ -7,16 +8,6 @@
 #include <random>
 #include <sys/resource.h>
 #include <vector>
-
-// Address-space caps would starve the address sanitizer's shadow memory.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define STEINER_HAS_ASAN 1
-#endif
-#endif
-#ifndef STEINER_HAS_ASAN
-#define STEINER_HAS_ASAN 0
-#endif
 
 namespace {
 
@@ -39,14 +30,6 @@ void expect_same_as_plain_loop(const std::vector<Point> &points, uint32_t seed) 
         mst1_build_tree(static_cast<int32_t>(points.size()), points.data(), parent.data());
     ASSERT_EQ(total, expected.total) << "seed " << seed;
     ASSERT_EQ(parent, expected.parent) << "seed " << seed;
-}
-
-std::vector<Point> random_points(std::mt19937 &random, int32_t count, int32_t lo, int32_t hi) {
-    std::uniform_int_distribution<int32_t> coordinate(lo, hi);
-    std::vector<Point> points(static_cast<size_t>(count));
-    for (Point &p : points)
-        p = Point{coordinate(random), coordinate(random)};
-    return points;
 }
 
 TEST(BuildTreeTest, MatchesPlainLoopOnTinyGrids) {
@@ -94,7 +77,7 @@ TEST(BuildTreeTest, MatchesPlainLoopOnLargeSets) {
     }
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !STEINER_HAS_ASAN
+#ifndef STEINER_SANITIZED
 TEST(BuildTreeDeathTest, FailedScratchMemoryEndsTheProcess) {
     // Under this cap the key buffer for 40 million points fits but the
     // build's further scratch memory does not. No point is read before that.

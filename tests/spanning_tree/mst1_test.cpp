@@ -6,15 +6,6 @@
 #include <vector>
 
 // The address-space cap of the allocation death test would starve the
-// address sanitizer's own shadow memory.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define STEINER_HAS_ASAN 1
-#endif
-#endif
-#ifndef STEINER_HAS_ASAN
-#define STEINER_HAS_ASAN 0
-#endif
 
 namespace {
 
@@ -133,7 +124,7 @@ TEST(BuildTreeTest, RepeatedBuildsAreIndependent) {
     EXPECT_EQ(again.parent, first.parent);
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !STEINER_HAS_ASAN
+#ifndef STEINER_SANITIZED
 TEST(PackageDeathTest, FailedKeyBufferEndsTheProcess) {
     // Cap the address space so that the key buffer cannot be had.
     auto grow_beyond_limit = [] {
