@@ -250,6 +250,144 @@ std::vector<int32_t> without_weak_points(const Growth &growth) {
     }
 }
 
+// The candidates (rows order) grouped by row, for windows around a point.
+struct RowIndex {
+    std::vector<int32_t> rows; // distinct candidate rows, ascending
+    std::vector<size_t> start; // candidates of rows[k] are start[k]..start[k+1]-1
+};
+
+RowIndex row_index(const std::vector<Point> &candidates) {
+    RowIndex index;
+    for (size_t c = 0; c < candidates.size(); c++) {
+        if (index.rows.empty() || index.rows.back() != candidates[c].row) {
+            index.rows.push_back(candidates[c].row);
+            index.start.push_back(c);
+        }
+    }
+    index.start.push_back(candidates.size());
+    return index;
+}
+
+// Appends the candidates within radius of center in both coordinates.
+void window(const std::vector<Point> &candidates, const RowIndex &index, const Point &center,
+            int64_t radius, std::vector<int32_t> *out) {
+    const int64_t row_lo = center.row - radius;
+    const int64_t row_hi = center.row + radius;
+    const int64_t column_lo = center.column - radius;
+    const int64_t column_hi = center.column + radius;
+    auto r = static_cast<size_t>(std::lower_bound(index.rows.begin(), index.rows.end(), row_lo) -
+                                 index.rows.begin());
+    for (; r < index.rows.size() && index.rows[r] <= row_hi; r++) {
+        const auto first = candidates.begin() + static_cast<ptrdiff_t>(index.start[r]);
+        const auto last = candidates.begin() + static_cast<ptrdiff_t>(index.start[r + 1]);
+        auto at = std::lower_bound(first, last, column_lo, [](const Point &p, int64_t column) {
+            return p.column < column;
+        });
+        for (; at != last && at->column <= column_hi; ++at)
+            out->push_back(static_cast<int32_t>(at - candidates.begin()));
+    }
+}
+
+// One move of the local search: the set without one kept point, grown again
+// greedily from the candidates near it. Returns the new length; *added gets
+// the candidates kept in its place.
+int64_t regrow_window(const Growth &growth, const std::vector<int32_t> &set, size_t removed,
+                      const std::vector<int32_t> &near, std::vector<int32_t> *added) {
+    const std::vector<Point> &candidates = *growth.candidates;
+    std::vector<Point> points(growth.terminals, growth.terminals + growth.num_terminals);
+    for (size_t k = 0; k < set.size(); k++)
+        if (k != removed)
+            points.push_back(candidates[static_cast<size_t>(set[k])]);
+    const size_t base = points.size();
+    for (int32_t c : near)
+        points.push_back(candidates[static_cast<size_t>(c)]);
+    const DynamicPtr tree = make_dynamic(points);
+    int64_t length = add_first(tree.get(), base);
+    std::vector<Ranked> ranked;
+    for (size_t k = 0; k < near.size(); k++) {
+        const auto slot = static_cast<int32_t>(base + k);
+        const int64_t gain = length - mst1_dynamic_add(tree.get(), slot);
+        mst1_dynamic_rollback(tree.get());
+        if (gain > 0)
+            ranked.push_back(Ranked{gain, near[k], slot});
+    }
+    const RankedLess less;
+    std::priority_queue<Ranked, std::vector<Ranked>, RankedLess> heap(less, std::move(ranked));
+    added->clear();
+    while (!heap.empty()) {
+        Ranked top = heap.top();
+        heap.pop();
+        top.gain = length - mst1_dynamic_add(tree.get(), top.slot);
+        if (top.gain > 0 && (heap.empty() || !less(top, heap.top()))) {
+            mst1_dynamic_commit(tree.get());
+            length -= top.gain;
+            added->push_back(top.candidate);
+            continue;
+        }
+        mst1_dynamic_rollback(tree.get());
+        if (top.gain > 0)
+            heap.push(top);
+    }
+    return length;
+}
+
+// Local search over the kept set: each kept point in turn is taken out and the
+// candidates around it are grown greedily again; the change stays when the
+// tree gets shorter. Sweeps until one changes nothing (at most max_sweeps).
+// The window around a point spans its longest tree edge in every direction.
+std::vector<int32_t> improve_locally(const Growth &growth, std::vector<int32_t> set,
+                                     int64_t *length, int max_sweeps) {
+    const std::vector<Point> &candidates = *growth.candidates;
+    const RowIndex index = row_index(candidates);
+    const auto num_terminals = static_cast<size_t>(growth.num_terminals);
+    std::vector<uint8_t> in_set(candidates.size(), 0);
+    for (int32_t c : set)
+        in_set[static_cast<size_t>(c)] = 1;
+    for (int sweep = 0; sweep < max_sweeps; sweep++) {
+        bool changed = false;
+        const std::vector<int32_t> order = set;
+        for (int32_t c : order) {
+            const auto at = std::find(set.begin(), set.end(), c);
+            if (at == set.end())
+                continue;
+            const auto removed = static_cast<size_t>(at - set.begin());
+            std::vector<Point> points(growth.terminals, growth.terminals + growth.num_terminals);
+            for (int32_t k : set)
+                points.push_back(candidates[static_cast<size_t>(k)]);
+            std::vector<int32_t> parent(points.size());
+            mst1_build_tree(static_cast<int32_t>(points.size()), points.data(), parent.data());
+            const size_t self = num_terminals + removed;
+            int64_t radius = 0;
+            for (size_t k = 1; k < points.size(); k++)
+                if (k == self || static_cast<size_t>(parent[k]) == self)
+                    radius = std::max<int64_t>(
+                        radius,
+                        rect_dist_points(points[k], points[static_cast<size_t>(parent[k])]));
+            std::vector<int32_t> near;
+            window(candidates, index, candidates[static_cast<size_t>(c)], radius, &near);
+            near.erase(std::remove_if(
+                           near.begin(), near.end(),
+                           [&in_set](int32_t k) { return in_set[static_cast<size_t>(k)] != 0; }),
+                       near.end());
+            std::vector<int32_t> added;
+            const int64_t trial = regrow_window(growth, set, removed, near, &added);
+            if (trial >= *length)
+                continue;
+            *length = trial;
+            changed = true;
+            set.erase(at);
+            in_set[static_cast<size_t>(c)] = 0;
+            for (int32_t k : added) {
+                set.push_back(k);
+                in_set[static_cast<size_t>(k)] = 1;
+            }
+        }
+        if (!changed)
+            break;
+    }
+    return set;
+}
+
 // The kept candidates in the order kept, then, when rest is set, every other
 // candidate by its last measured gain, largest first (rows order among equals).
 std::vector<Point> file_order(const Growth &growth, bool rest) {
@@ -292,12 +430,12 @@ OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32
     std::vector<Point> best = file_order(growth, false);
     int64_t best_length = growth.length;
     for (int round = 0; round < MAX_ROUNDS; round++) {
-        const std::vector<int32_t> strong = without_weak_points(growth);
-        if (strong.size() == growth.kept.size())
-            break;
+        int64_t set_length = growth.length;
+        const std::vector<int32_t> improved =
+            improve_locally(growth, without_weak_points(growth), &set_length, 3);
         growth_start(&growth, terminals, num_terminals, candidates);
-        pass_gains(&growth, strong);
-        drain(&growth, strong);
+        pass_gains(&growth, improved);
+        drain(&growth, improved);
         greedy_extend(&growth);
         if (growth.length >= best_length)
             break;
