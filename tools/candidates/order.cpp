@@ -30,6 +30,9 @@ constexpr size_t CHUNK = 8192;
 // so the share only saves time and never changes what the search guarantees.
 constexpr size_t RECHECK_DIVISOR = 8;
 
+// Sweeps of the local search per round: later sweeps find little.
+constexpr int LOCAL_SWEEPS = 2;
+
 // Rounds of removing weak Steiner points and growing again, at most. Each
 // round either shortens the tree or ends the search; the cap bounds the time.
 constexpr int MAX_ROUNDS = 12;
@@ -346,25 +349,28 @@ std::vector<int32_t> improve_locally(const Growth &growth, std::vector<int32_t> 
     for (int sweep = 0; sweep < max_sweeps; sweep++) {
         bool changed = false;
         const std::vector<int32_t> order = set;
-        for (int32_t c : order) {
+        // Windows follow the tree at the start of the sweep: one build per sweep.
+        std::vector<Point> points(growth.terminals, growth.terminals + growth.num_terminals);
+        for (int32_t k : set)
+            points.push_back(candidates[static_cast<size_t>(k)]);
+        std::vector<int32_t> parent(points.size());
+        mst1_build_tree(static_cast<int32_t>(points.size()), points.data(), parent.data());
+        std::vector<int64_t> radius(points.size(), 0);
+        for (size_t k = 1; k < points.size(); k++) {
+            const auto up = static_cast<size_t>(parent[k]);
+            const int64_t edge = rect_dist_points(points[k], points[up]);
+            radius[k] = std::max(radius[k], edge);
+            radius[up] = std::max(radius[up], edge);
+        }
+        for (size_t position = 0; position < order.size(); position++) {
+            const int32_t c = order[position];
             const auto at = std::find(set.begin(), set.end(), c);
             if (at == set.end())
                 continue;
             const auto removed = static_cast<size_t>(at - set.begin());
-            std::vector<Point> points(growth.terminals, growth.terminals + growth.num_terminals);
-            for (int32_t k : set)
-                points.push_back(candidates[static_cast<size_t>(k)]);
-            std::vector<int32_t> parent(points.size());
-            mst1_build_tree(static_cast<int32_t>(points.size()), points.data(), parent.data());
-            const size_t self = num_terminals + removed;
-            int64_t radius = 0;
-            for (size_t k = 1; k < points.size(); k++)
-                if (k == self || static_cast<size_t>(parent[k]) == self)
-                    radius = std::max<int64_t>(
-                        radius,
-                        rect_dist_points(points[k], points[static_cast<size_t>(parent[k])]));
             std::vector<int32_t> near;
-            window(candidates, index, candidates[static_cast<size_t>(c)], radius, &near);
+            window(candidates, index, candidates[static_cast<size_t>(c)],
+                   radius[num_terminals + position], &near);
             near.erase(std::remove_if(
                            near.begin(), near.end(),
                            [&in_set](int32_t k) { return in_set[static_cast<size_t>(k)] != 0; }),
@@ -430,9 +436,12 @@ OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32
     std::vector<Point> best = file_order(growth, false);
     int64_t best_length = growth.length;
     for (int round = 0; round < MAX_ROUNDS; round++) {
+        const std::vector<int32_t> strong = without_weak_points(growth);
         int64_t set_length = growth.length;
         const std::vector<int32_t> improved =
-            improve_locally(growth, without_weak_points(growth), &set_length, 3);
+            improve_locally(growth, strong, &set_length, LOCAL_SWEEPS);
+        if (improved == growth.kept)
+            break;
         growth_start(&growth, terminals, num_terminals, candidates);
         pass_gains(&growth, improved);
         drain(&growth, improved);
@@ -441,6 +450,10 @@ OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32
             break;
         best = file_order(growth, false);
         best_length = growth.length;
+        // Growing found nothing beyond the local search's set, which the
+        // search already left as it was: another round would repeat it.
+        if (growth.length >= set_length)
+            break;
     }
     return OrderResult{best, best.size(), best_length};
 }
