@@ -437,6 +437,13 @@ void candidates_hanan(const Point *terminals, int32_t num_terminals,
                 candidates->push_back(Point{row, column});
 }
 
+uint64_t candidates_hanan_size(const Point *terminals, int32_t num_terminals) {
+    std::vector<int32_t> rows;
+    std::vector<int32_t> columns;
+    hanan_lines(terminals, num_terminals, &rows, &columns);
+    return uint64_t{rows.size()} * columns.size();
+}
+
 // ---- Output -----------------------------------------------------------------
 
 namespace {

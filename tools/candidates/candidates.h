@@ -100,6 +100,13 @@ void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t see
 void candidates_hanan(const Point *terminals, int32_t num_terminals,
                       std::vector<Point> *candidates);
 
+// The number of Hanan-grid points: distinct terminal rows times distinct columns.
+uint64_t candidates_hanan_size(const Point *terminals, int32_t num_terminals);
+
+// The largest Hanan grid the ordered (not shuffled) outputs handle: every one
+// of its points is listed and measured.
+constexpr uint64_t CANDIDATES_MAX_HANAN = uint64_t{1} << 25;
+
 // ---- Orders -----------------------------------------------------------------
 
 // A file order and what the router makes of it (block 1, every candidate).

@@ -28,6 +28,11 @@ static int run(int argc, const char *const *argv) {
     if (options.order == CandidateOrder::Shuffle) {
         candidates_draw(terminals.data(), num_terminals, options.seed, options.limit, &candidates);
     } else {
+        const uint64_t grid_size = candidates_hanan_size(terminals.data(), num_terminals);
+        if (grid_size > CANDIDATES_MAX_HANAN)
+            return fail("the Hanan grid has " + std::to_string(grid_size) +
+                        " points; orders other than shuffle handle at most " +
+                        std::to_string(CANDIDATES_MAX_HANAN));
         candidates_hanan(terminals.data(), num_terminals, &candidates);
         candidates =
             candidates_order(options.order, terminals.data(), num_terminals, candidates).candidates;
