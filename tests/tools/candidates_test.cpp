@@ -187,6 +187,129 @@ TEST(DrawCandidatesTest, LimitTakesAPrefixOfTheSeededOrder) {
         << "but not the set";
 }
 
+TEST(HananTest, IsExactlyThePassingHananPointsInRowsOrder) {
+    for (uint64_t seed = 1; seed <= 8; seed++) {
+        std::vector<Point> terminals;
+        candidates_random_terminals(static_cast<int32_t>(seed * 7),
+                                    static_cast<int32_t>(5 + seed * 4), seed, &terminals);
+        std::vector<Point> candidates;
+        candidates_hanan(terminals.data(), static_cast<int32_t>(terminals.size()), &candidates);
+        const std::vector<Pair> pairs = as_pairs(candidates);
+        EXPECT_TRUE(std::is_sorted(pairs.begin(), pairs.end()));
+        EXPECT_EQ(std::set<Pair>(pairs.begin(), pairs.end()).size(), pairs.size());
+        EXPECT_EQ(std::set<Pair>(pairs.begin(), pairs.end()), passing_hanan_points(terminals));
+    }
+}
+
+// Tree lengths by full rebuilds: an oracle independent of the incremental tree.
+int64_t rebuilt_length(const std::vector<Point> &terminals, const std::vector<Point> &extra) {
+    std::vector<Point> points = terminals;
+    points.insert(points.end(), extra.begin(), extra.end());
+    std::vector<int32_t> parent(points.size());
+    return mst1_build_tree(static_cast<int32_t>(points.size()), points.data(), parent.data());
+}
+
+struct Net {
+    std::vector<Point> terminals;
+    std::vector<Point> candidates; // rows order
+};
+
+Net random_net(int32_t count, int32_t grid, uint64_t seed) {
+    Net net;
+    candidates_random_terminals(count, grid, seed, &net.terminals);
+    candidates_hanan(net.terminals.data(), count, &net.candidates);
+    return net;
+}
+
+OrderResult order_net(CandidateOrder order, const Net &net) {
+    return candidates_order(order, net.terminals.data(), static_cast<int32_t>(net.terminals.size()),
+                            net.candidates);
+}
+
+TEST(OrderTest, GainPutsTheLargestSingleGainFirst) {
+    const Net net = random_net(12, 60, 5);
+    const OrderResult result = order_net(CandidateOrder::Gain, net);
+    ASSERT_EQ(result.candidates.size(), net.candidates.size());
+    const int64_t base = rebuilt_length(net.terminals, {});
+    EXPECT_EQ(result.length, base);
+    int64_t previous = INT64_MAX;
+    Pair previous_point{INT32_MIN, INT32_MIN};
+    for (const Point &c : result.candidates) {
+        const int64_t gain = base - rebuilt_length(net.terminals, {c});
+        ASSERT_LE(gain, previous);
+        if (gain == previous) {
+            EXPECT_LT(previous_point, Pair(c.row, c.column)) << "ties go by row, then column";
+        }
+        previous = gain;
+        previous_point = Pair(c.row, c.column);
+    }
+    EXPECT_GT(base - rebuilt_length(net.terminals, {result.candidates[0]}), 0);
+}
+
+TEST(OrderTest, GreedyAndRefineAreWhatTheRouterKeeps) {
+    for (uint64_t seed = 1; seed <= 6; seed++) {
+        const Net net = random_net(static_cast<int32_t>(6 + seed * 4), 100, seed);
+        int64_t greedy_length = 0;
+        for (CandidateOrder order : {CandidateOrder::Greedy, CandidateOrder::Refine}) {
+            const OrderResult result = order_net(order, net);
+            ASSERT_LE(result.kept, result.candidates.size());
+            std::vector<uint8_t> kept;
+            const int64_t length = candidates_simulate_router(
+                net.terminals.data(), static_cast<int32_t>(net.terminals.size()), result.candidates,
+                &kept);
+            EXPECT_EQ(length, result.length) << "seed " << seed;
+            for (size_t k = 0; k < kept.size(); k++)
+                EXPECT_EQ(kept[k] != 0, k < result.kept) << "seed " << seed << " candidate " << k;
+
+            // Each listed point shortens the tree, checked by rebuilding it.
+            std::vector<Point> prefix;
+            int64_t before = rebuilt_length(net.terminals, prefix);
+            for (size_t k = 0; k < result.kept; k++) {
+                prefix.push_back(result.candidates[k]);
+                const int64_t after = rebuilt_length(net.terminals, prefix);
+                ASSERT_LT(after, before) << "seed " << seed << " point " << k;
+                before = after;
+            }
+            EXPECT_EQ(before, result.length);
+            // Nothing left in the grid shortens the final tree.
+            for (const Point &c : net.candidates) {
+                prefix.push_back(c);
+                EXPECT_GE(rebuilt_length(net.terminals, prefix), result.length);
+                prefix.pop_back();
+            }
+            if (order == CandidateOrder::Greedy) {
+                EXPECT_EQ(result.candidates.size(), net.candidates.size()) << "then the rest";
+                greedy_length = result.length;
+            } else {
+                EXPECT_EQ(result.candidates.size(), result.kept) << "only the kept points";
+                EXPECT_LE(result.length, greedy_length);
+            }
+        }
+    }
+}
+
+TEST(OrderTest, RepeatedRunsGiveTheSameFile) {
+    // Larger than one chunk of a gain pass, so that worker threads share the work.
+    const Net net = random_net(120, 3000, 11);
+    ASSERT_GT(net.candidates.size(), 8192u);
+    for (CandidateOrder order : {CandidateOrder::Gain, CandidateOrder::Refine}) {
+        const OrderResult first = order_net(order, net);
+        const OrderResult second = order_net(order, net);
+        EXPECT_EQ(as_pairs(first.candidates), as_pairs(second.candidates));
+        EXPECT_EQ(first.length, second.length);
+    }
+}
+
+TEST(SimulateRouterTest, ScreensRepeatsAndKeepsOnlyStrictGains) {
+    // A plus sign: its centre shortens the tree; a repeat of it or a point on a
+    // terminal does not, and (9,9) fails the screening.
+    const std::vector<Point> terminals{{0, 5}, {10, 5}, {5, 0}, {5, 10}};
+    const std::vector<Point> candidates{{9, 9}, {5, 5}, {5, 5}, {0, 5}, {5, 6}};
+    std::vector<uint8_t> kept;
+    EXPECT_EQ(candidates_simulate_router(terminals.data(), 4, candidates, &kept), 20);
+    EXPECT_EQ(kept, (std::vector<uint8_t>{0, 1, 0, 0, 0}));
+}
+
 TEST(WriteTest, FullDeviceIsAFailure) {
     const Point point{1, 2};
     FILE *full = fopen("/dev/full", "w");

@@ -1,7 +1,10 @@
 // Runs the real steiner_candidates executable and checks what a user sees:
 // the file it writes, its status and its messages.
+#include "candidates.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -59,7 +62,8 @@ class SteinerCandidatesTest : public ::testing::Test {
 };
 
 TEST_F(SteinerCandidatesTest, SeededRunsAreRepeatableAndReadByTheRouter) {
-    const std::vector<std::string> args{"--random", "30", "--grid", "100", "--limit", "40"};
+    const std::vector<std::string> args{"--random", "30", "--grid",  "100",
+                                        "--limit",  "40", "--order", "shuffle"};
     const RunResult result = run(args);
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
@@ -77,6 +81,58 @@ TEST_F(SteinerCandidatesTest, SeededRunsAreRepeatableAndReadByTheRouter) {
         << report;
 }
 
+TEST_F(SteinerCandidatesTest, RouterKeepsExactlyThePointsTheGeneratorChose) {
+    for (const char *order : {"greedy", "refine"}) {
+        for (const char *seed : {"1", "2", "3"}) {
+            const RunResult result =
+                run({"--random", "25", "--grid", "400", "--seed", seed, "--order", order});
+            ASSERT_EQ(result.status, 0) << result.err;
+            write_text("input.data", result.out);
+            const std::string command = "cd '" + dir_ +
+                                        "' && printf '1\\n2147483647\\n\\n\\n' | '" +
+                                        STEINER_ROUTER_EXE + "' >router.txt 2>&1";
+            ASSERT_EQ(std::system(command.c_str()), 0);
+            const std::string report = read_file(dir_ + "/router.txt");
+
+            std::vector<Point> terminals;
+            std::vector<Point> candidates;
+            candidates_random_terminals(25, 400, std::stoull(seed), &terminals);
+            candidates_hanan(terminals.data(), 25, &candidates);
+            CandidateOrder parsed = CandidateOrder::Rows;
+            ASSERT_TRUE(candidates_order_from_name(order, &parsed));
+            const OrderResult expected = candidates_order(parsed, terminals.data(), 25, candidates);
+
+            // With block size 1 the router names each kept candidate by its position.
+            std::vector<size_t> kept;
+            std::istringstream lines(report);
+            std::string line;
+            while (std::getline(lines, line)) {
+                size_t first = 0;
+                if (sscanf(line.c_str(), "Block size of 1 from Potential Steiner point %zu",
+                           &first) == 1)
+                    kept.push_back(first);
+            }
+            ASSERT_EQ(kept.size(), expected.kept) << order << " seed " << seed;
+            for (size_t k = 0; k < kept.size(); k++)
+                EXPECT_EQ(kept[k], k + 1) << order << " seed " << seed;
+            EXPECT_NE(report.find("Total wirelength is: " + std::to_string(expected.length) + "\n"),
+                      std::string::npos)
+                << order << " seed " << seed;
+        }
+    }
+}
+
+TEST_F(SteinerCandidatesTest, LimitCutsTheOrderedList) {
+    const std::vector<std::string> args{"--random", "20", "--grid", "300", "--order", "greedy"};
+    const std::string all = run(args).out;
+    std::vector<std::string> capped = args;
+    capped.insert(capped.end(), {"--limit", "3"});
+    const std::string three = run(capped).out;
+    // 1 count line, 20 terminals, 3 candidates: a prefix of the full file.
+    EXPECT_EQ(std::count(three.begin(), three.end(), '\n'), 24);
+    EXPECT_EQ(all.compare(0, three.size(), three), 0);
+}
+
 TEST_F(SteinerCandidatesTest, TerminalFileIsEchoedInOrder) {
     // Of the Hanan points only (5,5) has neighbours in its row and its column
     // and a terminal opposite; the pairs after the announced four are ignored.
@@ -89,6 +145,10 @@ TEST_F(SteinerCandidatesTest, TerminalFileIsEchoedInOrder) {
 TEST_F(SteinerCandidatesTest, FailuresWriteOneLineAndNothingElse) {
     write_text("short.data", "3\n1 1\n2 2\n");
     write_text("far.data", "1\n0 600000000\n");
+    std::string wide = "6000\n";
+    for (int k = 0; k < 6000; k++)
+        wide += std::to_string(k) + " " + std::to_string(k) + "\n";
+    write_text("wide.data", wide);
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"missing.data"},
@@ -107,7 +167,10 @@ TEST_F(SteinerCandidatesTest, FailuresWriteOneLineAndNothingElse) {
         {"short.data", "--limit", "-1"},
         {"short.data", "--limit"},
         {"short.data", "--seed", "1", "--seed", "2"},
-        {"short.data", "--order", "rows"},
+        {"short.data", "--order", "best"},
+        {"short.data", "--order"},
+        {"wide.data"},
+        {"short.data", "--order", "gain", "--order", "rows"},
     };
     for (const auto &args : cases) {
         std::string shown;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 
 // ---- Seeded permutation -----------------------------------------------------
 
@@ -57,15 +58,42 @@ uint64_t shuffle_index(const Shuffle *shuffle, uint64_t index) {
 
 const char *candidates_usage() {
     return "usage: steiner_candidates (TERMINAL_FILE | --random N --grid G) [--seed S] "
-           "[--limit C]\n"
+           "[--order O] [--limit C]\n"
            "Writes a point file to standard output: the terminal count, the terminals,\n"
            "then the Hanan-grid points that pass the router's candidate screening,\n"
-           "in a random order fixed by the seed.\n"
+           "in the chosen order.\n"
            "  TERMINAL_FILE  a count and that many row/column pairs; the rest is ignored\n"
            "  --random N     N distinct terminals drawn on a G x G grid (rows, columns 0..G-1)\n"
            "  --grid G       grid size for --random, 1 to 536870912\n"
            "  --seed S       seed for the terminals and the candidate order (default 1)\n"
+           "  --order O      candidate order (default refine):\n"
+           "                 shuffle  seeded random order\n"
+           "                 rows     by row, then column\n"
+           "                 gain     by how much each alone shortens the terminals' tree\n"
+           "                 greedy   the points the router's one-at-a-time insertion keeps,\n"
+           "                          largest gain first, then the rest\n"
+           "                 refine   greedy, improved by dropping Steiner points of degree\n"
+           "                          2 or less and growing again; only the points the\n"
+           "                          router keeps are written\n"
            "  --limit C      write at most C candidates (default: all)\n";
+}
+
+bool candidates_order_from_name(const std::string &name, CandidateOrder *order) {
+    static const struct {
+        const char *name;
+        CandidateOrder order;
+    } names[] = {{"shuffle", CandidateOrder::Shuffle},
+                 {"rows", CandidateOrder::Rows},
+                 {"gain", CandidateOrder::Gain},
+                 {"greedy", CandidateOrder::Greedy},
+                 {"refine", CandidateOrder::Refine}};
+    for (const auto &entry : names) {
+        if (name == entry.name) {
+            *order = entry.order;
+            return true;
+        }
+    }
+    return false;
 }
 
 // Parses a plain run of decimal digits no greater than maximum.
@@ -87,11 +115,12 @@ static bool parse_unsigned(const char *text, uint64_t maximum, uint64_t *value) 
 
 bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *options,
                            std::string *error) {
-    *options = CandidateOptions{"", false, 0, 0, 1, CANDIDATES_ALL, false};
+    *options = CandidateOptions{"", false, 0, 0, 1, CANDIDATES_ALL, CandidateOrder::Refine, false};
     bool have_path = false;
     bool have_grid = false;
     bool have_seed = false;
     bool have_limit = false;
+    bool have_order = false;
     for (int k = 1; k < argc; k++) {
         const std::string arg = argv[k];
         if (arg == "-h" || arg == "--help") {
@@ -106,6 +135,24 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
             }
             options->terminals_path = arg;
             have_path = true;
+            continue;
+        }
+        if (arg == "--order") {
+            if (have_order) {
+                *error = arg + " is given more than once";
+                return false;
+            }
+            have_order = true;
+            if (k + 1 == argc) {
+                *error = arg + " needs a value";
+                return false;
+            }
+            const std::string name = argv[++k];
+            if (!candidates_order_from_name(name, &options->order)) {
+                *error = "--order must be one of shuffle, rows, gain, greedy, refine, not \"" +
+                         name + "\"";
+                return false;
+            }
             continue;
         }
         bool *seen = nullptr;
@@ -325,93 +372,25 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 
 namespace {
 
-// Summaries of the terminals that answer every screening question about a
-// Hanan point in O(1), except coincidence, which takes a binary search.
-struct HananGrid {
-    std::vector<int32_t> rows;         // distinct terminal rows, ascending
-    std::vector<int32_t> columns;      // distinct terminal columns, ascending
-    std::vector<int32_t> row_min_col;  // per row: least column of a terminal on it
-    std::vector<int32_t> row_max_col;  // per row: greatest column of a terminal on it
-    std::vector<int32_t> col_min_row;  // per column: least row of a terminal on it
-    std::vector<int32_t> col_max_row;  // per column: greatest row of a terminal on it
-    std::vector<int32_t> up_min_col;   // per row r: least column among terminals with row <= r
-    std::vector<int32_t> up_max_col;   // per row r: greatest column among rows <= r
-    std::vector<int32_t> down_min_col; // per row r: least column among rows >= r
-    std::vector<int32_t> down_max_col; // per row r: greatest column among rows >= r
-    std::vector<Point> sorted;         // the terminals by row, then column
+struct ScreenIndexDeleter {
+    void operator()(ScreenIndex *index) const {
+        screen_index_free(index);
+    }
 };
 
 } // namespace
 
-static bool point_less(const Point &a, const Point &b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
-static size_t index_of(const std::vector<int32_t> &values, int32_t value) {
-    return static_cast<size_t>(std::lower_bound(values.begin(), values.end(), value) -
-                               values.begin());
-}
-
-static void hanan_grid_build(const Point *terminals, int32_t num_terminals, HananGrid *grid) {
-    grid->sorted.assign(terminals, terminals + num_terminals);
-    std::sort(grid->sorted.begin(), grid->sorted.end(), point_less);
-    for (const Point &t : grid->sorted) {
-        if (grid->rows.empty() || grid->rows.back() != t.row)
-            grid->rows.push_back(t.row);
-        grid->columns.push_back(t.column);
+// The distinct terminal rows and columns, ascending: the lines of the Hanan grid.
+static void hanan_lines(const Point *terminals, int32_t num_terminals, std::vector<int32_t> *rows,
+                        std::vector<int32_t> *columns) {
+    for (int32_t k = 0; k < num_terminals; k++) {
+        rows->push_back(terminals[k].row);
+        columns->push_back(terminals[k].column);
     }
-    std::sort(grid->columns.begin(), grid->columns.end());
-    grid->columns.erase(std::unique(grid->columns.begin(), grid->columns.end()),
-                        grid->columns.end());
-
-    const size_t num_rows = grid->rows.size();
-    const size_t num_columns = grid->columns.size();
-    grid->row_min_col.assign(num_rows, INT32_MAX);
-    grid->row_max_col.assign(num_rows, INT32_MIN);
-    grid->col_min_row.assign(num_columns, INT32_MAX);
-    grid->col_max_row.assign(num_columns, INT32_MIN);
-    for (const Point &t : grid->sorted) {
-        const size_t r = index_of(grid->rows, t.row);
-        const size_t c = index_of(grid->columns, t.column);
-        grid->row_min_col[r] = std::min(grid->row_min_col[r], t.column);
-        grid->row_max_col[r] = std::max(grid->row_max_col[r], t.column);
-        grid->col_min_row[c] = std::min(grid->col_min_row[c], t.row);
-        grid->col_max_row[c] = std::max(grid->col_max_row[c], t.row);
+    for (std::vector<int32_t> *values : {rows, columns}) {
+        std::sort(values->begin(), values->end());
+        values->erase(std::unique(values->begin(), values->end()), values->end());
     }
-    grid->up_min_col = grid->row_min_col;
-    grid->up_max_col = grid->row_max_col;
-    for (size_t r = 1; r < num_rows; r++) {
-        grid->up_min_col[r] = std::min(grid->up_min_col[r], grid->up_min_col[r - 1]);
-        grid->up_max_col[r] = std::max(grid->up_max_col[r], grid->up_max_col[r - 1]);
-    }
-    grid->down_min_col = grid->row_min_col;
-    grid->down_max_col = grid->row_max_col;
-    for (size_t r = num_rows - 1; r-- > 0;) {
-        grid->down_min_col[r] = std::min(grid->down_min_col[r], grid->down_min_col[r + 1]);
-        grid->down_max_col[r] = std::max(grid->down_max_col[r], grid->down_max_col[r + 1]);
-    }
-}
-
-// The screening rules of screen_candidate, evaluated on the summaries: the
-// point is no terminal, it has neighbours along its column and its row, and the
-// quadrant opposite a pair of neighbour directions holds a terminal.
-static bool hanan_point_passes(const HananGrid &grid, size_t r, size_t c) {
-    const int32_t row = grid.rows[r];
-    const int32_t column = grid.columns[c];
-    if (std::binary_search(grid.sorted.begin(), grid.sorted.end(), Point{row, column}, point_less))
-        return false;
-    const bool column_greater_row = grid.col_max_row[c] > row;
-    const bool column_smaller_row = grid.col_min_row[c] < row;
-    const bool row_greater_column = grid.row_max_col[r] > column;
-    const bool row_smaller_column = grid.row_min_col[r] < column;
-    const bool up_right = grid.up_max_col[r] >= column;
-    const bool up_left = grid.up_min_col[r] <= column;
-    const bool down_right = grid.down_max_col[r] >= column;
-    const bool down_left = grid.down_min_col[r] <= column;
-    return (column_greater_row && row_smaller_column && up_right) ||
-           (column_greater_row && row_greater_column && up_left) ||
-           (column_smaller_row && row_smaller_column && down_right) ||
-           (column_smaller_row && row_greater_column && down_left);
 }
 
 void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t seed, int64_t limit,
@@ -419,26 +398,50 @@ void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t see
     candidates->clear();
     if (limit == 0)
         return;
-    HananGrid grid;
-    hanan_grid_build(terminals, num_terminals, &grid);
-    const uint64_t num_columns = grid.columns.size();
-    const uint64_t domain = grid.rows.size() * num_columns;
+    std::vector<int32_t> rows;
+    std::vector<int32_t> columns;
+    hanan_lines(terminals, num_terminals, &rows, &columns);
+    const std::unique_ptr<ScreenIndex, ScreenIndexDeleter> index(
+        screen_index_build(terminals, num_terminals));
+    if (index == nullptr)
+        throw std::bad_alloc();
+    const uint64_t num_columns = columns.size();
+    const uint64_t domain = rows.size() * num_columns;
     Shuffle shuffle;
     shuffle_init(&shuffle, domain, seed);
     for (uint64_t k = 0; k < domain; k++) {
         const uint64_t cell = shuffle_index(&shuffle, k);
-        const auto r = static_cast<size_t>(cell / num_columns);
-        const auto c = static_cast<size_t>(cell % num_columns);
-        if (!hanan_point_passes(grid, r, c))
-            continue;
-        const int32_t row = grid.rows[r];
-        const int32_t column = grid.columns[c];
-        if (!screen_candidate(row, column, terminals, num_terminals))
+        const int32_t row = rows[static_cast<size_t>(cell / num_columns)];
+        const int32_t column = columns[static_cast<size_t>(cell % num_columns)];
+        if (!screen_candidate_indexed(index.get(), row, column))
             continue;
         candidates->push_back(Point{row, column});
         if (static_cast<int64_t>(candidates->size()) == limit)
             return;
     }
+}
+
+void candidates_hanan(const Point *terminals, int32_t num_terminals,
+                      std::vector<Point> *candidates) {
+    std::vector<int32_t> rows;
+    std::vector<int32_t> columns;
+    hanan_lines(terminals, num_terminals, &rows, &columns);
+    const std::unique_ptr<ScreenIndex, ScreenIndexDeleter> index(
+        screen_index_build(terminals, num_terminals));
+    if (index == nullptr)
+        throw std::bad_alloc();
+    candidates->clear();
+    for (int32_t row : rows)
+        for (int32_t column : columns)
+            if (screen_candidate_indexed(index.get(), row, column))
+                candidates->push_back(Point{row, column});
+}
+
+uint64_t candidates_hanan_size(const Point *terminals, int32_t num_terminals) {
+    std::vector<int32_t> rows;
+    std::vector<int32_t> columns;
+    hanan_lines(terminals, num_terminals, &rows, &columns);
+    return uint64_t{rows.size()} * columns.size();
 }
 
 // ---- Output -----------------------------------------------------------------

@@ -1,7 +1,8 @@
 // Input-file generator: terminals read from a file or drawn at random, and the
-// Hanan-grid points that pass the router's candidate screening, drawn in a
-// seeded random order. The thin driver steiner_candidates.cpp calls these in
-// order: parse the arguments, get the terminals, draw the candidates, write.
+// Hanan-grid points that pass the router's candidate screening, in an order
+// chosen to make the router's tree short (or a seeded random one). The thin
+// driver steiner_candidates.cpp calls these in order: parse the arguments, get
+// the terminals, list and order the candidates, write.
 #ifndef STEINER_CANDIDATES_H
 #define STEINER_CANDIDATES_H
 
@@ -37,6 +38,12 @@ uint64_t shuffle_index(const Shuffle *shuffle, uint64_t index);
 
 constexpr int64_t CANDIDATES_ALL = -1; // no cap on the number of candidates
 
+// The order of the candidates in the file; see candidates_order.
+enum class CandidateOrder { Shuffle, Rows, Gain, Greedy, Refine };
+
+// The order named shuffle, rows, gain, greedy or refine; false for any other name.
+bool candidates_order_from_name(const std::string &name, CandidateOrder *order);
+
 // What the command line asks for. Terminals come from exactly one source.
 struct CandidateOptions {
     std::string terminals_path; // terminal file; empty when drawn at random
@@ -45,6 +52,7 @@ struct CandidateOptions {
     int32_t grid;               // --grid G: rows and columns lie in 0..G-1
     uint64_t seed;              // --seed S, default 1
     int64_t limit;              // --limit C, or CANDIDATES_ALL
+    CandidateOrder order;       // --order O, default Refine
     bool help;                  // -h or --help: print usage and nothing else
 };
 
@@ -86,6 +94,55 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 // which has the final word. terminals holds num_terminals points (at least 1).
 void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t seed, int64_t limit,
                      std::vector<Point> *candidates);
+
+// Replaces *candidates with every Hanan-grid point that screen_candidate
+// accepts, by row, then column. terminals holds num_terminals points (at least 1).
+void candidates_hanan(const Point *terminals, int32_t num_terminals,
+                      std::vector<Point> *candidates);
+
+// The number of Hanan-grid points: distinct terminal rows times distinct columns.
+uint64_t candidates_hanan_size(const Point *terminals, int32_t num_terminals);
+
+// The largest Hanan grid the ordered (not shuffled) outputs handle: every one
+// of its points is listed and measured.
+constexpr uint64_t CANDIDATES_MAX_HANAN = uint64_t{1} << 25;
+
+// ---- Orders -----------------------------------------------------------------
+
+// A file order and what the router makes of it (block 1, every candidate).
+struct OrderResult {
+    std::vector<Point> candidates; // the candidates to write, in order
+    size_t kept;    // the router keeps exactly candidates[0..kept-1] (Greedy, Refine; else 0)
+    int64_t length; // the tree length it then reports (Greedy, Refine; else the terminals')
+};
+
+// Orders the candidates of candidates_hanan (rows order) for the router:
+// - Rows: as given.
+// - Gain: by how much each alone shortens the terminals' tree, largest first;
+//   equal gains keep rows order.
+// - Greedy: the router's insertion simulated on the incremental tree: the
+//   candidate that shortens the current tree most (first in rows order among
+//   equal gains) is kept next, until none shortens it; then the rest, largest
+//   gain against the final tree first. Leaders are re-measured lazily: a
+//   candidate is kept when its fresh gain is at least every other candidate's
+//   last measured gain, and a full pass over all candidates ends the search.
+// - Refine: Greedy, then rounds of dropping every Steiner point of degree 2 or
+//   less in the final tree, re-keeping the rest (largest gain first, among them
+//   only) and growing greedily again, while a round shortens the tree. Only
+//   the kept points of the best round are listed.
+// Shuffle is not handled here (see candidates_draw). Throws std::bad_alloc
+// when memory runs out. Deterministic: the worker threads that measure gains
+// never change a result.
+OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32_t num_terminals,
+                             const std::vector<Point> &candidates);
+
+// What the router does with a point file holding the terminals and then
+// candidates, with block size 1 and every candidate accepted: the tree length
+// it reports, and per candidate whether it was kept (*kept, resized). Screening
+// applies as in the router. Throws std::bad_alloc when memory runs out.
+int64_t candidates_simulate_router(const Point *terminals, int32_t num_terminals,
+                                   const std::vector<Point> &candidates,
+                                   std::vector<uint8_t> *kept);
 
 // ---- Output -----------------------------------------------------------------
 

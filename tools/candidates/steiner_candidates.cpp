@@ -25,7 +25,21 @@ static int run(int argc, const char *const *argv) {
         return fail(error);
     const auto num_terminals = static_cast<int32_t>(terminals.size());
     std::vector<Point> candidates;
-    candidates_draw(terminals.data(), num_terminals, options.seed, options.limit, &candidates);
+    if (options.order == CandidateOrder::Shuffle) {
+        candidates_draw(terminals.data(), num_terminals, options.seed, options.limit, &candidates);
+    } else {
+        const uint64_t grid_size = candidates_hanan_size(terminals.data(), num_terminals);
+        if (grid_size > CANDIDATES_MAX_HANAN)
+            return fail("the Hanan grid has " + std::to_string(grid_size) +
+                        " points; orders other than shuffle handle at most " +
+                        std::to_string(CANDIDATES_MAX_HANAN));
+        candidates_hanan(terminals.data(), num_terminals, &candidates);
+        candidates =
+            candidates_order(options.order, terminals.data(), num_terminals, candidates).candidates;
+        if (options.limit != CANDIDATES_ALL &&
+            static_cast<uint64_t>(options.limit) < candidates.size())
+            candidates.resize(static_cast<size_t>(options.limit));
+    }
     if (!candidates_write(stdout, terminals.data(), num_terminals, candidates.data(),
                           candidates.size()))
         return fail("cannot write to standard output");
