@@ -93,7 +93,7 @@ k_per_n2=""
 if [ "$have_rebuild" -eq 1 ]; then
     read -r n cand block <<<"${cases[0]}"
     mkdir -p "$work/calibrate"
-    "$generator" --random "$n" --grid $((10 * n)) --seed "$seed" --limit "$cand" \
+    "$generator" --random "$n" --grid $((10 * n)) --seed "$seed" --order shuffle --limit "$cand" \
         >"$work/calibrate/input.data"
     run_router "$rebuild" "$work/calibrate" "$block" "$work/calibrate/rebuild.out"
     read -r rwall _ <"$work/calibrate/rebuild.out.time"
@@ -110,7 +110,7 @@ for c in "${selected[@]}"; do
     read -r n cand block <<<"${cases[$((c - 1))]}"
     dir="$work/case$c"
     mkdir -p "$dir"
-    "$generator" --random "$n" --grid $((10 * n)) --seed "$seed" --limit "$cand" >"$dir/input.data"
+    "$generator" --random "$n" --grid $((10 * n)) --seed "$seed" --order shuffle --limit "$cand" >"$dir/input.data"
 
     run_router "$router" "$dir" "$block" "$dir/router.out"
     read -r wall kib <"$dir/router.out.time"
