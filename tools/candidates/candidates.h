@@ -90,8 +90,8 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 // accepts, in the seeded random order of a Shuffle over the grid. Stops once
 // limit points are accepted (CANDIDATES_ALL: when the grid is exhausted), so a
 // capped draw is the prefix of the uncapped one and visits only the grid points
-// it needs. A fast exact test skips most rejected points before screen_candidate,
-// which has the final word. terminals holds num_terminals points (at least 1).
+// it needs. Screening uses the router's index, with decisions identical to
+// screen_candidate's. terminals holds num_terminals points (at least 1).
 void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t seed, int64_t limit,
                      std::vector<Point> *candidates);
 
