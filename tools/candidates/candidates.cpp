@@ -370,15 +370,16 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 
 // ---- Candidates -------------------------------------------------------------
 
-namespace {
+void ScreenIndexDeleter::operator()(ScreenIndex *index) const {
+    screen_index_free(index);
+}
 
-struct ScreenIndexDeleter {
-    void operator()(ScreenIndex *index) const {
-        screen_index_free(index);
-    }
-};
-
-} // namespace
+ScreenIndexPtr candidates_screen_index(const Point *terminals, int32_t num_terminals) {
+    ScreenIndexPtr index(screen_index_build(terminals, num_terminals));
+    if (index == nullptr)
+        throw std::bad_alloc();
+    return index;
+}
 
 // The distinct terminal rows and columns, ascending: the lines of the Hanan grid.
 static void hanan_lines(const Point *terminals, int32_t num_terminals, std::vector<int32_t> *rows,
@@ -401,10 +402,7 @@ void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t see
     std::vector<int32_t> rows;
     std::vector<int32_t> columns;
     hanan_lines(terminals, num_terminals, &rows, &columns);
-    const std::unique_ptr<ScreenIndex, ScreenIndexDeleter> index(
-        screen_index_build(terminals, num_terminals));
-    if (index == nullptr)
-        throw std::bad_alloc();
+    const ScreenIndexPtr index = candidates_screen_index(terminals, num_terminals);
     const uint64_t num_columns = columns.size();
     const uint64_t domain = rows.size() * num_columns;
     Shuffle shuffle;
@@ -426,10 +424,7 @@ void candidates_hanan(const Point *terminals, int32_t num_terminals,
     std::vector<int32_t> rows;
     std::vector<int32_t> columns;
     hanan_lines(terminals, num_terminals, &rows, &columns);
-    const std::unique_ptr<ScreenIndex, ScreenIndexDeleter> index(
-        screen_index_build(terminals, num_terminals));
-    if (index == nullptr)
-        throw std::bad_alloc();
+    const ScreenIndexPtr index = candidates_screen_index(terminals, num_terminals);
     candidates->clear();
     for (int32_t row : rows)
         for (int32_t column : columns)

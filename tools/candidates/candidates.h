@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,15 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
                                  std::vector<Point> *terminals);
 
 // ---- Candidates -------------------------------------------------------------
+
+// The router's screening index over the terminals, freed when the pointer
+// goes. Throws std::bad_alloc when memory runs out.
+struct ScreenIndex;
+struct ScreenIndexDeleter {
+    void operator()(ScreenIndex *index) const;
+};
+using ScreenIndexPtr = std::unique_ptr<ScreenIndex, ScreenIndexDeleter>;
+ScreenIndexPtr candidates_screen_index(const Point *terminals, int32_t num_terminals);
 
 // Replaces *candidates with Hanan-grid points (a row of one terminal with a
 // column of another, over distinct rows and columns) that screen_candidate

@@ -461,20 +461,16 @@ OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32
 int64_t candidates_simulate_router(const Point *terminals, int32_t num_terminals,
                                    const std::vector<Point> &candidates,
                                    std::vector<uint8_t> *kept) {
-    ScreenIndex *index = screen_index_build(terminals, num_terminals);
-    if (index == nullptr)
-        throw std::bad_alloc();
+    const ScreenIndexPtr index = candidates_screen_index(terminals, num_terminals);
     std::vector<Point> points(terminals, terminals + num_terminals);
     points.insert(points.end(), candidates.begin(), candidates.end());
     kept->assign(candidates.size(), 0);
     const DynamicPtr tree(mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data()));
-    if (tree == nullptr) {
-        screen_index_free(index);
+    if (tree == nullptr)
         throw std::bad_alloc();
-    }
     int64_t length = add_first(tree.get(), static_cast<size_t>(num_terminals));
     for (size_t c = 0; c < candidates.size(); c++) {
-        if (!screen_candidate_indexed(index, candidates[c].row, candidates[c].column))
+        if (!screen_candidate_indexed(index.get(), candidates[c].row, candidates[c].column))
             continue;
         const int64_t trial = mst1_dynamic_add(tree.get(), num_terminals + static_cast<int32_t>(c));
         (*kept)[c] = trial < length;
@@ -485,6 +481,5 @@ int64_t candidates_simulate_router(const Point *terminals, int32_t num_terminals
             mst1_dynamic_rollback(tree.get());
         }
     }
-    screen_index_free(index);
     return length;
 }
