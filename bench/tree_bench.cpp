@@ -1,9 +1,11 @@
 // Timings of the tree package: the full build against the plain two-pass
 // Prim loop it replaced, and the incremental tree's trials.
+#include "insertion.h"
 #include "mst1.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -72,37 +74,27 @@ void BM_DynamicTrial(benchmark::State &state) {
 BENCHMARK(BM_DynamicTrial)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // A whole insertion phase: 10,000 terminals, then 100,000 candidates tried in
-// blocks of state.range(0), each kept only when it shortens the tree.
+// blocks of state.range(0) by the insertion engine the router uses.
 void BM_InsertionSequence(benchmark::State &state) {
     const int32_t terminals = 10000;
     const int32_t candidates = 100000;
     auto block = static_cast<int32_t>(state.range(0));
     std::vector<Point> points = with_candidates(random_points(terminals, 4), candidates, 5);
     const auto count = static_cast<int32_t>(points.size());
+    std::vector<Point> tree_points(points.size());
+    std::vector<int32_t> parent(points.size());
     for (auto _ : state) {
-        Mst1Dynamic *tree = mst1_dynamic_create(count, points.data());
-        if (tree == nullptr) {
+        std::copy(points.begin(), points.begin() + terminals, tree_points.begin());
+        int64_t length = mst1_build_tree(terminals, tree_points.data(), parent.data());
+        int32_t removed = 0;
+        const int32_t nodes =
+            insertion_run(terminals, count, block, points.data(), tree_points.data(), parent.data(),
+                          &length, &removed, nullptr, nullptr);
+        if (nodes < 0) {
             state.SkipWithError("out of memory");
             return;
         }
-        for (int32_t k = 0; k < terminals; k++)
-            mst1_dynamic_add(tree, k);
-        mst1_dynamic_commit(tree);
-        int64_t length = mst1_dynamic_length(tree);
-        for (int32_t first = terminals; first < count; first += block) {
-            int32_t last = count - first < block ? count : first + block;
-            int64_t trial = length;
-            for (int32_t k = first; k < last; k++)
-                trial = mst1_dynamic_add(tree, k);
-            if (trial < length) {
-                length = trial;
-                mst1_dynamic_commit(tree);
-            } else {
-                mst1_dynamic_rollback(tree);
-            }
-        }
         benchmark::DoNotOptimize(length);
-        mst1_dynamic_destroy(tree);
     }
 }
 BENCHMARK(BM_InsertionSequence)

@@ -3,6 +3,7 @@
 // complaint, every stored candidate passes the screening, and the echo lines
 // number the stored points consecutively.
 #include "router.h"
+#include "screening.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FILE *file = fmemopen(const_cast<uint8_t *>(data + 1), size - 1, "rb");
     if (file == nullptr)
         return 0;
-    PointFile *input_file = point_file_from_stream(file, "input.data");
+    PointReader *input_file = point_reader_open(file);
     check(input_file != nullptr);
 
     char *printed = nullptr;
@@ -55,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     fclose(stdout);
     stdout = real_stdout;
-    point_file_close(input_file);
+    point_reader_close(input_file);
     const std::string output(printed, printed_size);
     free(printed);
 

@@ -6,31 +6,21 @@ bool read_answer(FILE *in, int32_t minimum, int32_t *value) {
     int c = fgetc(in);
     while (c != EOF && isspace(c))
         c = fgetc(in);
-    bool negative = false;
+    Decimal number{false, 0, false, 0};
     if (c == '+' || c == '-') {
-        negative = c == '-';
+        number.negative = c == '-';
         c = fgetc(in);
     }
-    // Accumulate as a negative number so that the 32-bit minimum is reachable.
-    int64_t magnitude = 0;
-    bool digits = false;
-    bool too_large = false;
     while (c != EOF && isdigit(c)) {
-        digits = true;
-        if (!too_large) {
-            magnitude = magnitude * 10 + (c - '0');
-            too_large = magnitude > int64_t{INT32_MAX} + 1;
-        }
+        decimal_add_digit(&number, static_cast<char>(c));
         c = fgetc(in);
     }
     if (c != EOF)
         ungetc(c, in);
-    if (!digits || too_large)
+    int64_t checked = 0;
+    if (!decimal_value(number, minimum, INT32_MAX, &checked))
         return false;
-    int64_t number = negative ? -magnitude : magnitude;
-    if (number > INT32_MAX || number < minimum)
-        return false;
-    *value = static_cast<int32_t>(number);
+    *value = static_cast<int32_t>(checked);
     return true;
 }
 

@@ -60,14 +60,14 @@ int main() {
         printf("Cannot find input.data\n");
         return 1;
     }
-    PointFile *input_file = point_file_from_stream(file, "input.data");
+    PointReader *input_file = point_reader_open(file);
     if (input_file == nullptr) {
         fclose(file);
         return out_of_memory(nullptr, nullptr, nullptr);
     }
     int32_t num_pts = 0;
     if (!read_num_pts(input_file, &num_pts)) {
-        point_file_close(input_file);
+        point_reader_close(input_file);
         return 1;
     }
     int32_t growth_factor = 2;
@@ -76,13 +76,13 @@ int main() {
     auto *parent_array =
         static_cast<int32_t *>(allocate_array(int64_t{num_pts} * growth_factor, sizeof(int32_t)));
     if (point_array == nullptr || parent_array == nullptr) {
-        point_file_close(input_file);
+        point_reader_close(input_file);
         return out_of_memory(point_array, parent_array, nullptr);
     }
 
     int32_t total_pts = load_points(input_file, num_pts, PotentialSteiners, &point_array,
                                     &parent_array, &growth_factor);
-    point_file_close(input_file);
+    point_reader_close(input_file);
     if (total_pts == LOAD_NO_MEMORY)
         return out_of_memory(point_array, parent_array, nullptr);
     if (total_pts == LOAD_BAD_FILE) {
@@ -128,5 +128,10 @@ int main() {
     free(point_array);
     free(tree_points);
     free(parent_array);
+    // A report that never reached its reader is no success.
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "Could not write the report to standard output.\n");
+        return 1;
+    }
     return 0;
 }

@@ -166,18 +166,13 @@ void pack_waiting(Waiting *w, int32_t *parent) {
     w->count = kept;
 }
 
-} // namespace
-
-int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
-    if (n < 1)
-        return 0;
-    mst1_package_init(n);
-    auto *scratch = static_cast<int32_t *>(malloc(4 * static_cast<size_t>(n) * sizeof(int32_t)));
-    if (scratch == nullptr)
-        fatal_error("Cannot allocate memory in mst1_package_init!");
+// Prim's algorithm over keys (n entries) and scratch (4 * n entries), both
+// the caller's.
+int64_t build_tree(int32_t n, const Point *points, int32_t *parent, int32_t *key,
+                   int32_t *scratch) {
     Waiting w{scratch,
               scratch + n,
-              key_buffer,
+              key,
               scratch + 2 * static_cast<size_t>(n),
               scratch + 3 * static_cast<size_t>(n),
               n};
@@ -213,8 +208,33 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
     }
     for (int32_t k = 0; k < w.count; k++)
         parent[w.id[k]] = w.parent[k];
+    return total;
+}
+
+} // namespace
+
+int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
+    if (n < 1)
+        return 0;
+    mst1_package_init(n);
+    auto *scratch = static_cast<int32_t *>(malloc(4 * static_cast<size_t>(n) * sizeof(int32_t)));
+    if (scratch == nullptr)
+        fatal_error("Cannot allocate memory in mst1_package_init!");
+    const int64_t total = build_tree(n, points, parent, key_buffer, scratch);
     free(scratch);
     mst1_package_release();
+    return total;
+}
+
+int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent) {
+    if (n < 1)
+        return 0;
+    auto *scratch = static_cast<int32_t *>(malloc(5 * static_cast<size_t>(n) * sizeof(int32_t)));
+    if (scratch == nullptr)
+        return -1;
+    const int64_t total =
+        build_tree(n, points, parent, scratch + 4 * static_cast<size_t>(n), scratch);
+    free(scratch);
     return total;
 }
 

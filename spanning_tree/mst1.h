@@ -43,6 +43,11 @@ void mst1_package_release();
 // Coordinates must lie in the accepted range. Not reentrant.
 int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent);
 
+// The same tree, total and parents, for code that may run on several threads
+// or inside a library: all scratch memory is the call's own, and when it
+// cannot be allocated the result is -1 and nothing else happens.
+int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent);
+
 // The same tree, total and parents as mst1_build_tree, by the plain loop: one
 // pass for the smallest key, then one to relax the keys. Several times slower;
 // kept as the reference that the fast build is tested and timed against, and

@@ -26,7 +26,7 @@ Loaded load(const std::string &text, int32_t PotentialSteiners) {
     fclose(out);
 
     Loaded loaded{0, 2, {}, ""};
-    PointFile *input_file = point_file_from_stream(fopen(name, "rb"), name);
+    PointReader *input_file = point_reader_open(fopen(name, "rb"));
     EXPECT_NE(input_file, nullptr);
     testing::internal::CaptureStdout();
     int32_t num_pts = 0;
@@ -43,10 +43,7 @@ Loaded load(const std::string &text, int32_t PotentialSteiners) {
         loaded.total = LOAD_BAD_FILE;
     }
     loaded.output = testing::internal::GetCapturedStdout();
-    // Messages name the file they read; report it under its usual name.
-    for (size_t at; (at = loaded.output.find(name)) != std::string::npos;)
-        loaded.output.replace(at, strlen(name), "input.data");
-    point_file_close(input_file);
+    point_reader_close(input_file);
     remove(name);
     return loaded;
 }

@@ -1,6 +1,6 @@
 #include "candidates.h"
 
-#include "router.h"
+#include "point_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -96,23 +96,6 @@ bool candidates_order_from_name(const std::string &name, CandidateOrder *order) 
     return false;
 }
 
-// Parses a plain run of decimal digits no greater than maximum.
-static bool parse_unsigned(const char *text, uint64_t maximum, uint64_t *value) {
-    if (*text == '\0')
-        return false;
-    uint64_t result = 0;
-    for (const char *p = text; *p != '\0'; p++) {
-        if (*p < '0' || *p > '9')
-            return false;
-        auto digit = static_cast<uint64_t>(*p - '0');
-        if (result > (maximum - digit) / 10)
-            return false;
-        result = result * 10 + digit;
-    }
-    *value = result;
-    return true;
-}
-
 bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *options,
                            std::string *error) {
     *options = CandidateOptions{"", false, 0, 0, 1, CANDIDATES_ALL, CandidateOrder::Refine, false};
@@ -190,7 +173,7 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
         const char *text = argv[++k];
         uint64_t value = 0;
         const bool positive_only = arg == "--random" || arg == "--grid";
-        if (!parse_unsigned(text, maximum, &value) || (positive_only && value == 0)) {
+        if (!decimal_parse_unsigned(text, maximum, &value) || (positive_only && value == 0)) {
             *error = arg + " must be a whole number from " + range + ", not \"" + text + "\"";
             return false;
         }
@@ -227,106 +210,31 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
 
 // ---- Terminals --------------------------------------------------------------
 
-namespace {
-
-// A cursor over the terminal file that counts lines for the messages.
-struct TextCursor {
-    const std::string *text; // the whole file
-    size_t pos;              // next unread byte
-    int64_t line;            // line of the next unread byte, from 1
-};
-
-} // namespace
-
-static bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-enum class Token { Number, End, Bad };
-
-// Reads the next white-space separated token as a decimal integer. Values
-// beyond the 64-bit range saturate, which every caller's range check rejects.
-static Token next_number(TextCursor *cursor, const char *name, int64_t *value, std::string *error) {
-    const std::string &text = *cursor->text;
-    while (cursor->pos < text.size() && is_space(text[cursor->pos])) {
-        if (text[cursor->pos] == '\n')
-            cursor->line++;
-        cursor->pos++;
+bool candidates_load_terminals(FILE *file, const char *name, std::vector<Point> *terminals,
+                               std::string *error) {
+    PointReader *reader = point_reader_open(file);
+    if (reader == nullptr) {
+        fclose(file);
+        throw std::bad_alloc();
     }
-    if (cursor->pos == text.size())
-        return Token::End;
-    const size_t start = cursor->pos;
-    while (cursor->pos < text.size() && !is_space(text[cursor->pos]))
-        cursor->pos++;
-    const std::string token = text.substr(start, cursor->pos - start);
-    size_t digits = token[0] == '-' || token[0] == '+' ? 1 : 0;
-    const bool negative = token[0] == '-';
-    bool numeric = digits < token.size();
-    uint64_t magnitude = 0;
-    for (size_t k = digits; k < token.size() && numeric; k++) {
-        if (token[k] < '0' || token[k] > '9')
-            numeric = false;
-        else if (magnitude <= uint64_t{INT64_MAX} / 10)
-            magnitude = magnitude * 10 + static_cast<uint64_t>(token[k] - '0');
-        else
-            magnitude = uint64_t{INT64_MAX};
-    }
-    if (!numeric) {
-        std::string shown = token.substr(0, 20);
-        for (char &c : shown)
-            c = (c >= 0x21 && c <= 0x7e) ? c : '?';
-        *error = std::string(name) + ": line " + std::to_string(cursor->line) + ": \"" + shown +
-                 (token.size() > shown.size() ? "..." : "") + "\" is not a whole number";
-        return Token::Bad;
-    }
-    magnitude = std::min(magnitude, uint64_t{INT64_MAX});
-    *value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-    return Token::Number;
-}
-
-bool candidates_parse_terminals(const std::string &text, const char *name,
-                                std::vector<Point> *terminals, std::string *error) {
-    TextCursor cursor{&text, 0, 1};
-    const std::string where = std::string(name) + ": line ";
-    int64_t count = 0;
-    Token token = next_number(&cursor, name, &count, error);
-    if (token == Token::Bad)
-        return false;
-    if (token == Token::End) {
-        *error = std::string(name) + ": the file is empty; it must begin with the number of "
-                                     "terminals";
-        return false;
-    }
-    if (count < 1 || count > INT32_MAX) {
-        *error = where + std::to_string(cursor.line) + ": the number of terminals is " +
-                 std::to_string(count) + "; it must be from 1 to 2147483647";
-        return false;
-    }
+    PointFileFault fault{};
+    int32_t count = 0;
+    bool ok = point_reader_count(reader, &count, &fault);
     terminals->clear();
     // The count alone is no proof that the pairs exist, so growth follows the data.
-    terminals->reserve(static_cast<size_t>(std::min<int64_t>(count, 1 << 20)));
-    while (static_cast<int64_t>(terminals->size()) < count) {
-        int64_t coordinate[2] = {0, 0};
-        for (int64_t &value : coordinate) {
-            token = next_number(&cursor, name, &value, error);
-            if (token == Token::Bad)
-                return false;
-            if (token == Token::End) {
-                *error = where + std::to_string(cursor.line) + ": the file holds " +
-                         std::to_string(terminals->size()) + " of the " + std::to_string(count) +
-                         " terminals it announces";
-                return false;
-            }
-            if (value < MST1_COORD_MIN || value > MST1_COORD_MAX) {
-                *error = where + std::to_string(cursor.line) + ": coordinate " +
-                         std::to_string(value) + " is outside the range -536870911 to 536870911";
-                return false;
-            }
-        }
-        terminals->push_back(
-            Point{static_cast<int32_t>(coordinate[0]), static_cast<int32_t>(coordinate[1])});
+    Point pair{0, 0};
+    while (ok && static_cast<int64_t>(terminals->size()) < count) {
+        ok = point_reader_pair(reader, &pair, &fault) == PointRead::Pair;
+        if (ok)
+            terminals->push_back(pair);
     }
-    return true;
+    point_reader_close(reader);
+    if (!ok) {
+        char text[160];
+        point_fault_text(fault, text, sizeof text);
+        *error = std::string(name) + ": " + text;
+    }
+    return ok;
 }
 
 bool candidates_read_terminals(const char *path, std::vector<Point> *terminals,
@@ -336,19 +244,7 @@ bool candidates_read_terminals(const char *path, std::vector<Point> *terminals,
         *error = std::string(path) + ": cannot be opened: " + strerror(errno);
         return false;
     }
-    std::string text;
-    char buffer[1 << 16];
-    size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, got);
-    const bool failed = ferror(file) != 0;
-    const int saved_errno = errno;
-    fclose(file);
-    if (failed) {
-        *error = std::string(path) + ": cannot be read: " + strerror(saved_errno);
-        return false;
-    }
-    return candidates_parse_terminals(text, path, terminals, error);
+    return candidates_load_terminals(file, path, terminals, error);
 }
 
 // Keeps the terminal draw independent of the candidate order under one seed.
@@ -395,8 +291,7 @@ static void hanan_lines(const Point *terminals, int32_t num_terminals, std::vect
 }
 
 void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t seed, int64_t limit,
-                     std::vector<Point> *candidates) {
-    candidates->clear();
+                     bool (*emit)(void *context, const Point &candidate), void *context) {
     if (limit == 0)
         return;
     std::vector<int32_t> rows;
@@ -407,14 +302,14 @@ void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t see
     const uint64_t domain = rows.size() * num_columns;
     Shuffle shuffle;
     shuffle_init(&shuffle, domain, seed);
+    int64_t accepted = 0;
     for (uint64_t k = 0; k < domain; k++) {
         const uint64_t cell = shuffle_index(&shuffle, k);
         const int32_t row = rows[static_cast<size_t>(cell / num_columns)];
         const int32_t column = columns[static_cast<size_t>(cell % num_columns)];
         if (!screen_candidate_indexed(index.get(), row, column))
             continue;
-        candidates->push_back(Point{row, column});
-        if (static_cast<int64_t>(candidates->size()) == limit)
+        if (!emit(context, Point{row, column}) || ++accepted == limit)
             return;
     }
 }
@@ -441,25 +336,15 @@ uint64_t candidates_hanan_size(const Point *terminals, int32_t num_terminals) {
 
 // ---- Output -----------------------------------------------------------------
 
-namespace {
+PointWriter::PointWriter(FILE *out) : out_(out), len_(0), failed_(false) {}
 
-// A fixed output buffer, flushed to the stream when nearly full.
-struct OutBuffer {
-    FILE *out;   // destination stream
-    size_t len;  // bytes held
-    bool failed; // a write came up short
-    char data[1 << 16];
-};
-
-} // namespace
-
-static void out_flush(OutBuffer *buffer) {
-    if (buffer->len > 0 && fwrite(buffer->data, 1, buffer->len, buffer->out) != buffer->len)
-        buffer->failed = true;
-    buffer->len = 0;
+void PointWriter::flush() {
+    if (len_ > 0 && fwrite(data_, 1, len_, out_) != len_)
+        failed_ = true;
+    len_ = 0;
 }
 
-static void out_number(OutBuffer *buffer, int64_t value) {
+void PointWriter::number(int64_t value) {
     char digits[24];
     size_t count = 0;
     uint64_t magnitude =
@@ -469,33 +354,40 @@ static void out_number(OutBuffer *buffer, int64_t value) {
         magnitude /= 10;
     } while (magnitude > 0);
     if (value < 0)
-        buffer->data[buffer->len++] = '-';
+        data_[len_++] = '-';
     while (count > 0)
-        buffer->data[buffer->len++] = digits[--count];
+        data_[len_++] = digits[--count];
 }
 
-static void out_points(OutBuffer *buffer, const Point *points, size_t count) {
-    for (size_t k = 0; k < count; k++) {
-        // A line takes at most 24 bytes.
-        if (buffer->len + 32 > sizeof buffer->data)
-            out_flush(buffer);
-        out_number(buffer, points[k].row);
-        buffer->data[buffer->len++] = ' ';
-        out_number(buffer, points[k].column);
-        buffer->data[buffer->len++] = '\n';
-    }
+void PointWriter::count(int32_t count) {
+    number(count);
+    data_[len_++] = '\n';
+}
+
+bool PointWriter::point(const Point &p) {
+    // A line takes at most 24 bytes.
+    if (len_ + 32 > sizeof data_)
+        flush();
+    number(p.row);
+    data_[len_++] = ' ';
+    number(p.column);
+    data_[len_++] = '\n';
+    return !failed_;
+}
+
+bool PointWriter::finish() {
+    flush();
+    return !failed_ && fflush(out_) == 0 && ferror(out_) == 0;
 }
 
 bool candidates_write(FILE *out, const Point *terminals, int32_t num_terminals,
                       const Point *candidates, size_t num_candidates) {
     // Heap-held: the buffer is too large for a comfortable stack frame.
-    auto owned = std::make_unique<OutBuffer>();
-    OutBuffer *buffer = owned.get();
-    buffer->out = out;
-    out_number(buffer, num_terminals);
-    buffer->data[buffer->len++] = '\n';
-    out_points(buffer, terminals, static_cast<size_t>(num_terminals));
-    out_points(buffer, candidates, num_candidates);
-    out_flush(buffer);
-    return !buffer->failed && fflush(out) == 0 && ferror(out) == 0;
+    auto writer = std::make_unique<PointWriter>(out);
+    writer->count(num_terminals);
+    for (int32_t k = 0; k < num_terminals; k++)
+        writer->point(terminals[k]);
+    for (size_t k = 0; k < num_candidates; k++)
+        writer->point(candidates[k]);
+    return writer->finish();
 }

@@ -7,6 +7,7 @@
 #define STEINER_CANDIDATES_H
 
 #include "mst1.h"
+#include "screening.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -67,15 +68,15 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
 
 // ---- Terminals --------------------------------------------------------------
 
-// Parses a terminal file held in text: white-space separated decimal integers,
-// the count (at least 1) and then that many row/column pairs, each coordinate
-// within MST1_COORD_MIN..MST1_COORD_MAX. Whatever follows the last terminal is
-// ignored. name is used in messages. On a fault returns false with a one-line
-// message naming the line in *error; *terminals is then not to be used.
-bool candidates_parse_terminals(const std::string &text, const char *name,
-                                std::vector<Point> *terminals, std::string *error);
+// Reads the terminals of a point file from file, which it closes: the count
+// and that many row/column pairs. What follows the last terminal is never read.
+// name starts every message. On a fault returns false with one line naming
+// the line of the file in *error; *terminals is then not to be used. Throws
+// std::bad_alloc when memory runs out.
+bool candidates_load_terminals(FILE *file, const char *name, std::vector<Point> *terminals,
+                               std::string *error);
 
-// Reads the file at path and parses it as above. An unreadable file is a fault.
+// Opens the file at path and reads its terminals as above.
 bool candidates_read_terminals(const char *path, std::vector<Point> *terminals, std::string *error);
 
 // Replaces *terminals with count distinct points on the grid x grid lattice
@@ -86,24 +87,23 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 
 // ---- Candidates -------------------------------------------------------------
 
-// The router's screening index over the terminals, freed when the pointer
-// goes. Throws std::bad_alloc when memory runs out.
-struct ScreenIndex;
+// The screening index over the terminals, freed when the pointer goes. Throws
+// std::bad_alloc when memory runs out.
 struct ScreenIndexDeleter {
     void operator()(ScreenIndex *index) const;
 };
 using ScreenIndexPtr = std::unique_ptr<ScreenIndex, ScreenIndexDeleter>;
 ScreenIndexPtr candidates_screen_index(const Point *terminals, int32_t num_terminals);
 
-// Replaces *candidates with Hanan-grid points (a row of one terminal with a
-// column of another, over distinct rows and columns) that screen_candidate
-// accepts, in the seeded random order of a Shuffle over the grid. Stops once
-// limit points are accepted (CANDIDATES_ALL: when the grid is exhausted), so a
-// capped draw is the prefix of the uncapped one and visits only the grid points
-// it needs. Screening uses the router's index, with decisions identical to
-// screen_candidate's. terminals holds num_terminals points (at least 1).
+// Passes to emit, one at a time, the Hanan-grid points (a row of one terminal
+// with a column of another, over distinct rows and columns) that the router's
+// screening accepts, in the seeded random order of a Shuffle over the grid.
+// Stops once limit points are accepted (CANDIDATES_ALL: when the grid is
+// exhausted) or emit returns false, so a capped draw is the prefix of the
+// uncapped one and visits only the grid points it needs; nothing is held but
+// the grid lines. terminals holds num_terminals points (at least 1).
 void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t seed, int64_t limit,
-                     std::vector<Point> *candidates);
+                     bool (*emit)(void *context, const Point &candidate), void *context);
 
 // Replaces *candidates with every Hanan-grid point that screen_candidate
 // accepts, by row, then column. terminals holds num_terminals points (at least 1).
@@ -156,7 +156,27 @@ int64_t candidates_simulate_router(const Point *terminals, int32_t num_terminals
 
 // ---- Output -----------------------------------------------------------------
 
-// Writes a point file: the terminal count, then one "row column" line per
+// Writes a point file through a fixed buffer: the terminal count, then one
+// "row column" line per point.
+class PointWriter {
+  public:
+    explicit PointWriter(FILE *out);
+    void count(int32_t count);
+    // False once a write has failed.
+    bool point(const Point &p);
+    // Flushes everything; false when any write failed.
+    bool finish();
+
+  private:
+    void flush();
+    void number(int64_t value);
+    FILE *out_;         // destination stream
+    size_t len_;        // bytes held
+    bool failed_;       // a write came up short
+    char data_[1 << 16]; // bytes not yet written
+};
+
+// Writes a whole point file: the terminal count, then one "row column" line per
 // terminal and per candidate. Returns false when the stream reports a write error.
 bool candidates_write(FILE *out, const Point *terminals, int32_t num_terminals,
                       const Point *candidates, size_t num_candidates);

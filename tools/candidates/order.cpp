@@ -9,13 +9,14 @@
 // exactly as the router's working set would.
 #include "candidates.h"
 
-#include "router.h"
+#include "insertion.h"
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
 #include <new>
 #include <queue>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -49,6 +50,16 @@ DynamicPtr make_dynamic(const std::vector<Point> &points) {
     if (tree == nullptr)
         throw std::bad_alloc();
     return tree;
+}
+
+// The minimum spanning tree of points: *parent filled, length returned.
+int64_t build_tree(const std::vector<Point> &points, std::vector<int32_t> *parent) {
+    parent->resize(points.size());
+    const int64_t length = mst1_build_tree_reentrant(static_cast<int32_t>(points.size()),
+                                                     points.data(), parent->data());
+    if (length < 0)
+        throw std::bad_alloc();
+    return length;
 }
 
 // A tree over points holding points[0..count-1]; returns its length.
@@ -125,8 +136,12 @@ void pass_gains(Growth *growth, const std::vector<int32_t> &todo) {
     const size_t workers =
         std::min<size_t>(chunks, std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)));
     std::vector<std::thread> threads;
-    for (size_t k = 1; k < workers; k++)
-        threads.emplace_back(worker);
+    // Fewer threads only take longer: every chunk is measured the same way.
+    try {
+        for (size_t k = 1; k < workers; k++)
+            threads.emplace_back(worker);
+    } catch (const std::system_error &) {
+    }
     worker();
     for (std::thread &thread : threads)
         thread.join();
@@ -236,8 +251,8 @@ std::vector<int32_t> without_weak_points(const Growth &growth) {
         std::vector<Point> points(growth.terminals, growth.terminals + growth.num_terminals);
         for (int32_t c : kept)
             points.push_back((*growth.candidates)[static_cast<size_t>(c)]);
-        std::vector<int32_t> parent(points.size());
-        mst1_build_tree(static_cast<int32_t>(points.size()), points.data(), parent.data());
+        std::vector<int32_t> parent;
+        build_tree(points, &parent);
         std::vector<int32_t> degree(points.size(), 0);
         for (size_t k = 1; k < points.size(); k++) {
             degree[k]++;
@@ -353,8 +368,8 @@ std::vector<int32_t> improve_locally(const Growth &growth, std::vector<int32_t> 
         std::vector<Point> points(growth.terminals, growth.terminals + growth.num_terminals);
         for (int32_t k : set)
             points.push_back(candidates[static_cast<size_t>(k)]);
-        std::vector<int32_t> parent(points.size());
-        mst1_build_tree(static_cast<int32_t>(points.size()), points.data(), parent.data());
+        std::vector<int32_t> parent;
+        build_tree(points, &parent);
         std::vector<int64_t> radius(points.size(), 0);
         for (size_t k = 1; k < points.size(); k++) {
             const auto up = static_cast<size_t>(parent[k]);
@@ -458,28 +473,40 @@ OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32
     return OrderResult{best, best.size(), best_length};
 }
 
+namespace {
+
+void mark_kept(void *context, const InsertionEvent &event) {
+    auto *kept = static_cast<std::vector<uint8_t> *>(context);
+    for (int32_t c = event.first; c <= event.last; c++)
+        (*kept)[static_cast<size_t>(c)] = 1;
+}
+
+} // namespace
+
 int64_t candidates_simulate_router(const Point *terminals, int32_t num_terminals,
                                    const std::vector<Point> &candidates,
                                    std::vector<uint8_t> *kept) {
     const ScreenIndexPtr index = candidates_screen_index(terminals, num_terminals);
     std::vector<Point> points(terminals, terminals + num_terminals);
-    points.insert(points.end(), candidates.begin(), candidates.end());
-    kept->assign(candidates.size(), 0);
-    const DynamicPtr tree(mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data()));
-    if (tree == nullptr)
-        throw std::bad_alloc();
-    int64_t length = add_first(tree.get(), static_cast<size_t>(num_terminals));
+    std::vector<size_t> accepted; // candidate index of each screened point
     for (size_t c = 0; c < candidates.size(); c++) {
-        if (!screen_candidate_indexed(index.get(), candidates[c].row, candidates[c].column))
-            continue;
-        const int64_t trial = mst1_dynamic_add(tree.get(), num_terminals + static_cast<int32_t>(c));
-        (*kept)[c] = trial < length;
-        if (trial < length) {
-            mst1_dynamic_commit(tree.get());
-            length = trial;
-        } else {
-            mst1_dynamic_rollback(tree.get());
+        if (screen_candidate_indexed(index.get(), candidates[c].row, candidates[c].column)) {
+            points.push_back(candidates[c]);
+            accepted.push_back(c);
         }
     }
+    std::vector<int32_t> parent;
+    int64_t length = build_tree(std::vector<Point>(terminals, terminals + num_terminals), &parent);
+    std::vector<Point> tree_points(points);
+    parent.resize(points.size());
+    std::vector<uint8_t> kept_accepted(accepted.size(), 0);
+    int32_t removed = 0;
+    if (insertion_run(num_terminals, static_cast<int32_t>(points.size()), 1, points.data(),
+                      tree_points.data(), parent.data(), &length, &removed, mark_kept,
+                      &kept_accepted) < 0)
+        throw std::bad_alloc();
+    kept->assign(candidates.size(), 0);
+    for (size_t k = 0; k < accepted.size(); k++)
+        (*kept)[accepted[k]] = kept_accepted[k];
     return length;
 }

@@ -1,7 +1,8 @@
-// Writes a point file for the router to standard output. Every check happens
-// before the first byte is written, so a failed run leaves standard output empty.
+// Writes a point file for the router to standard output. Every check of the
+// arguments and the terminals happens before the first byte is written.
 #include "candidates.h"
 
+#include <memory>
 #include <new>
 
 static int fail(const std::string &message) {
@@ -25,9 +26,7 @@ static int run(int argc, const char *const *argv) {
         return fail(error);
     const auto num_terminals = static_cast<int32_t>(terminals.size());
     std::vector<Point> candidates;
-    if (options.order == CandidateOrder::Shuffle) {
-        candidates_draw(terminals.data(), num_terminals, options.seed, options.limit, &candidates);
-    } else {
+    if (options.order != CandidateOrder::Shuffle) {
         const uint64_t grid_size = candidates_hanan_size(terminals.data(), num_terminals);
         if (grid_size > CANDIDATES_MAX_HANAN)
             return fail("the Hanan grid has " + std::to_string(grid_size) +
@@ -40,8 +39,22 @@ static int run(int argc, const char *const *argv) {
             static_cast<uint64_t>(options.limit) < candidates.size())
             candidates.resize(static_cast<size_t>(options.limit));
     }
-    if (!candidates_write(stdout, terminals.data(), num_terminals, candidates.data(),
-                          candidates.size()))
+    // Heap-held: the writer's buffer is too large for a comfortable stack frame.
+    auto writer = std::make_unique<PointWriter>(stdout);
+    writer->count(num_terminals);
+    for (const Point &terminal : terminals)
+        writer->point(terminal);
+    // The shuffled order is written as it is drawn: it may be far too long to hold.
+    if (options.order == CandidateOrder::Shuffle) {
+        auto emit = [](void *context, const Point &candidate) {
+            return static_cast<PointWriter *>(context)->point(candidate);
+        };
+        candidates_draw(terminals.data(), num_terminals, options.seed, options.limit, emit,
+                        writer.get());
+    }
+    for (const Point &candidate : candidates)
+        writer->point(candidate);
+    if (!writer->finish())
         return fail("cannot write to standard output");
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "router.h"
+#include "screening.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "router.h"
+#include "insertion.h"
 
 #include <gtest/gtest.h>
 
@@ -22,15 +22,13 @@ Outcome insert(int32_t block) {
     for (size_t k = 0; k < 3; k++)
         tree[k] = points[k];
     Outcome run{0, mst1_build_tree(3, tree.data(), parent.data()), 0, {}};
-    testing::internal::CaptureStdout();
-    run.nodes = insert_steiner_points(3, 5, block, points.data(), tree.data(), parent.data(),
-                                      &run.wirelength, &run.removed);
-    testing::internal::GetCapturedStdout();
+    run.nodes = insertion_run(3, 5, block, points.data(), tree.data(), parent.data(),
+                              &run.wirelength, &run.removed, nullptr, nullptr);
     run.tree.assign(tree.begin(), tree.begin() + run.nodes);
     return run;
 }
 
-TEST(InsertSteinerPointsTest, AnyBlockSizeEnds) {
+TEST(InsertionRunTest, AnyBlockSizeEnds) {
     // One at a time the repeat adds nothing and is dropped; as one block both stay.
     for (int32_t block : {INT32_MIN, -1, 0, 1}) {
         Outcome run = insert(block);
@@ -64,8 +62,16 @@ struct Insertion {
     int32_t removed;
     std::vector<Point> tree;
     std::vector<int64_t> trial_lengths;
-    std::string messages;
+    std::string events; // every kept block and candidate, in order
 };
+
+void record(void *context, const InsertionEvent &e) {
+    *static_cast<std::string *>(context) +=
+        std::to_string(e.whole_block) + " " + std::to_string(e.block) + " " +
+        std::to_string(e.first) + ".." + std::to_string(e.last) + " " + std::to_string(e.before) +
+        "->" + std::to_string(e.after) + " at " + std::to_string(e.point.row) + "," +
+        std::to_string(e.point.column) + "\n";
+}
 
 Insertion run_insertion(const std::vector<Point> &points, int32_t num_pts, int32_t block,
                         TrialMethod method) {
@@ -74,11 +80,9 @@ Insertion run_insertion(const std::vector<Point> &points, int32_t num_pts, int32
     for (size_t k = 0; k < size_t(num_pts); k++)
         tree[k] = points[k];
     Insertion result{0, mst1_build_tree(num_pts, tree.data(), parent.data()), 0, {}, {}, ""};
-    testing::internal::CaptureStdout();
-    result.nodes = insert_steiner_points(
-        num_pts, static_cast<int32_t>(points.size()), block, points.data(), tree.data(),
-        parent.data(), &result.wirelength, &result.removed, method, &result.trial_lengths);
-    result.messages = testing::internal::GetCapturedStdout();
+    result.nodes = insertion_run(num_pts, static_cast<int32_t>(points.size()), block, points.data(),
+                                 tree.data(), parent.data(), &result.wirelength, &result.removed,
+                                 record, &result.events, method, &result.trial_lengths);
     result.tree.assign(tree.begin(), tree.begin() + result.nodes);
     return result;
 }
@@ -93,7 +97,7 @@ bool same_points(const std::vector<Point> &a, const std::vector<Point> &b) {
     return true;
 }
 
-TEST(InsertSteinerPointsTest, IncrementalTrialsMatchRebuildingEveryTrial) {
+TEST(InsertionRunTest, IncrementalTrialsMatchRebuildingEveryTrial) {
     uint64_t state = 7;
     int64_t trials = 0;
     int64_t kept = 0;
@@ -119,7 +123,7 @@ TEST(InsertSteinerPointsTest, IncrementalTrialsMatchRebuildingEveryTrial) {
         Insertion rebuilt = run_insertion(points, num_pts, block, TrialMethod::Rebuild);
         Insertion incremental = run_insertion(points, num_pts, block, TrialMethod::Incremental);
         ASSERT_EQ(incremental.trial_lengths, rebuilt.trial_lengths) << "round " << round;
-        ASSERT_EQ(incremental.messages, rebuilt.messages) << "round " << round;
+        ASSERT_EQ(incremental.events, rebuilt.events) << "round " << round;
         ASSERT_EQ(incremental.wirelength, rebuilt.wirelength);
         ASSERT_EQ(incremental.removed, rebuilt.removed);
         ASSERT_EQ(incremental.nodes, rebuilt.nodes);
