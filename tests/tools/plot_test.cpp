@@ -497,14 +497,14 @@ TEST(RenderSvgTest, ExtremeCoordinates) {
                     "Node #1: -536870911, -536870911.    Parent Node: -536870911, -536870911.\n"
                     "Node #2: 536870911, 536870911.    Parent Node: -536870911, -536870911.\n"
                     "Node #3: 536870911, -536870911.    Parent Node: 536870911, 536870911.\n",
-                    3, 4294967288, 4294967288);
+                    3, 3221225466, 3221225466);
     const std::string text = plot_render_svg(parse_ok(report), {});
     const Svg svg = parse_svg(text);
     const auto edges = svg.with_class("edge");
     ASSERT_EQ(edges.size(), 2u);
     EXPECT_EQ(edges[0]->attributes.at("d"), "M 760.00 760.00 H 40.00 V 40.00");
     EXPECT_EQ(edges[1]->attributes.at("d"), "M 40.00 760.00 H 760.00 V 760.00");
-    EXPECT_NE(svg.all_text().find("Wirelength 4294967288 before insertion, 4294967288 after"),
+    EXPECT_NE(svg.all_text().find("Wirelength 3221225466 before insertion, 3221225466 after"),
               std::string::npos);
     EXPECT_EQ(text.find("nan"), std::string::npos);
 }
@@ -660,37 +660,57 @@ TEST_F(PlotMainTest, Arguments) {
 }
 
 TEST_F(PlotMainTest, Candidates) {
-    // (5, 5) stayed and (0, 5) is a terminal: neither is drawn; (2, 2) is drawn
-    // once; (20, 5) widens the box to rows 0..20, so the scale becomes 36.
+    // The router accepted (10, 10) and (5, 5), one at a time, and kept (5, 5).
+    const std::string report = "Point #1: Row is 10, and Column is 5\n"
+                               "Point #2: Row is 30, and Column is 10\n"
+                               "Point #3: Row is 5, and Column is 30\n"
+                               "Point #4: Row is 20, and Column is 0\n"
+                               "Point #5: Row is 5, and Column is 0\n"
+                               "Point #6: Row is 10, and Column is 10\n"
+                               "Point #7: Row is 5, and Column is 5\n"
+                               "Number of total Potential Steiner points: 2\n"
+                               "Total wirelength before adding potential Steiner nodes is: 75\n"
+                               "Number of nodes in our minimum RMST is 6.\n"
+                               "Node #1: 10, 5.    Parent Node: 10, 5.\n"
+                               "Node #2: 30, 10.    Parent Node: 20, 0.\n"
+                               "Node #3: 5, 30.    Parent Node: 5, 5.\n"
+                               "Node #4: 20, 0.    Parent Node: 10, 5.\n"
+                               "Node #5: 5, 0.    Parent Node: 5, 5.\n"
+                               "Node #6: 5, 5.    Parent Node: 10, 5.\n"
+                               "Total wirelength is: 70\n";
+    // (7, 7) fails the screening and (40, 40) comes after the count: neither
+    // is drawn, nor is the kept (5, 5). The count may carry a sign, as for the router.
     const std::string file =
-        write_file("input.data", "3\n0 5\n10 5\n5 0\n5 5\n2 2\n5 5\n2 2\n0 5\n20 5\n");
-    const RunResult r = run({"--candidates", file}, EXAMPLE_REPORT);
+        write_file("input.data", "+5\r10 5\r30 10\r5 30\r20 0\r5 0\r7 7\r10 10\r5 5\r40 40\r");
+    const RunResult r = run({"--candidates", file}, report);
     ASSERT_EQ(r.status, 0) << r.err;
     const Svg svg = parse_svg(r.out);
     const auto dots = svg.with_class("candidate");
-    ASSERT_EQ(dots.size(), 2u);
-    // Columns 0..5 span 180 at scale 36, centred: x0 = 40 + 270 = 310.
-    EXPECT_EQ(dots[0]->attributes.at("cx"), "382.00");
-    EXPECT_EQ(dots[0]->attributes.at("cy"), "112.00");
-    EXPECT_EQ(dots[1]->attributes.at("cx"), "490.00");
-    EXPECT_EQ(dots[1]->attributes.at("cy"), "760.00");
-    EXPECT_EQ(svg.with_class("edge").size(), 3u);
+    ASSERT_EQ(dots.size(), 1u);
+    // Rows 5..30 and columns 0..30 at scale 24, rows centred: y0 = 40 + 60.
+    EXPECT_EQ(dots[0]->attributes.at("cx"), "280.00");
+    EXPECT_EQ(dots[0]->attributes.at("cy"), "220.00");
     EXPECT_EQ(svg.with_class("steiner").size(), 1u);
     // The same with the --candidates=FILE spelling.
-    EXPECT_EQ(run({"--candidates=" + file}, EXAMPLE_REPORT).out, r.out);
+    EXPECT_EQ(run({"--candidates=" + file}, report).out, r.out);
+    // A file whose candidates the router would not have taken belongs to another run.
+    expect_failure(run({"--candidates", write_file("other.data", "5 10 5 30 10 5 30 20 0 5 0 5 5")},
+                       report),
+                   "holds 1 candidates that the router accepts, the report counts 2");
 }
 
 TEST_F(PlotMainTest, BadCandidatesFile) {
     expect_failure(run({"--candidates", (dir_ / "missing.data").string()}, EXAMPLE_REPORT),
                    "cannot open candidates file");
+    // Faults are worded as the router words them, with unprintable bytes as '?'.
     const std::vector<std::pair<std::string, std::string>> files = {
-        {"", "empty"},
-        {"3 0 5 10 5 5 0 7", "row without its column"},
-        {"3 0 5 10 5 5 0 x 1", "\"x\" is not a coordinate"},
-        {"3 0 5 10 5 5 0 536870912 1", "not a coordinate in range"},
-        {"0", "terminal count"},
+        {"", "bad.data: line 1: the file is empty"},
+        {"3 0 5 10 5 5 0\n\n7", "bad.data: line 3: the file ends after a row without its column."},
+        {"3 0 5 10 5 5 0 \x01x\x7f 1", "line 1: \"?x?\" is not a whole number."},
+        {"3 0 5 10 5 5 0 536870912 1", "line 1: coordinate 536870912 is outside the range"},
+        {"0", "line 1: the number of terminals is 0; it must be at least 1."},
         {"2 0 5 10 5", "announces 2 terminals, the report has 3"},
-        {"3 0 5 10 5", "holds 2 of the 3 terminals"},
+        {"3 0 5 10 5", "line 1: the file ends after 2 of the 3 terminals it announces."},
         {"3 0 5 10 5 5 1", "terminal #3 is 5, 1 but the report has 5, 0"},
     };
     for (const auto &file : files) {
@@ -700,6 +720,24 @@ TEST_F(PlotMainTest, BadCandidatesFile) {
     }
     // A bad report is named before the candidates file is read.
     expect_failure(run({"--candidates", (dir_ / "missing.data").string()}, ""), "no node lines");
+}
+
+TEST_F(PlotMainTest, ParentLinksMustFormTheTree) {
+    // Nodes 2 and 4 name each other: every parent is a node, but node #1 is cut off.
+    expect_failure(run({}, replace(EXAMPLE_REPORT, "5, 5.    Parent Node: 0, 5.",
+                                   "5, 5.    Parent Node: 10, 5.")),
+                   "do not form one tree");
+    expect_failure(run({}, replace(EXAMPLE_REPORT, "Total wirelength is: 15",
+                                   "Total wirelength is: 16")),
+                   "the edges add up to 15, not to the total wirelength 16");
+}
+
+TEST_F(PlotMainTest, ReadingStopsAtTheEndOfTheReport) {
+    // Whatever follows the last pause is never read, however long.
+    std::string followed = EXAMPLE_REPORT + std::string(1 << 20, 'y');
+    EXPECT_EQ(run({}, followed).status, 0);
+    expect_failure(run({}, std::string(5000, 'y') + "\n" + EXAMPLE_REPORT),
+                   "line 1 is longer than any report line");
 }
 
 } // namespace

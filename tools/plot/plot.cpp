@@ -2,12 +2,15 @@
 // drawing rules.
 #include "plot.h"
 
+#include "point_file.h"
+#include "screening.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
-#include <set>
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace {
@@ -101,8 +104,88 @@ std::vector<Point> sorted_points(std::vector<Point> list) {
     return list;
 }
 
-bool contains(const std::vector<Point> &sorted, const Point &p) {
-    return std::binary_search(sorted.begin(), sorted.end(), p, point_less);
+enum class LineRead { Line, End, TooLong, Unreadable };
+
+// No line of a report is longer than this.
+constexpr size_t LONGEST_LINE = 4096;
+
+// Reads one line without its line end (a carriage return before it is
+// dropped too). A last line without its line end counts as no line.
+LineRead read_line(std::istream &in, std::string *line) {
+    line->clear();
+    std::streambuf *buffer = in.rdbuf();
+    if (buffer == nullptr)
+        return LineRead::Unreadable;
+    // A file buffer throws when the descriptor cannot be read (a folder, a
+    // closed descriptor).
+    try {
+        using traits = std::char_traits<char>;
+        for (auto c = buffer->sbumpc(); !traits::eq_int_type(c, traits::eof());
+             c = buffer->sbumpc()) {
+            if (c == '\n') {
+                if (!line->empty() && line->back() == '\r')
+                    line->pop_back();
+                return LineRead::Line;
+            }
+            if (line->size() == LONGEST_LINE)
+                return LineRead::TooLong;
+            line->push_back(traits::to_char_type(c));
+        }
+    } catch (const std::exception &) {
+        return LineRead::Unreadable;
+    }
+    return LineRead::End;
+}
+
+// Node k's parent is the first node at its parent's position. The parent
+// links must join every node to node #1, and the edges must add up to the
+// total.
+bool check_tree(const PlotReport &report, std::string *error) {
+    const size_t n = report.nodes.size();
+    if (!same_point(report.parents[0], report.nodes[0])) {
+        *error = "node #1, the root, does not name itself as its parent";
+        return false;
+    }
+    std::vector<std::pair<Point, size_t>> by_position;
+    for (size_t k = 0; k < n; k++)
+        by_position.emplace_back(report.nodes[k], k);
+    std::stable_sort(by_position.begin(), by_position.end(),
+                     [](const auto &a, const auto &b) { return point_less(a.first, b.first); });
+    std::vector<size_t> link(n); // union-find over nodes
+    for (size_t k = 0; k < n; k++)
+        link[k] = k;
+    auto root_of = [&link](size_t k) {
+        while (link[k] != k)
+            k = link[k] = link[link[k]];
+        return k;
+    };
+    int64_t sum = 0;
+    for (size_t k = 1; k < n; k++) {
+        const Point &p = report.parents[k];
+        const auto at = std::lower_bound(
+            by_position.begin(), by_position.end(), p,
+            [](const std::pair<Point, size_t> &a, const Point &b) { return point_less(a.first, b); });
+        if (at == by_position.end() || !same_point(at->first, p)) {
+            *error = "the parent " + std::to_string(p.row) + ", " + std::to_string(p.column) +
+                     " of node #" + std::to_string(k + 1) + " is not a node";
+            return false;
+        }
+        link[root_of(k)] = root_of(at->second);
+        sum += rect_dist_points(report.nodes[k], p);
+    }
+    for (size_t k = 1; k < n; k++) {
+        if (root_of(k) != root_of(0)) {
+            *error = "the parent links do not join node #" + std::to_string(k + 1) +
+                     " to node #1: they do not form one tree";
+            return false;
+        }
+    }
+    if (sum != report.length_after) {
+        *error = "the edges add up to " + std::to_string(sum) + ", not to the total wirelength " +
+                 std::to_string(report.length_after);
+        return false;
+    }
+    return true;
 }
 
 // The report lines the plotter uses. Each appears at most once except points and nodes.
@@ -112,15 +195,11 @@ const char BEFORE_PREFIX[] = "Total wirelength before adding potential Steiner n
 const char COUNT_PREFIX[] = "Number of nodes in our minimum RMST is ";
 const char NODE_PREFIX[] = "Node #";
 const char TOTAL_PREFIX[] = "Total wirelength is: ";
+const char PAUSE_PREFIX[] = "Press ENTER to continue";
 
 } // namespace
 
 bool plot_parse_report(std::istream &in, PlotReport *report, std::string *error) {
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        *error = "cannot read standard input";
-        return false;
-    }
     *report = PlotReport();
     int64_t points = 0;       // "Point #" lines seen
     int64_t candidates = -1;  // printed candidate count; -1 until seen
@@ -129,17 +208,21 @@ bool plot_parse_report(std::istream &in, PlotReport *report, std::string *error)
     bool have_total = false;  // the final wirelength line was seen
     int64_t line_number = 0;
 
-    // Only complete lines count: a last line without its line end was cut off.
-    size_t start = 0;
+    std::string line;
     while (!have_total) {
-        const size_t end = text.find('\n', start);
-        if (end == std::string::npos)
+        const LineRead read = read_line(in, &line);
+        if (read == LineRead::Unreadable) {
+            *error = "cannot read standard input";
+            return false;
+        }
+        if (read == LineRead::TooLong) {
+            *error = "line " + std::to_string(line_number + 1) + " is longer than any report line";
+            return false;
+        }
+        // Only complete lines count: a last line without its line end was cut off.
+        if (read == LineRead::End)
             break;
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
         line_number++;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
         Cursor cursor(line);
         int64_t number = 0;
         if (starts_with(line, POINT_PREFIX)) {
@@ -255,86 +338,75 @@ bool plot_parse_report(std::istream &in, PlotReport *report, std::string *error)
     }
     report->terminal_count = static_cast<int32_t>(terminals);
 
-    if (!same_point(report->parents[0], report->nodes[0])) {
-        *error = "node #1, the root, does not name itself as its parent";
-        return false;
-    }
-    const std::vector<Point> sorted = sorted_points(report->nodes);
-    for (size_t k = 1; k < report->nodes.size(); k++) {
-        if (!contains(sorted, report->parents[k])) {
-            const Point &p = report->parents[k];
-            *error = "the parent " + std::to_string(p.row) + ", " + std::to_string(p.column) +
-                     " of node #" + std::to_string(k + 1) + " is not a node";
-            return false;
-        }
-    }
-    return true;
+    report->candidate_count = static_cast<int32_t>(candidates);
+    // The report ends with the run time and a pause; reading stops there, so
+    // nothing that follows the report is read.
+    for (int k = 0; k < 2; k++)
+        if (read_line(in, &line) != LineRead::Line || starts_with(line, PAUSE_PREFIX))
+            break;
+    return check_tree(*report, error);
 }
 
-bool plot_parse_candidates(std::istream &in, const PlotReport &report,
-                           std::vector<Point> *candidates, std::string *error) {
-    std::vector<int32_t> values; // every number after the terminal count
-    int64_t terminal_count = -1;
-    std::string token;
-    while (in >> token) {
-        Cursor cursor(token);
-        int64_t number = 0;
-        const bool first = terminal_count < 0;
-        const bool ok = first ? cursor.integer(1, INT32_MAX, &number)
-                              : cursor.integer(MST1_COORD_MIN, MST1_COORD_MAX, &number);
-        if (!ok || !cursor.at_end()) {
-            std::string shown = token.size() > 30 ? token.substr(0, 30) + "..." : token;
-            *error = "\"" + shown + "\" is not " +
-                     (first ? "a terminal count of at least 1" : "a coordinate in range");
-            return false;
-        }
-        if (first)
-            terminal_count = number;
-        else
-            values.push_back(static_cast<int32_t>(number));
+bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Point> *candidates,
+                           std::string *error) {
+    PointReader *reader = point_reader_open(file);
+    if (reader == nullptr) {
+        fclose(file);
+        throw std::bad_alloc();
     }
-    if (in.bad()) {
-        *error = "cannot read the file";
+    const std::unique_ptr<PointReader, void (*)(PointReader *)> owner(reader, point_reader_close);
+    PointFileFault fault{};
+    auto fault_line = [&fault, error]() {
+        char text[160];
+        point_fault_text(fault, text, sizeof text);
+        *error = text;
         return false;
-    }
-    if (terminal_count < 0) {
-        *error = "the file is empty";
-        return false;
-    }
+    };
+    int32_t terminal_count = 0;
+    if (!point_reader_count(reader, &terminal_count, &fault))
+        return fault_line();
     if (terminal_count != report.terminal_count) {
         *error = "announces " + std::to_string(terminal_count) + " terminals, the report has " +
                  std::to_string(report.terminal_count);
         return false;
     }
-    if (values.size() % 2 != 0) {
-        *error = "the file ends after a row without its column";
-        return false;
-    }
-    const size_t pairs = values.size() / 2;
-    if (pairs < static_cast<size_t>(terminal_count)) {
-        *error = "holds " + std::to_string(pairs) + " of the " + std::to_string(terminal_count) +
-                 " terminals it announces";
-        return false;
-    }
+    Point pair{0, 0};
     for (size_t k = 0; k < static_cast<size_t>(terminal_count); k++) {
-        const Point terminal{values[2 * k], values[2 * k + 1]};
-        if (!same_point(terminal, report.nodes[k])) {
-            *error = "terminal #" + std::to_string(k + 1) + " is " + std::to_string(terminal.row) +
-                     ", " + std::to_string(terminal.column) + " but the report has " +
+        if (point_reader_pair(reader, &pair, &fault) != PointRead::Pair)
+            return fault_line();
+        if (!same_point(pair, report.nodes[k])) {
+            *error = "terminal #" + std::to_string(k + 1) + " is " + std::to_string(pair.row) +
+                     ", " + std::to_string(pair.column) + " but the report has " +
                      std::to_string(report.nodes[k].row) + ", " +
                      std::to_string(report.nodes[k].column);
             return false;
         }
     }
-    // A candidate at a node's position did not stay or is the kept point itself;
-    // either way the node's marker covers it, so it is left out. Repeats are drawn once.
-    std::set<std::pair<int32_t, int32_t>> seen; // positions already covered
-    for (const Point &node : report.nodes)
-        seen.insert({node.row, node.column});
-    for (size_t k = static_cast<size_t>(terminal_count); k < pairs; k++) {
-        const Point candidate{values[2 * k], values[2 * k + 1]};
-        if (seen.insert({candidate.row, candidate.column}).second)
-            candidates->push_back(candidate);
+    // The candidates the router took are those that pass its screening, up to
+    // the count in the report. One at a node's position either stayed or is
+    // covered by the node's marker, so it is left out; repeats are drawn once.
+    const std::unique_ptr<ScreenIndex, void (*)(ScreenIndex *)> index(
+        screen_index_build(report.nodes.data(), terminal_count), screen_index_free);
+    if (index == nullptr)
+        throw std::bad_alloc();
+    std::vector<Point> covered = sorted_points(report.nodes);
+    int32_t accepted = 0;
+    while (accepted < report.candidate_count && !point_reader_at_end(reader)) {
+        if (point_reader_pair(reader, &pair, &fault) != PointRead::Pair)
+            return fault_line();
+        if (!screen_candidate_indexed(index.get(), pair.row, pair.column))
+            continue;
+        accepted++;
+        const auto at = std::lower_bound(covered.begin(), covered.end(), pair, point_less);
+        if (at == covered.end() || !same_point(*at, pair)) {
+            covered.insert(at, pair);
+            candidates->push_back(pair);
+        }
+    }
+    if (accepted < report.candidate_count) {
+        *error = "holds " + std::to_string(accepted) + " candidates that the router accepts, the "
+                 "report counts " + std::to_string(report.candidate_count);
+        return false;
     }
     return true;
 }
@@ -575,17 +647,22 @@ int plot_main(int argc, const char *const *argv, std::istream &in, std::ostream 
 
     PlotReport report;
     std::string error;
-    if (!plot_parse_report(in, &report, &error))
-        return fail("report: " + error);
-    std::vector<Point> candidates;
-    if (candidates_name != nullptr) {
-        std::ifstream file(candidates_name);
-        if (!file)
-            return fail("cannot open candidates file " + std::string(candidates_name));
-        if (!plot_parse_candidates(file, report, &candidates, &error))
-            return fail("candidates file " + std::string(candidates_name) + ": " + error);
+    std::string svg;
+    try {
+        if (!plot_parse_report(in, &report, &error))
+            return fail("report: " + error);
+        std::vector<Point> candidates;
+        if (candidates_name != nullptr) {
+            FILE *file = fopen(candidates_name, "rb");
+            if (file == nullptr)
+                return fail("cannot open candidates file " + std::string(candidates_name));
+            if (!plot_parse_candidates(file, report, &candidates, &error))
+                return fail("candidates file " + std::string(candidates_name) + ": " + error);
+        }
+        svg = plot_render_svg(report, candidates);
+    } catch (const std::bad_alloc &) {
+        return fail("out of memory");
     }
-    const std::string svg = plot_render_svg(report, candidates);
     out.write(svg.data(), static_cast<std::streamsize>(svg.size()));
     out.flush();
     if (!out)

@@ -20,6 +20,7 @@
 #include "mst1.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -35,24 +36,29 @@ struct PlotReport {
     std::vector<Point> nodes;   // Node #1.. in report order; nodes[0] is the root
     std::vector<Point> parents; // parent coordinates of each node, as printed
     int32_t terminal_count = 0; // echoed points minus candidates; the first nodes
+    int32_t candidate_count = 0; // candidates the router accepted
     int64_t length_before = 0;  // wirelength of the terminals' spanning tree
     int64_t length_after = 0;   // final "Total wirelength is" value
 };
 
 // Parses a whole report from in. Lines the plotter does not use (prompts,
 // pauses, insertion messages, the run time) are skipped; the lines it uses must
-// parse exactly. Reading stops after the "Total wirelength is:" line. Returns
-// true on success; otherwise fills *error with one line (no line end) and
-// leaves *report unspecified.
+// parse exactly, and no line may be longer than a report line can be. Reading
+// stops at the pause after the "Total wirelength is:" line (or two lines
+// after it), so what follows a report is never read. The parent links must
+// join every node to node #1 and the edges add up to the total. Returns true
+// on success; otherwise fills *error with one line (no line end) and leaves
+// *report unspecified. Throws std::bad_alloc when memory runs out.
 bool plot_parse_report(std::istream &in, PlotReport *report, std::string *error);
 
-// Parses a router point file (terminal count n, n terminal pairs, then
-// candidate pairs) and appends to *candidates each candidate that did not stay,
-// that is, that coincides with no kept Steiner point of report. The file's
-// terminals must be the report's terminals, in order. Returns false with one
-// line in *error when the file does not parse or does not match.
-bool plot_parse_candidates(std::istream &in, const PlotReport &report,
-                           std::vector<Point> *candidates, std::string *error);
+// Reads the router point file of report from file, which it closes, as the
+// router does: the terminals must be the report's, in order; the candidates it
+// accepted are those that pass its screening, up to the report's count. Appends
+// to *candidates each accepted candidate that is at no node's position, once.
+// Returns false with one line in *error when the file does not read or does not
+// match. Throws std::bad_alloc when memory runs out.
+bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Point> *candidates,
+                           std::string *error);
 
 // Returns the whole SVG document for report, with candidates as faint dots.
 // report must have passed plot_parse_report.
