@@ -1,9 +1,15 @@
 // The point-file reader and screening, fed arbitrary bytes as the file and an
-// arbitrary count limit: every outcome is a complete load or one clean
-// complaint, every stored candidate passes the screening, and the echo lines
-// number the stored points consecutively.
+// arbitrary count limit, through each program that reads point files: the
+// router's load ends in a complete load or one clean complaint, every stored
+// candidate passes the screening, and the echo lines number the stored points
+// consecutively; the generator reads the same terminals the router does; the
+// plotter, given the router's outcome as a report, finds the same candidates.
+#include "candidates.h"
+#include "plot.h"
 #include "router.h"
 #include "screening.h"
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +27,50 @@ void check(bool promise) {
 
 bool starts_with(const std::string &text, size_t at, const char *prefix) {
     return text.compare(at, strlen(prefix), prefix) == 0;
+}
+
+FILE *open_bytes(const uint8_t *data, size_t size) {
+    FILE *file = fmemopen(const_cast<uint8_t *>(data), size, "rb");
+    check(file != nullptr);
+    return file;
+}
+
+// The generator's terminal reading and the plotter's candidate reading agree
+// with the router's load of the same bytes.
+void check_other_readers(const uint8_t *data, size_t size, const Point *point_array,
+                         int32_t num_pts, int32_t total_pts) {
+    std::vector<Point> terminals;
+    std::string error;
+    const bool read = candidates_load_terminals(open_bytes(data, size), "f", &terminals, &error);
+    check(read || error.rfind("f: line ", 0) == 0);
+    if (total_pts < 0)
+        return;
+    check(read && terminals.size() == size_t(num_pts));
+    for (int32_t k = 0; k < num_pts; k++)
+        check(terminals[size_t(k)].row == point_array[k].row &&
+              terminals[size_t(k)].column == point_array[k].column);
+
+    // A report of the terminals alone, with the router's candidate count.
+    PlotReport report;
+    report.nodes = terminals;
+    report.parents.assign(terminals.size(), terminals[0]);
+    report.terminal_count = num_pts;
+    report.candidate_count = total_pts - num_pts;
+    std::vector<Point> drawn;
+    check(plot_parse_candidates(open_bytes(data, size), report, &drawn, &error));
+    std::vector<Point> expected;
+    auto same = [](const Point &a, const Point &b) {
+        return a.row == b.row && a.column == b.column;
+    };
+    for (int32_t k = num_pts; k < total_pts; k++) {
+        const Point &c = point_array[k];
+        auto is_c = [&](const Point &p) { return same(p, c); };
+        if (std::none_of(terminals.begin(), terminals.end(), is_c) &&
+            std::none_of(expected.begin(), expected.end(), is_c))
+            expected.push_back(c);
+    }
+    check(drawn.size() == expected.size() && std::equal(drawn.begin(), drawn.end(),
+                                                        expected.begin(), same));
 }
 
 } // namespace
@@ -96,6 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         check(starts_with(output, at, "input.data: line "));
         check(output.find('\n', at) == output.size() - 1);
     }
+    check_other_readers(data + 1, size - 1, point_array, num_pts, total_pts);
     free(point_array);
     free(parent_array);
     return 0;
