@@ -50,8 +50,15 @@ constexpr size_t CHUNK_POINTS = size_t{1} << 19;
 
 // The subtree a local move regrows: points up to this many tree hops from the
 // removed point, at most BALL_CAP of them beyond its direct neighbours.
-constexpr int BALL_DEPTH = 2;
-constexpr size_t BALL_CAP = 24;
+// Smaller subtrees leave most of the search's gain unfound; larger ones cost
+// time for little more.
+constexpr int BALL_DEPTH = 3;
+constexpr size_t BALL_CAP = 40;
+
+// A local move regrows greedily, then again from each of this many best
+// first choices: a greedy that starts wrong rarely recovers, and trying the
+// alternatives more than halves the distance to the optimum.
+constexpr size_t LOOKAHEAD = 8;
 
 // Sweeps of the local search per round, and rounds of search, reorder and
 // growth; each round must shorten the tree to be followed by another.
@@ -536,9 +543,31 @@ std::vector<std::pair<int32_t, int32_t>> small_tree(const std::vector<Point> &po
     return edges;
 }
 
-// One move of the local search: Steiner point x out, the subtree around it
-// regrown greedily from the Hanan points of its other points within the reach
-// of x's longest edge. Applied when the regrown subtree is shorter.
+// Greedy growth of local[0..base-1] from the candidates local[base..]:
+// with first forced to join before the rest (-1: none). Returns the length;
+// *added gets the candidates kept, in order.
+int64_t regrow(const std::vector<Point> &local, size_t base, const std::vector<int64_t> &gains,
+               int32_t first, std::vector<int32_t> *added) {
+    const DynamicPtr tree = make_dynamic(local);
+    add_first(tree.get(), base);
+    added->clear();
+    std::vector<int64_t> rest = gains;
+    if (first >= 0) {
+        mst1_dynamic_add(tree.get(), static_cast<int32_t>(base) + first);
+        mst1_dynamic_commit(tree.get());
+        added->push_back(first);
+        rest[static_cast<size_t>(first)] = 0;
+    }
+    for (int32_t k : drain(tree.get(), base, rest))
+        added->push_back(k);
+    return mst1_dynamic_length(tree.get());
+}
+
+// One move of the local search: the subtree within BALL_DEPTH hops of
+// Steiner point x loses x and every other Steiner point whose edges all stay
+// inside it, and is regrown greedily from the Hanan points of its points near
+// the removed ones; the greedy also starts from each of the best few first
+// choices in turn. Applied when the regrown subtree is shorter.
 bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
     const auto sx = static_cast<size_t>(x);
     const uint32_t move = ++layout->move;
@@ -564,24 +593,51 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
         layer_first = layer_last;
     }
     int64_t old_length = 0;
+    for (size_t k = 1; k < ball.size(); k++)
+        old_length += distance(layout->points[static_cast<size_t>(ball[k])],
+                               layout->points[static_cast<size_t>(up[k])]);
+    // Removed: x, and Steiner points with no edge leaving the subtree. The
+    // window spans their bounding box widened by their longest edge.
+    std::vector<uint8_t> removed(ball.size(), 0);
+    removed[0] = 1;
     int64_t reach = 0;
-    for (size_t k = 1; k < ball.size(); k++) {
-        const int64_t d = distance(layout->points[static_cast<size_t>(ball[k])],
-                                   layout->points[static_cast<size_t>(up[k])]);
-        old_length += d;
-        if (up[k] == x)
-            reach = std::max(reach, d);
+    int64_t row_lo = layout->points[sx].row;
+    int64_t row_hi = row_lo;
+    int64_t column_lo = layout->points[sx].column;
+    int64_t column_hi = column_lo;
+    for (size_t k = 0; k < ball.size(); k++) {
+        const auto sv = static_cast<size_t>(ball[k]);
+        if (k > 0 && sv < layout->terminals)
+            continue;
+        bool inside = true;
+        int64_t longest = 0;
+        for (int32_t v : layout->adjacency[sv]) {
+            inside = inside && layout->seen[static_cast<size_t>(v)] == move;
+            longest = std::max(longest, distance(layout->points[sv],
+                                                 layout->points[static_cast<size_t>(v)]));
+        }
+        if (!inside)
+            continue;
+        removed[k] = 1;
+        reach = std::max(reach, longest);
+        row_lo = std::min<int64_t>(row_lo, layout->points[sv].row);
+        row_hi = std::max<int64_t>(row_hi, layout->points[sv].row);
+        column_lo = std::min<int64_t>(column_lo, layout->points[sv].column);
+        column_hi = std::max<int64_t>(column_hi, layout->points[sv].column);
     }
-    const Point centre = layout->points[sx];
     std::vector<Point> local;
+    std::vector<int32_t> kept_ids;
     std::vector<int32_t> rows;
     std::vector<int32_t> columns;
-    for (size_t k = 1; k < ball.size(); k++) {
+    for (size_t k = 0; k < ball.size(); k++) {
         const Point &p = layout->points[static_cast<size_t>(ball[k])];
-        local.push_back(p);
-        if (std::abs(int64_t{p.row} - centre.row) <= reach)
+        if (!removed[k]) {
+            local.push_back(p);
+            kept_ids.push_back(ball[k]);
+        }
+        if (p.row >= row_lo - reach && p.row <= row_hi + reach)
             rows.push_back(p.row);
-        if (std::abs(int64_t{p.column} - centre.column) <= reach)
+        if (p.column >= column_lo - reach && p.column <= column_hi + reach)
             columns.push_back(p.column);
     }
     const size_t base = local.size();
@@ -592,28 +648,60 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
     for (int32_t row : rows) {
         for (int32_t column : columns) {
             const Point c{row, column};
-            if (!point_equal(c, centre) && layout->taken.count(point_key(c)) != 0)
-                continue;
+            if (layout->taken.count(point_key(c)) != 0) {
+                // A removed point's place is free again.
+                bool free = false;
+                for (size_t k = 0; k < ball.size(); k++)
+                    free = free || (removed[k] && point_equal(layout->points[static_cast<size_t>(ball[k])], c));
+                if (!free)
+                    continue;
+            }
             if (screen_candidate_indexed(screen, row, column))
                 local.push_back(c);
         }
     }
-    const DynamicPtr tree = make_dynamic(local);
-    const int64_t start = add_first(tree.get(), base);
     std::vector<int64_t> gains(local.size() - base);
-    for (size_t k = 0; k < gains.size(); k++) {
-        gains[k] = start - mst1_dynamic_add(tree.get(), static_cast<int32_t>(base + k));
-        mst1_dynamic_rollback(tree.get());
+    {
+        const DynamicPtr tree = make_dynamic(local);
+        const int64_t start = add_first(tree.get(), base);
+        for (size_t k = 0; k < gains.size(); k++) {
+            gains[k] = start - mst1_dynamic_add(tree.get(), static_cast<int32_t>(base + k));
+            mst1_dynamic_rollback(tree.get());
+        }
     }
-    const std::vector<int32_t> added = drain(tree.get(), base, gains);
-    if (mst1_dynamic_length(tree.get()) >= old_length)
+    std::vector<int32_t> added;
+    int64_t best = regrow(local, base, gains, -1, &added);
+    std::vector<int32_t> by_gain;
+    for (size_t k = 0; k < gains.size(); k++)
+        if (gains[k] > 0)
+            by_gain.push_back(static_cast<int32_t>(k));
+    const size_t tries = std::min(by_gain.size(), LOOKAHEAD);
+    std::partial_sort(by_gain.begin(), by_gain.begin() + static_cast<ptrdiff_t>(tries), by_gain.end(),
+                      [&gains](int32_t a, int32_t b) {
+                          return gains[static_cast<size_t>(a)] != gains[static_cast<size_t>(b)]
+                                     ? gains[static_cast<size_t>(a)] > gains[static_cast<size_t>(b)]
+                                     : a < b;
+                      });
+    std::vector<int32_t> other;
+    for (size_t t = 0; t < tries; t++) {
+        if (!added.empty() && by_gain[t] == added[0])
+            continue;
+        const int64_t length = regrow(local, base, gains, by_gain[t], &other);
+        if (length < best) {
+            best = length;
+            added = other;
+        }
+    }
+    if (best >= old_length)
         return false;
 
-    std::vector<int32_t> ids(ball.begin() + 1, ball.end());
     std::vector<Point> chosen(local.begin(), local.begin() + static_cast<ptrdiff_t>(base));
     for (size_t k = 1; k < ball.size(); k++)
         unlink(layout, ball[k], up[k]);
-    kill(layout, x);
+    for (size_t k = 0; k < ball.size(); k++)
+        if (removed[k])
+            kill(layout, ball[k]);
+    std::vector<int32_t> ids = kept_ids;
     for (int32_t k : added) {
         const Point &p = local[base + static_cast<size_t>(k)];
         chosen.push_back(p);
@@ -691,10 +779,15 @@ std::vector<Point> scale_steiner_points(const Point *terminals, int32_t count, i
     int64_t current = grow(&run, &points, total_length(spanning_edges(points)));
     std::vector<Point> best = points;
     int64_t best_length = current;
+    int64_t improved = INT64_MAX;
     for (int round = 0; round < MAX_ROUNDS; round++) {
         Layout layout = make_layout(points, num_terminals);
         improve(&layout, screen.get());
         run.report("improve", layout.length);
+        // The search came back to a set it had already reached.
+        if (layout.length >= improved)
+            break;
+        improved = layout.length;
         current = reorder(&run, layout, &points);
         current = grow(&run, &points, current);
         if (current >= best_length)
