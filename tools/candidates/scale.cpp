@@ -1,5 +1,5 @@
-// Steiner points for large nets: local candidates, batched greedy growth and
-// a local search, each step linear or n log n in the net's size.
+// Steiner points for large nets: local candidates, greedy growth and a local
+// search, each step linear or n log n in the net's size.
 //
 // Candidates are medians of a point and two of its nearest neighbours in the
 // octant graph (for every point, its nearest point in each octant found by a
@@ -9,12 +9,12 @@
 // keeps the candidate that shortens the tree most, re-measuring lazily, and the
 // candidates are formed again around the points that joined.
 //
-// The local search keeps an explicit spanning tree. A move takes out one
-// Steiner point and regrows the small subtree around it (two hops) from the
-// Hanan points of that subtree. The subtree is a minimum tree of its own
-// points, so a regrown subtree that is shorter shortens the whole tree by at
-// least as much: every accepted move is a true improvement, with no global
-// rebuild.
+// The local search keeps an explicit spanning tree. A move takes out a Steiner
+// point, with the Steiner points near it whose edges all stay within a few
+// hops, and regrows that subtree from the Hanan points of its own points. The
+// subtree is a minimum tree of its own points, so a regrown subtree that is
+// shorter shortens the whole tree by at least as much: every accepted move is
+// a true improvement, found without a global rebuild.
 #include "scale.h"
 
 #include "router.h"
@@ -723,11 +723,9 @@ void improve(Layout *layout, const ScreenIndex *screen) {
     for (int sweep = 0; sweep < SWEEPS; sweep++) {
         bool changed = false;
         const size_t end = layout->points.size();
-        for (size_t x = layout->terminals; x < end; x++) {
-            if (!layout->alive[x] || !relocate(layout, screen, static_cast<int32_t>(x)))
-                continue;
-            changed = true;
-        }
+        for (size_t x = layout->terminals; x < end; x++)
+            if (layout->alive[x] && relocate(layout, screen, static_cast<int32_t>(x)))
+                changed = true;
         if (!changed)
             break;
     }
