@@ -69,8 +69,8 @@ void check_other_readers(const uint8_t *data, size_t size, const Point *point_ar
             std::none_of(expected.begin(), expected.end(), is_c))
             expected.push_back(c);
     }
-    check(drawn.size() == expected.size() && std::equal(drawn.begin(), drawn.end(),
-                                                        expected.begin(), same));
+    check(drawn.size() == expected.size() &&
+          std::equal(drawn.begin(), drawn.end(), expected.begin(), same));
 }
 
 } // namespace

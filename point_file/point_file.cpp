@@ -149,8 +149,8 @@ Token read_number(PointReader *f, int32_t *value, PointFileFault *fault) {
     bool numeric = true;
     Decimal number{false, 0, false, 0};
     while ((c = peek_byte(f)) != EOF && !is_space(c)) {
-        const bool hopeless = !numeric || number.magnitude > uint64_t{INT32_MAX} + 1 ||
-                              token_len >= LONGEST_NUMBER;
+        const bool hopeless =
+            !numeric || number.magnitude > uint64_t{INT32_MAX} + 1 || token_len >= LONGEST_NUMBER;
         if (hopeless && token_len > SHOWN)
             break;
         if (shown_len < SHOWN)

@@ -60,10 +60,10 @@ enum class PointFault {
 // One fault: the line it is on, and what the message shows.
 struct PointFileFault {
     PointFault kind;
-    int64_t line;    // line of the offending token, or of the last number read at an end
-    char token[32];  // the token as shown: unprintable bytes as '?', cut with "..."
-    int64_t value;   // CountBelowOne, CoordinateOutOfRange
-    int32_t pairs;   // ShortTerminals: terminals the file holds
+    int64_t line;     // line of the offending token, or of the last number read at an end
+    char token[32];   // the token as shown: unprintable bytes as '?', cut with "..."
+    int64_t value;    // CountBelowOne, CoordinateOutOfRange
+    int32_t pairs;    // ShortTerminals: terminals the file holds
     int32_t expected; // ShortTerminals: terminals it announces
 };
 

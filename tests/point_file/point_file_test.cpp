@@ -40,7 +40,8 @@ Outcome read_all(const std::string &text, size_t max_pairs = SIZE_MAX) {
 }
 
 TEST(PointReaderTest, LineEndsOfEveryKindCount) {
-    EXPECT_EQ(read_all("1\r0 0\r5\r").last, "line 3: the file ends after a row without its column.");
+    EXPECT_EQ(read_all("1\r0 0\r5\r").last,
+              "line 3: the file ends after a row without its column.");
     EXPECT_EQ(read_all("1\r\n0 0\r\n5\r\n").last,
               "line 3: the file ends after a row without its column.");
     EXPECT_EQ(read_all("1\n\r0 0 x").last, "line 3: \"x\" is not a whole number.");

@@ -227,7 +227,7 @@ Net random_net(int32_t count, int32_t grid, uint64_t seed) {
 
 OrderResult order_net(CandidateOrder order, const Net &net) {
     return candidates_order(order, net.terminals.data(), static_cast<int32_t>(net.terminals.size()),
-                            net.candidates);
+                            net.candidates, 2);
 }
 
 TEST(OrderTest, GainPutsTheLargestSingleGainFirst) {

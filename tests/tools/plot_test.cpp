@@ -694,9 +694,9 @@ TEST_F(PlotMainTest, Candidates) {
     // The same with the --candidates=FILE spelling.
     EXPECT_EQ(run({"--candidates=" + file}, report).out, r.out);
     // A file whose candidates the router would not have taken belongs to another run.
-    expect_failure(run({"--candidates", write_file("other.data", "5 10 5 30 10 5 30 20 0 5 0 5 5")},
-                       report),
-                   "holds 1 candidates that the router accepts, the report counts 2");
+    expect_failure(
+        run({"--candidates", write_file("other.data", "5 10 5 30 10 5 30 20 0 5 0 5 5")}, report),
+        "holds 1 candidates that the router accepts, the report counts 2");
 }
 
 TEST_F(PlotMainTest, BadCandidatesFile) {
@@ -727,9 +727,9 @@ TEST_F(PlotMainTest, ParentLinksMustFormTheTree) {
     expect_failure(run({}, replace(EXAMPLE_REPORT, "5, 5.    Parent Node: 0, 5.",
                                    "5, 5.    Parent Node: 10, 5.")),
                    "do not form one tree");
-    expect_failure(run({}, replace(EXAMPLE_REPORT, "Total wirelength is: 15",
-                                   "Total wirelength is: 16")),
-                   "the edges add up to 15, not to the total wirelength 16");
+    expect_failure(
+        run({}, replace(EXAMPLE_REPORT, "Total wirelength is: 15", "Total wirelength is: 16")),
+        "the edges add up to 15, not to the total wirelength 16");
 }
 
 TEST_F(PlotMainTest, ReadingStopsAtTheEndOfTheReport) {

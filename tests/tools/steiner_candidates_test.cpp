@@ -100,7 +100,8 @@ TEST_F(SteinerCandidatesTest, RouterKeepsExactlyThePointsTheGeneratorChose) {
             candidates_hanan(terminals.data(), 25, &candidates);
             CandidateOrder parsed = CandidateOrder::Rows;
             ASSERT_TRUE(candidates_order_from_name(order, &parsed));
-            const OrderResult expected = candidates_order(parsed, terminals.data(), 25, candidates);
+            const OrderResult expected =
+                candidates_order(parsed, terminals.data(), 25, candidates, 2);
 
             // With block size 1 the router names each kept candidate by its position.
             std::vector<size_t> kept;
@@ -142,6 +143,31 @@ TEST_F(SteinerCandidatesTest, TerminalFileIsEchoedInOrder) {
     EXPECT_EQ(result.out, "4\n0 5\n10 5\n5 0\n5 0\n5 5\n");
 }
 
+TEST_F(SteinerCandidatesTest, LocalOrderIsTheSameOnAnyThreadsAndTheRouterKeepsItAll) {
+    const std::vector<std::string> args{"--random", "600", "--grid", "100000", "--seed", "4"};
+    std::vector<std::string> one = args;
+    one.insert(one.end(), {"--threads", "1"});
+    std::vector<std::string> two = args;
+    two.insert(two.end(), {"--threads", "2"});
+    const RunResult result = run(one);
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "") << "no progress when standard error is no terminal";
+    EXPECT_EQ(run(two).out, result.out);
+
+    write_text("input.data", result.out);
+    const std::string command = "cd '" + dir_ + "' && printf '1\\n2147483647\\n\\n\\n' | '" +
+                                STEINER_ROUTER_EXE + "' >router.txt 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string report = read_file(dir_ + "/router.txt");
+    const auto lines = std::count(result.out.begin(), result.out.end(), '\n');
+    const size_t written = static_cast<size_t>(lines) - 601;
+    EXPECT_GT(written, 100u);
+    EXPECT_NE(report.find("Number of nodes in our minimum RMST is " +
+                          std::to_string(600 + written) + ".\n"),
+              std::string::npos)
+        << "every written point is kept";
+}
+
 TEST_F(SteinerCandidatesTest, FailuresWriteOneLineAndNothingElse) {
     write_text("short.data", "3\n1 1\n2 2\n");
     write_text("far.data", "1\n0 600000000\n");
@@ -169,7 +195,8 @@ TEST_F(SteinerCandidatesTest, FailuresWriteOneLineAndNothingElse) {
         {"short.data", "--seed", "1", "--seed", "2"},
         {"short.data", "--order", "best"},
         {"short.data", "--order"},
-        {"wide.data"},
+        {"wide.data", "--order", "refine"},
+        {"short.data", "--threads", "0"},
         {"short.data", "--order", "gain", "--order", "rows"},
     };
     for (const auto &args : cases) {

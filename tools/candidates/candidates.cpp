@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
 
 // ---- Seeded permutation -----------------------------------------------------
 
@@ -58,15 +59,18 @@ uint64_t shuffle_index(const Shuffle *shuffle, uint64_t index) {
 
 const char *candidates_usage() {
     return "usage: steiner_candidates (TERMINAL_FILE | --random N --grid G) [--seed S] "
-           "[--order O] [--limit C]\n"
+           "[--order O] [--limit C] [--threads T]\n"
            "Writes a point file to standard output: the terminal count, the terminals,\n"
-           "then the Hanan-grid points that pass the router's candidate screening,\n"
-           "in the chosen order.\n"
+           "then candidate points that pass the router's screening, in the chosen order.\n"
            "  TERMINAL_FILE  a count and that many row/column pairs; the rest is ignored\n"
            "  --random N     N distinct terminals drawn on a G x G grid (rows, columns 0..G-1)\n"
            "  --grid G       grid size for --random, 1 to 536870912\n"
            "  --seed S       seed for the terminals and the candidate order (default 1)\n"
-           "  --order O      candidate order (default refine):\n"
+           "  --order O      candidate order (default local):\n"
+           "                 local    Steiner points chosen among medians of nearby points\n"
+           "                          and improved locally, for nets of any size; only the\n"
+           "                          points the router keeps are written\n"
+           "                 the other orders list the Hanan grid (at most 2^25 points):\n"
            "                 shuffle  seeded random order\n"
            "                 rows     by row, then column\n"
            "                 gain     by how much each alone shortens the terminals' tree\n"
@@ -75,18 +79,24 @@ const char *candidates_usage() {
            "                 refine   greedy, improved by dropping Steiner points of degree\n"
            "                          2 or less and growing again; only the points the\n"
            "                          router keeps are written\n"
-           "  --limit C      write at most C candidates (default: all)\n";
+           "  --limit C      write at most C candidates (default: all)\n"
+           "  --threads T    worker threads, 1 to 256 (default: the machine's cores); the\n"
+           "                 file written does not depend on it\n";
+}
+
+// The machine's cores, at least 1 and at most what --threads accepts.
+static int default_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::min(std::max(cores, 1u), 256u));
 }
 
 bool candidates_order_from_name(const std::string &name, CandidateOrder *order) {
     static const struct {
         const char *name;
         CandidateOrder order;
-    } names[] = {{"shuffle", CandidateOrder::Shuffle},
-                 {"rows", CandidateOrder::Rows},
-                 {"gain", CandidateOrder::Gain},
-                 {"greedy", CandidateOrder::Greedy},
-                 {"refine", CandidateOrder::Refine}};
+    } names[] = {{"shuffle", CandidateOrder::Shuffle}, {"rows", CandidateOrder::Rows},
+                 {"gain", CandidateOrder::Gain},       {"greedy", CandidateOrder::Greedy},
+                 {"refine", CandidateOrder::Refine},   {"local", CandidateOrder::Local}};
     for (const auto &entry : names) {
         if (name == entry.name) {
             *order = entry.order;
@@ -98,11 +108,13 @@ bool candidates_order_from_name(const std::string &name, CandidateOrder *order) 
 
 bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *options,
                            std::string *error) {
-    *options = CandidateOptions{"", false, 0, 0, 1, CANDIDATES_ALL, CandidateOrder::Refine, false};
+    *options = CandidateOptions{
+        "", false, 0, 0, 1, CANDIDATES_ALL, CandidateOrder::Local, false, default_threads()};
     bool have_path = false;
     bool have_grid = false;
     bool have_seed = false;
     bool have_limit = false;
+    bool have_threads = false;
     bool have_order = false;
     for (int k = 1; k < argc; k++) {
         const std::string arg = argv[k];
@@ -132,8 +144,9 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
             }
             const std::string name = argv[++k];
             if (!candidates_order_from_name(name, &options->order)) {
-                *error = "--order must be one of shuffle, rows, gain, greedy, refine, not \"" +
-                         name + "\"";
+                *error =
+                    "--order must be one of local, shuffle, rows, gain, greedy, refine, not \"" +
+                    name + "\"";
                 return false;
             }
             continue;
@@ -157,6 +170,10 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
             seen = &have_limit;
             maximum = INT64_MAX;
             range = "0 to 9223372036854775807";
+        } else if (arg == "--threads") {
+            seen = &have_threads;
+            maximum = 256;
+            range = "1 to 256";
         } else {
             *error = "unknown option \"" + arg + "\" (see --help)";
             return false;
@@ -172,7 +189,7 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
         }
         const char *text = argv[++k];
         uint64_t value = 0;
-        const bool positive_only = arg == "--random" || arg == "--grid";
+        const bool positive_only = arg == "--random" || arg == "--grid" || arg == "--threads";
         if (!decimal_parse_unsigned(text, maximum, &value) || (positive_only && value == 0)) {
             *error = arg + " must be a whole number from " + range + ", not \"" + text + "\"";
             return false;
@@ -183,6 +200,8 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
             options->grid = static_cast<int32_t>(value);
         else if (arg == "--seed")
             options->seed = value;
+        else if (arg == "--threads")
+            options->threads = static_cast<int>(value);
         else
             options->limit = static_cast<int64_t>(value);
     }

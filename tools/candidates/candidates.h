@@ -41,9 +41,9 @@ uint64_t shuffle_index(const Shuffle *shuffle, uint64_t index);
 constexpr int64_t CANDIDATES_ALL = -1; // no cap on the number of candidates
 
 // The order of the candidates in the file; see candidates_order.
-enum class CandidateOrder { Shuffle, Rows, Gain, Greedy, Refine };
+enum class CandidateOrder { Shuffle, Rows, Gain, Greedy, Refine, Local };
 
-// The order named shuffle, rows, gain, greedy or refine; false for any other name.
+// The order named shuffle, rows, gain, greedy, refine or local; false for any other name.
 bool candidates_order_from_name(const std::string &name, CandidateOrder *order);
 
 // What the command line asks for. Terminals come from exactly one source.
@@ -54,8 +54,9 @@ struct CandidateOptions {
     int32_t grid;               // --grid G: rows and columns lie in 0..G-1
     uint64_t seed;              // --seed S, default 1
     int64_t limit;              // --limit C, or CANDIDATES_ALL
-    CandidateOrder order;       // --order O, default Refine
+    CandidateOrder order;       // --order O, default Local
     bool help;                  // -h or --help: print usage and nothing else
+    int threads;                // --threads T, default the machine's cores
 };
 
 // The usage text, several lines ending in a line feed.
@@ -140,11 +141,12 @@ struct OrderResult {
 //   less in the final tree, re-keeping the rest (largest gain first, among them
 //   only) and growing greedily again, while a round shortens the tree. Only
 //   the kept points of the best round are listed.
-// Shuffle is not handled here (see candidates_draw). Throws std::bad_alloc
-// when memory runs out. Deterministic: the worker threads that measure gains
-// never change a result.
+// Shuffle and Local are not handled here (see candidates_draw and
+// scale_steiner_points). Throws std::bad_alloc when memory runs out.
+// Deterministic: the threads (at least 1) that measure gains never change a
+// result.
 OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32_t num_terminals,
-                             const std::vector<Point> &candidates);
+                             const std::vector<Point> &candidates, int threads);
 
 // What the router does with a point file holding the terminals and then
 // candidates, with block size 1 and every candidate accepted: the tree length
@@ -170,9 +172,9 @@ class PointWriter {
   private:
     void flush();
     void number(int64_t value);
-    FILE *out_;         // destination stream
-    size_t len_;        // bytes held
-    bool failed_;       // a write came up short
+    FILE *out_;          // destination stream
+    size_t len_;         // bytes held
+    bool failed_;        // a write came up short
     char data_[1 << 16]; // bytes not yet written
 };
 

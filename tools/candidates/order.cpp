@@ -80,6 +80,7 @@ struct Growth {
     std::vector<uint8_t> in_tree;         // per candidate: kept
     std::vector<int64_t> gains;           // per candidate: its last measured gain
     int64_t length;                       // tree length of the working set
+    int threads;                          // measuring gains, at least 1
 };
 
 void growth_start(Growth *growth, const Point *terminals, int32_t num_terminals,
@@ -134,7 +135,7 @@ void pass_gains(Growth *growth, const std::vector<int32_t> &todo) {
     };
     const size_t chunks = (todo.size() + CHUNK - 1) / CHUNK;
     const size_t workers =
-        std::min<size_t>(chunks, std::max(1u, std::min(std::thread::hardware_concurrency(), 8u)));
+        std::min<size_t>(chunks, static_cast<size_t>(std::max(1, growth->threads)));
     std::vector<std::thread> threads;
     // Fewer threads only take longer: every chunk is measured the same way.
     try {
@@ -433,8 +434,9 @@ std::vector<Point> file_order(const Growth &growth, bool rest) {
 } // namespace
 
 OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32_t num_terminals,
-                             const std::vector<Point> &candidates) {
+                             const std::vector<Point> &candidates, int threads) {
     Growth growth;
+    growth.threads = threads;
     growth_start(&growth, terminals, num_terminals, candidates);
     if (order == CandidateOrder::Rows)
         return OrderResult{candidates, 0, growth.length};

@@ -244,8 +244,8 @@ std::vector<Point> median_candidates(const std::vector<Point> &points, const Scr
             const Point &q = points[static_cast<size_t>(a->second)];
             for (auto b = a + 1; b != last; ++b) {
                 const Point &r = points[static_cast<size_t>(b->second)];
-                found.push_back(Point{median3(p.row, q.row, r.row),
-                                      median3(p.column, q.column, r.column)});
+                found.push_back(
+                    Point{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)});
             }
         }
     }
@@ -265,8 +265,7 @@ std::vector<Point> median_candidates(const std::vector<Point> &points, const Scr
 
 // Runs work(k) for k in 0..count-1 on up to threads threads, each k exactly
 // once. An exception thrown by any task is passed on once all have stopped.
-template <typename Work>
-void run_parallel(size_t count, int threads, Work work) {
+template <typename Work> void run_parallel(size_t count, int threads, Work work) {
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
     std::exception_ptr error;
@@ -469,15 +468,15 @@ void unlink(Layout *layout, int32_t a, int32_t b) {
     };
     drop(&layout->adjacency[static_cast<size_t>(a)], b);
     drop(&layout->adjacency[static_cast<size_t>(b)], a);
-    layout->length -= distance(layout->points[static_cast<size_t>(a)],
-                               layout->points[static_cast<size_t>(b)]);
+    layout->length -=
+        distance(layout->points[static_cast<size_t>(a)], layout->points[static_cast<size_t>(b)]);
 }
 
 void link(Layout *layout, int32_t a, int32_t b) {
     layout->adjacency[static_cast<size_t>(a)].push_back(b);
     layout->adjacency[static_cast<size_t>(b)].push_back(a);
-    layout->length += distance(layout->points[static_cast<size_t>(a)],
-                               layout->points[static_cast<size_t>(b)]);
+    layout->length +=
+        distance(layout->points[static_cast<size_t>(a)], layout->points[static_cast<size_t>(b)]);
 }
 
 void kill(Layout *layout, int32_t x) {
@@ -613,8 +612,8 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
         int64_t longest = 0;
         for (int32_t v : layout->adjacency[sv]) {
             inside = inside && layout->seen[static_cast<size_t>(v)] == move;
-            longest = std::max(longest, distance(layout->points[sv],
-                                                 layout->points[static_cast<size_t>(v)]));
+            longest = std::max(
+                longest, distance(layout->points[sv], layout->points[static_cast<size_t>(v)]));
         }
         if (!inside)
             continue;
@@ -652,7 +651,8 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
                 // A removed point's place is free again.
                 bool free = false;
                 for (size_t k = 0; k < ball.size(); k++)
-                    free = free || (removed[k] && point_equal(layout->points[static_cast<size_t>(ball[k])], c));
+                    free = free || (removed[k] &&
+                                    point_equal(layout->points[static_cast<size_t>(ball[k])], c));
                 if (!free)
                     continue;
             }
@@ -676,8 +676,8 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
         if (gains[k] > 0)
             by_gain.push_back(static_cast<int32_t>(k));
     const size_t tries = std::min(by_gain.size(), LOOKAHEAD);
-    std::partial_sort(by_gain.begin(), by_gain.begin() + static_cast<ptrdiff_t>(tries), by_gain.end(),
-                      [&gains](int32_t a, int32_t b) {
+    std::partial_sort(by_gain.begin(), by_gain.begin() + static_cast<ptrdiff_t>(tries),
+                      by_gain.end(), [&gains](int32_t a, int32_t b) {
                           return gains[static_cast<size_t>(a)] != gains[static_cast<size_t>(b)]
                                      ? gains[static_cast<size_t>(a)] > gains[static_cast<size_t>(b)]
                                      : a < b;

@@ -1,6 +1,11 @@
 // Writes a point file for the router to standard output. Every check of the
 // arguments and the terminals happens before the first byte is written.
 #include "candidates.h"
+#include "scale.h"
+
+#include <unistd.h>
+
+#include <chrono>
 
 #include <memory>
 #include <new>
@@ -9,6 +14,28 @@ static int fail(const std::string &message) {
     fprintf(stderr, "steiner_candidates: %s\n", message.c_str());
     return 1;
 }
+
+namespace {
+
+// Progress shows on a terminal only, once a run has taken two seconds.
+struct Progress {
+    std::chrono::steady_clock::time_point start; // when the run began
+    bool terminal;                               // standard error is a terminal
+    bool shown;                                  // a progress line was written
+};
+
+void show_progress(void *context, const ScaleProgress &step) {
+    auto *progress = static_cast<Progress *>(context);
+    if (!progress->terminal ||
+        std::chrono::steady_clock::now() - progress->start < std::chrono::seconds(2))
+        return;
+    fprintf(stderr, "\rsteiner_candidates: %s, round %i, length %lld   ", step.phase, step.round,
+            static_cast<long long>(step.length));
+    fflush(stderr);
+    progress->shown = true;
+}
+
+} // namespace
 
 static int run(int argc, const char *const *argv) {
     CandidateOptions options;
@@ -26,19 +53,26 @@ static int run(int argc, const char *const *argv) {
         return fail(error);
     const auto num_terminals = static_cast<int32_t>(terminals.size());
     std::vector<Point> candidates;
-    if (options.order != CandidateOrder::Shuffle) {
+    if (options.order == CandidateOrder::Local) {
+        Progress progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) != 0, false};
+        int64_t length = 0;
+        candidates = scale_steiner_points(terminals.data(), num_terminals, options.threads, &length,
+                                          show_progress, &progress);
+        if (progress.shown)
+            fputc('\n', stderr);
+    } else if (options.order != CandidateOrder::Shuffle) {
         const uint64_t grid_size = candidates_hanan_size(terminals.data(), num_terminals);
         if (grid_size > CANDIDATES_MAX_HANAN)
             return fail("the Hanan grid has " + std::to_string(grid_size) +
-                        " points; orders other than shuffle handle at most " +
+                        " points; orders other than local and shuffle handle at most " +
                         std::to_string(CANDIDATES_MAX_HANAN));
         candidates_hanan(terminals.data(), num_terminals, &candidates);
-        candidates =
-            candidates_order(options.order, terminals.data(), num_terminals, candidates).candidates;
-        if (options.limit != CANDIDATES_ALL &&
-            static_cast<uint64_t>(options.limit) < candidates.size())
-            candidates.resize(static_cast<size_t>(options.limit));
+        candidates = candidates_order(options.order, terminals.data(), num_terminals, candidates,
+                                      options.threads)
+                         .candidates;
     }
+    if (options.limit != CANDIDATES_ALL && static_cast<uint64_t>(options.limit) < candidates.size())
+        candidates.resize(static_cast<size_t>(options.limit));
     // Heap-held: the writer's buffer is too large for a comfortable stack frame.
     auto writer = std::make_unique<PointWriter>(stdout);
     writer->count(num_terminals);

@@ -162,9 +162,10 @@ bool check_tree(const PlotReport &report, std::string *error) {
     int64_t sum = 0;
     for (size_t k = 1; k < n; k++) {
         const Point &p = report.parents[k];
-        const auto at = std::lower_bound(
-            by_position.begin(), by_position.end(), p,
-            [](const std::pair<Point, size_t> &a, const Point &b) { return point_less(a.first, b); });
+        const auto at = std::lower_bound(by_position.begin(), by_position.end(), p,
+                                         [](const std::pair<Point, size_t> &a, const Point &b) {
+                                             return point_less(a.first, b);
+                                         });
         if (at == by_position.end() || !same_point(at->first, p)) {
             *error = "the parent " + std::to_string(p.row) + ", " + std::to_string(p.column) +
                      " of node #" + std::to_string(k + 1) + " is not a node";
@@ -404,8 +405,10 @@ bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Poi
         }
     }
     if (accepted < report.candidate_count) {
-        *error = "holds " + std::to_string(accepted) + " candidates that the router accepts, the "
-                 "report counts " + std::to_string(report.candidate_count);
+        *error = "holds " + std::to_string(accepted) +
+                 " candidates that the router accepts, the "
+                 "report counts " +
+                 std::to_string(report.candidate_count);
         return false;
     }
     return true;
