@@ -3,7 +3,7 @@
 #
 # Usage: bench/quality/run_quality.sh [--orders LIST] [--max-n N] [--keep DIR]
 #   --orders LIST  comma-separated steiner_candidates orders to run
-#                  (shuffle, rows, gain, greedy, refine; default: refine)
+#                  (local, shuffle, rows, gain, greedy, refine; default: local)
 #   --max-n N      only instances with at most N terminals (default: all)
 #   --keep DIR     keep every generated file and router report under DIR
 #
@@ -29,7 +29,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 data="$root/bench/quality/data"
 build="$root/build/bench-release"
 
-orders="refine"
+orders="local"
 max_n=""
 keep=""
 while [ $# -gt 0 ]; do
@@ -47,7 +47,7 @@ fi
 IFS=, read -r -a order_list <<<"$orders"
 for order in "${order_list[@]}"; do
     case "$order" in
-    shuffle | rows | gain | greedy | refine) ;;
+    local | shuffle | rows | gain | greedy | refine) ;;
     *) echo "run_quality.sh: unknown order \"$order\"" >&2; exit 1 ;;
     esac
 done

@@ -1,35 +1,53 @@
 #!/usr/bin/env bash
-# Time, peak memory and tree quality of scale_steiner_points.
+# Large random nets end to end: steiner_candidates (default order) writes the
+# point file, steiner_router runs it with block size 1 and every candidate.
 #
-# Usage: bench/scale/run_scale.sh [random|quality|all]   (default: all)
-#   random   random uniform nets of 1,000, 2,000, 10,000 and 100,000 terminals
-#            (coordinates 0..9,999,999, seed 1): wall time, peak memory, points
-#            and percent below the terminals' spanning tree
-#   quality  the proven nets of bench/quality/data: mean percent above the
-#            optimum per set
+# Usage: bench/scale/run_scale.sh [N ...]   (default: 1000 2000 10000 100000)
 #
-# Builds a Release tree in build/bench-scale first. Every result is checked as
-# the router would see it (screening, each point shortening the tree in order,
-# the claimed length). The 100,000-terminal net takes minutes.
+# Each net is N distinct terminals drawn uniformly with rows and columns in
+# 0..9,999,999 (--random N --grid 10000000 --seed 1). Builds a Release tree in
+# build/bench-release, then prints per net the generator's and the router's
+# wall time and peak memory, the Steiner points written, the router's final
+# length and the percent below the terminals' spanning tree. The router must
+# keep every point written and report the length the generator aimed for.
+# Needs GNU time at /usr/bin/time. The 100,000-terminal net takes minutes.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build="$root/build/bench-scale"
-what=${1:-all}
-case "$what" in
-random | quality | all) ;;
-*) echo "run_scale.sh: unknown argument \"$what\" (see the comment at the top)" >&2; exit 1 ;;
-esac
+build="$root/build/bench-release"
+sizes=("$@")
+[ ${#sizes[@]} -gt 0 ] || sizes=(1000 2000 10000 100000)
+for n in "${sizes[@]}"; do
+    [[ "$n" =~ ^[0-9]+$ ]] || { echo "run_scale.sh: \"$n\" is no terminal count" >&2; exit 1; }
+done
+[ -x /usr/bin/time ] || { echo "run_scale.sh: GNU time (/usr/bin/time) is needed" >&2; exit 1; }
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target scale_bench >/dev/null
-bench="$build/bin/scale_bench"
+cmake --build "$build" >/dev/null
+generator="$build/bin/steiner_candidates"
+router="$build/bin/steiner_router"
+work=$(mktemp -d "${TMPDIR:-/tmp}/steiner_scale.XXXXXX")
+trap 'rm -rf "$work"' EXIT
 
-if [ "$what" != quality ]; then
-    for n in 1000 2000 10000 100000; do
-        "$bench" random "$n" 1
-    done
-fi
-if [ "$what" != random ]; then
-    "$bench" quality "$root/bench/quality/data"
-fi
+printf '%9s %9s %9s %9s %9s %8s %14s %11s\n' terminals "gen s" "gen MiB" "route s" \
+    "route MiB" points length "% < RMST"
+for n in "${sizes[@]}"; do
+    /usr/bin/time -f '%e %M' -o "$work/gen.time" "$generator" --random "$n" --grid 10000000 \
+        --seed 1 >"$work/input.data"
+    (cd "$work" && printf '1\n2147483647\n\n\n' |
+        /usr/bin/time -f '%e %M' -o route.time "$router" >report.txt)
+    read -r gen_s gen_kb <"$work/gen.time"
+    read -r route_s route_kb <"$work/route.time"
+    points=$(($(wc -l <"$work/input.data") - 1 - n))
+    nodes=$(sed -n 's/^Number of nodes in our minimum RMST is \([0-9]*\)\./\1/p' "$work/report.txt")
+    rmst=$(sed -n 's/^Total wirelength before adding potential Steiner nodes is: //p' "$work/report.txt")
+    length=$(sed -n 's/^Total wirelength is: //p' "$work/report.txt")
+    if [ "$nodes" -ne $((n + points)) ]; then
+        echo "run_scale.sh: the router kept $((nodes - n)) of the $points points written" >&2
+        exit 1
+    fi
+    awk -v n="$n" -v gs="$gen_s" -v gk="$gen_kb" -v rs="$route_s" -v rk="$route_kb" \
+        -v points="$points" -v length_="$length" -v rmst="$rmst" 'BEGIN {
+        printf "%9d %9.2f %9.1f %9.2f %9.1f %8d %14d %11.3f\n", n, gs, gk / 1024, rs, rk / 1024,
+            points, length_, 100 * (rmst - length_) / rmst }'
+done
