@@ -141,8 +141,8 @@ struct OrderResult {
 //   less in the final tree, re-keeping the rest (largest gain first, among them
 //   only) and growing greedily again, while a round shortens the tree. Only
 //   the kept points of the best round are listed.
-// Shuffle and Local are not handled here (see candidates_draw and
-// scale_steiner_points). Throws std::bad_alloc when memory runs out.
+// Shuffle and Local are not handled here (see candidates_draw and the
+// library's steiner::route). Throws std::bad_alloc when memory runs out.
 // Deterministic: the threads (at least 1) that measure gains never change a
 // result.
 OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32_t num_terminals,

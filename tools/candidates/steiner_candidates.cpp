@@ -1,9 +1,10 @@
 // Writes a point file for the router to standard output. Every check of the
 // arguments and the terminals happens before the first byte is written.
 #include "candidates.h"
-#include "scale.h"
 
 #include <unistd.h>
+
+#include <steiner/steiner.h>
 
 #include <chrono>
 
@@ -24,8 +25,7 @@ struct Progress {
     bool shown;                                  // a progress line was written
 };
 
-void show_progress(void *context, const ScaleProgress &step) {
-    auto *progress = static_cast<Progress *>(context);
+void show_progress(Progress *progress, const steiner::Progress &step) {
     if (!progress->terminal ||
         std::chrono::steady_clock::now() - progress->start < std::chrono::seconds(2))
         return;
@@ -33,6 +33,28 @@ void show_progress(void *context, const ScaleProgress &step) {
             static_cast<long long>(step.length));
     fflush(stderr);
     progress->shown = true;
+}
+
+// The library's best tree over the terminals: its Steiner points come in an
+// order in which the router keeps every one.
+std::vector<Point> local_order(const std::vector<Point> &terminals, int threads) {
+    Progress progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) != 0, false};
+    std::vector<steiner::Point> net;
+    net.reserve(terminals.size());
+    for (const Point &t : terminals)
+        net.push_back(steiner::Point{t.row, t.column});
+    steiner::Options options;
+    options.threads = threads;
+    options.progress = [&progress](const steiner::Progress &step) {
+        show_progress(&progress, step);
+    };
+    const steiner::Tree tree = steiner::route(net, options);
+    if (progress.shown)
+        fputc('\n', stderr);
+    std::vector<Point> points;
+    for (size_t k = tree.terminal_count; k < tree.nodes.size(); k++)
+        points.push_back(Point{tree.nodes[k].row, tree.nodes[k].column});
+    return points;
 }
 
 } // namespace
@@ -54,12 +76,7 @@ static int run(int argc, const char *const *argv) {
     const auto num_terminals = static_cast<int32_t>(terminals.size());
     std::vector<Point> candidates;
     if (options.order == CandidateOrder::Local) {
-        Progress progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) != 0, false};
-        int64_t length = 0;
-        candidates = scale_steiner_points(terminals.data(), num_terminals, options.threads, &length,
-                                          show_progress, &progress);
-        if (progress.shown)
-            fputc('\n', stderr);
+        candidates = local_order(terminals, options.threads);
     } else if (options.order != CandidateOrder::Shuffle) {
         const uint64_t grid_size = candidates_hanan_size(terminals.data(), num_terminals);
         if (grid_size > CANDIDATES_MAX_HANAN)

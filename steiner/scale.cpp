@@ -763,7 +763,8 @@ int64_t reorder(Context *context, const Layout &layout, std::vector<Point> *poin
 } // namespace
 
 std::vector<Point> scale_steiner_points(const Point *terminals, int32_t count, int threads,
-                                        int64_t *length, Progress progress, void *context) {
+                                        bool local_search, int64_t *length, Progress progress,
+                                        void *context) {
     *length = 0;
     if (count < 1)
         return {};
@@ -777,6 +778,10 @@ std::vector<Point> scale_steiner_points(const Point *terminals, int32_t count, i
     int64_t current = grow(&run, &points, total_length(spanning_edges(points)));
     std::vector<Point> best = points;
     int64_t best_length = current;
+    if (!local_search) {
+        *length = best_length;
+        return std::vector<Point>(best.begin() + count, best.end());
+    }
     int64_t improved = INT64_MAX;
     for (int round = 0; round < MAX_ROUNDS; round++) {
         Layout layout = make_layout(points, num_terminals);

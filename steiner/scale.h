@@ -1,4 +1,5 @@
-// Steiner points for large nets without the Hanan grid.
+// Steiner points for nets of any size without the Hanan grid: the library's
+// own algorithm, behind steiner/steiner.h.
 //
 // Candidates are formed locally, as medians of a point and two of its nearest
 // neighbours, so their number grows linearly with the net; gains come from the
@@ -24,11 +25,12 @@ struct ScaleProgress {
 // one passes the router's screening against the terminals. *length gets the
 // tree length of the terminals and every returned point. threads (at least 1)
 // measure gains; the result never depends on their number. progress may be
-// null; it is called from the calling thread only. terminals holds count
-// points (at least 1) within the accepted coordinate range. Throws
-// std::bad_alloc when memory runs out.
+// null; it is called from the calling thread only. Without local_search the
+// points are those of the greedy growth alone. terminals holds count points
+// (at least 1) within the accepted coordinate range. Throws std::bad_alloc
+// when memory runs out.
 std::vector<Point> scale_steiner_points(const Point *terminals, int32_t count, int threads,
-                                        int64_t *length,
+                                        bool local_search, int64_t *length,
                                         void (*progress)(void *context, const ScaleProgress &),
                                         void *context);
 

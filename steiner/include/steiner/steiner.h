@@ -1,0 +1,87 @@
+// Rectilinear Steiner trees for nets of any size.
+//
+//     #include <steiner/steiner.h>
+//     std::vector<steiner::Point> net = {{0, 5}, {10, 5}, {5, 0}};
+//     steiner::Tree tree = steiner::route(net);  // tree.length == 15
+//
+// A net is a list of terminals on an integer grid, each a (row, column) pair;
+// distance is rectilinear (|d row| + |d column|). The tree joins the terminals,
+// and possibly Steiner points, with edges of that length. Every call is
+// independent: no state is shared between calls, so any number of threads may
+// route at once, and the same net with the same options always gives the same
+// tree, whatever the threads. Nothing is printed and the process is never
+// ended: invalid input throws std::invalid_argument naming the fault, and
+// memory exhaustion std::bad_alloc.
+#ifndef STEINER_STEINER_H
+#define STEINER_STEINER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace steiner {
+
+// Coordinates a terminal may have. Within this range every length fits.
+constexpr int32_t coordinate_min = -536870911;
+constexpr int32_t coordinate_max = 536870911;
+
+// The most terminals a net may have.
+constexpr size_t max_terminals = 1073741823;
+
+struct Point {
+    int32_t row;    // first coordinate
+    int32_t column; // second coordinate
+};
+
+// How hard to look for a short tree.
+enum class Effort {
+    rmst,   // the terminals' minimum spanning tree: no Steiner points
+    greedy, // Steiner points kept greedily by how much each shortens the tree
+    best,   // greedy, then improved by a local search: near-optimal
+};
+
+// A moment of a long run, for progress displays.
+struct Progress {
+    const char *phase; // what the run is doing now
+    int round;         // counts from 1 within the phase
+    int64_t length;    // tree length reached so far
+};
+
+struct Options {
+    Effort effort = Effort::best;
+    // Threads measuring one large net (at least 1). The tree never depends on it.
+    int threads = 1;
+    // Called from the calling thread between stages of long runs; may be empty.
+    std::function<void(const Progress &)> progress;
+};
+
+// A rectilinear tree over a net.
+struct Tree {
+    // The terminals in input order, then the Steiner points, in an order in
+    // which each one shortens the spanning tree of the terminals and the
+    // Steiner points before it.
+    std::vector<Point> nodes;
+    // parents[k] is the index of node k's parent; node 0 is the root and its
+    // own parent. Each edge k - parents[k] has the rectilinear length between
+    // its ends.
+    std::vector<int32_t> parents;
+    size_t terminal_count = 0; // the first nodes
+    int64_t length = 0;        // the sum of the edge lengths
+    int64_t rmst_length = 0;   // the length of the terminals' minimum spanning tree
+
+    size_t steiner_count() const {
+        return nodes.size() - terminal_count;
+    }
+};
+
+// Routes one net. Nets of 1, 2 and 3 terminals are answered in closed form and
+// are optimal. Throws std::invalid_argument for no terminals, more than
+// max_terminals, a coordinate outside coordinate_min..coordinate_max or fewer
+// than 1 thread; std::bad_alloc when memory runs out.
+Tree route(const Point *terminals, size_t count, const Options &options = Options());
+Tree route(const std::vector<Point> &terminals, const Options &options = Options());
+
+} // namespace steiner
+
+#endif

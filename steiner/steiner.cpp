@@ -1,0 +1,129 @@
+#include "steiner/steiner.h"
+
+#include "mst1.h"
+#include "scale.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+namespace steiner {
+
+namespace {
+
+static_assert(coordinate_min == MST1_COORD_MIN && coordinate_max == MST1_COORD_MAX,
+              "the library takes the coordinates the tree package takes");
+
+void check_input(const Point *terminals, size_t count, const Options &options) {
+    if (count == 0)
+        throw std::invalid_argument("steiner::route: the net has no terminals");
+    if (count > max_terminals)
+        throw std::invalid_argument("steiner::route: the net has " + std::to_string(count) +
+                                    " terminals; at most 1073741823 are allowed");
+    if (options.threads < 1)
+        throw std::invalid_argument("steiner::route: threads is " +
+                                    std::to_string(options.threads) + "; it must be at least 1");
+    for (size_t k = 0; k < count; k++) {
+        const Point &p = terminals[k];
+        if (p.row < coordinate_min || p.row > coordinate_max || p.column < coordinate_min ||
+            p.column > coordinate_max)
+            throw std::invalid_argument(
+                "steiner::route: terminal " + std::to_string(k) + " (row " + std::to_string(p.row) +
+                ", column " + std::to_string(p.column) +
+                ") lies outside the coordinate range -536870911 to 536870911");
+    }
+}
+
+int64_t distance(const Point &a, const Point &b) {
+    return std::abs(int64_t{a.row} - b.row) + std::abs(int64_t{a.column} - b.column);
+}
+
+int32_t median(int32_t a, int32_t b, int32_t c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+// One, two or three terminals: the optimal tree directly. For three it joins
+// them at their median, which is a terminal when one lies in the bounding box
+// of the other two.
+Tree closed_form(const Point *terminals, size_t count) {
+    Tree tree;
+    tree.nodes.assign(terminals, terminals + count);
+    tree.terminal_count = count;
+    tree.parents.assign(count, 0);
+    if (count == 2)
+        tree.length = tree.rmst_length = distance(terminals[0], terminals[1]);
+    if (count != 3)
+        return tree;
+    const int64_t ab = distance(terminals[0], terminals[1]);
+    const int64_t ac = distance(terminals[0], terminals[2]);
+    const int64_t bc = distance(terminals[1], terminals[2]);
+    tree.rmst_length = ab + ac + bc - std::max({ab, ac, bc});
+    const Point center{median(terminals[0].row, terminals[1].row, terminals[2].row),
+                       median(terminals[0].column, terminals[1].column, terminals[2].column)};
+    int32_t hub = 3;
+    for (int32_t k = 0; k < 3; k++)
+        if (terminals[k].row == center.row && terminals[k].column == center.column)
+            hub = k;
+    if (hub == 3)
+        tree.nodes.push_back(center);
+    tree.parents.assign(tree.nodes.size(), hub);
+    // Rooted at node 0: the hub hangs from it unless it is node 0.
+    tree.parents[0] = 0;
+    tree.parents[static_cast<size_t>(hub)] = 0;
+    for (const Point &node : tree.nodes)
+        tree.length += distance(node, center);
+    return tree;
+}
+
+// The minimum spanning tree over points, node 0 the root.
+int64_t spanning_tree(const std::vector<::Point> &points, std::vector<int32_t> *parents) {
+    parents->resize(points.size());
+    const int64_t length = mst1_build_tree_reentrant(static_cast<int32_t>(points.size()),
+                                                     points.data(), parents->data());
+    if (length < 0)
+        throw std::bad_alloc();
+    return length;
+}
+
+void report_progress(void *context, const ScaleProgress &step) {
+    const auto *progress = static_cast<const std::function<void(const Progress &)> *>(context);
+    (*progress)(Progress{step.phase, step.round, step.length});
+}
+
+} // namespace
+
+Tree route(const Point *terminals, size_t count, const Options &options) {
+    check_input(terminals, count, options);
+    if (count <= 2 || (count == 3 && options.effort != Effort::rmst))
+        return closed_form(terminals, count);
+
+    std::vector<::Point> points(count);
+    for (size_t k = 0; k < count; k++)
+        points[k] = ::Point{terminals[k].row, terminals[k].column};
+    Tree tree;
+    tree.terminal_count = count;
+    std::vector<int32_t> parents;
+    tree.rmst_length = spanning_tree(points, &parents);
+    if (options.effort != Effort::rmst) {
+        int64_t length = 0;
+        const auto *progress = options.progress ? &options.progress : nullptr;
+        const std::vector<::Point> steiner_points = scale_steiner_points(
+            points.data(), static_cast<int32_t>(count), options.threads,
+            options.effort == Effort::best, &length, progress ? report_progress : nullptr,
+            const_cast<std::function<void(const Progress &)> *>(progress));
+        points.insert(points.end(), steiner_points.begin(), steiner_points.end());
+    }
+    tree.length = points.size() == count ? tree.rmst_length : spanning_tree(points, &parents);
+    tree.parents = std::move(parents);
+    tree.nodes.resize(points.size());
+    for (size_t k = 0; k < points.size(); k++)
+        tree.nodes[k] = Point{points[k].row, points[k].column};
+    return tree;
+}
+
+Tree route(const std::vector<Point> &terminals, const Options &options) {
+    return route(terminals.data(), terminals.size(), options);
+}
+
+} // namespace steiner

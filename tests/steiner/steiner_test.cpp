@@ -1,0 +1,187 @@
+#include "mst1.h"
+#include "screening.h"
+
+#include <steiner/steiner.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::vector<steiner::Point> uniform(size_t count, int32_t grid, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int32_t> coordinate(0, grid - 1);
+    std::vector<steiner::Point> points;
+    for (size_t k = 0; k < count; k++)
+        points.push_back(steiner::Point{coordinate(random), coordinate(random)});
+    return points;
+}
+
+std::vector<Point> internal(const std::vector<steiner::Point> &points) {
+    std::vector<Point> out;
+    for (const steiner::Point &p : points)
+        out.push_back(Point{p.row, p.column});
+    return out;
+}
+
+// A tree is sound when its parent links join every node to node 0 and its
+// edges add up to its length.
+void expect_sound(const steiner::Tree &tree) {
+    ASSERT_EQ(tree.parents.size(), tree.nodes.size());
+    ASSERT_EQ(tree.parents[0], 0);
+    int64_t sum = 0;
+    for (size_t k = 0; k < tree.nodes.size(); k++) {
+        size_t at = k;
+        for (size_t steps = 0; at != 0; steps++) {
+            ASSERT_LT(steps, tree.nodes.size()) << "node " << k << " never reaches the root";
+            at = static_cast<size_t>(tree.parents[at]);
+        }
+        const steiner::Point &a = tree.nodes[k];
+        const steiner::Point &b = tree.nodes[static_cast<size_t>(tree.parents[k])];
+        sum += std::abs(int64_t{a.row} - b.row) + std::abs(int64_t{a.column} - b.column);
+    }
+    EXPECT_EQ(sum, tree.length);
+}
+
+// What the router makes of the Steiner points: each passes its screening and
+// shortens the tree when tried in order.
+void expect_router_keeps_all(const steiner::Tree &tree) {
+    const std::vector<Point> all = internal(tree.nodes);
+    const auto terminals = static_cast<int32_t>(tree.terminal_count);
+    std::unique_ptr<Mst1Dynamic, void (*)(Mst1Dynamic *)> dynamic(
+        mst1_dynamic_create(static_cast<int32_t>(all.size()), all.data()), mst1_dynamic_destroy);
+    ASSERT_NE(dynamic, nullptr);
+    int64_t current = 0;
+    for (int32_t k = 0; k < terminals; k++)
+        current = mst1_dynamic_add(dynamic.get(), k);
+    EXPECT_EQ(current, tree.rmst_length);
+    for (size_t k = tree.terminal_count; k < all.size(); k++) {
+        ASSERT_TRUE(screen_candidate(all[k].row, all[k].column, all.data(), terminals))
+            << "point " << k << " is screened out";
+        const int64_t next = mst1_dynamic_add(dynamic.get(), static_cast<int32_t>(k));
+        ASSERT_LT(next, current) << "point " << k << " does not shorten the tree";
+        current = next;
+    }
+    EXPECT_EQ(current, tree.length);
+}
+
+TEST(RouteTest, EveryEffortGivesASoundTreeTheRouterKeeps) {
+    // Small grids make repeated rows, columns and coincident terminals common.
+    for (const auto &[count, grid] :
+         {std::pair<size_t, int32_t>{12, 6}, {60, 20}, {150, 1000}, {400, 10000000}}) {
+        const std::vector<steiner::Point> net = uniform(count, grid, 3);
+        SCOPED_TRACE(testing::Message() << count << " terminals");
+        int64_t previous = INT64_MAX;
+        for (steiner::Effort effort :
+             {steiner::Effort::rmst, steiner::Effort::greedy, steiner::Effort::best}) {
+            steiner::Options options;
+            options.effort = effort;
+            options.threads = 2;
+            const steiner::Tree tree = steiner::route(net, options);
+            expect_sound(tree);
+            expect_router_keeps_all(tree);
+            EXPECT_LE(tree.length, previous);
+            previous = tree.length;
+            if (effort == steiner::Effort::rmst) {
+                EXPECT_EQ(tree.steiner_count(), 0u);
+            }
+        }
+        // Random nets gain about a tenth from Steiner points.
+        if (count >= 150) {
+            EXPECT_LT(static_cast<double>(previous),
+                      0.92 * static_cast<double>(steiner::route(net).rmst_length));
+        }
+    }
+}
+
+TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
+    const std::vector<std::vector<steiner::Point>> nets = {uniform(300, 100000, 7),
+                                                           uniform(40, 50, 8), uniform(5, 9, 9)};
+    std::vector<steiner::Tree> expected;
+    for (const auto &net : nets)
+        expected.push_back(steiner::route(net));
+    auto same = [](const steiner::Tree &a, const steiner::Tree &b) {
+        if (a.length != b.length || a.nodes.size() != b.nodes.size() || a.parents != b.parents)
+            return false;
+        for (size_t k = 0; k < a.nodes.size(); k++)
+            if (a.nodes[k].row != b.nodes[k].row || a.nodes[k].column != b.nodes[k].column)
+                return false;
+        return true;
+    };
+    steiner::Options three;
+    three.threads = 3;
+    EXPECT_TRUE(same(steiner::route(nets[0], three), expected[0]));
+
+    std::vector<int> agreed(4, 0);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < agreed.size(); t++)
+        threads.emplace_back([&, t] {
+            for (size_t k = 0; k < nets.size(); k++)
+                agreed[t] += same(steiner::route(nets[(k + t) % nets.size()]),
+                                  expected[(k + t) % nets.size()]);
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    for (int count : agreed)
+        EXPECT_EQ(count, 3);
+}
+
+TEST(RouteTest, SmallNetsInClosedForm) {
+    const steiner::Tree one = steiner::route({{4, 7}});
+    EXPECT_EQ(one.length, 0);
+    EXPECT_EQ(one.parents, std::vector<int32_t>{0});
+    EXPECT_EQ(steiner::route({{0, 0}, {5, -5}}).length, 10);
+
+    // Three points meet at their median, which may be a terminal.
+    const steiner::Tree corner = steiner::route({{0, 0}, {10, 5}, {5, 10}});
+    ASSERT_EQ(corner.steiner_count(), 1u);
+    EXPECT_EQ(corner.nodes[3].row, 5);
+    EXPECT_EQ(corner.nodes[3].column, 5);
+    EXPECT_EQ(corner.length, 20);
+    EXPECT_EQ(corner.rmst_length, 25);
+    expect_sound(corner);
+    for (const std::vector<steiner::Point> &net :
+         {std::vector<steiner::Point>{{3, 4}, {3, 0}, {3, 9}},
+          std::vector<steiner::Point>{{3, 0}, {5, 5}, {9, 9}},
+          std::vector<steiner::Point>{{1, 1}, {1, 1}, {1, 1}}}) {
+        const steiner::Tree tree = steiner::route(net);
+        EXPECT_EQ(tree.steiner_count(), 0u);
+        EXPECT_EQ(tree.length, tree.rmst_length);
+        expect_sound(tree);
+    }
+    steiner::Options spanning;
+    spanning.effort = steiner::Effort::rmst;
+    EXPECT_EQ(steiner::route({{0, 0}, {10, 5}, {5, 10}}, spanning).length, 25);
+
+    // A cross of four arms meets in the middle.
+    const steiner::Tree cross = steiner::route({{0, 5}, {10, 5}, {5, 0}, {5, 10}});
+    EXPECT_EQ(cross.steiner_count(), 1u);
+    EXPECT_EQ(cross.length, 20);
+}
+
+TEST(RouteTest, InvalidInputIsNamed) {
+    auto message = [](const std::vector<steiner::Point> &net, int threads) {
+        steiner::Options options;
+        options.threads = threads;
+        try {
+            steiner::route(net, options);
+        } catch (const std::invalid_argument &e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(message({}, 1), "steiner::route: the net has no terminals");
+    EXPECT_EQ(message({{0, 0}, {536870912, 3}}, 1),
+              "steiner::route: terminal 1 (row 536870912, column 3) lies outside the coordinate "
+              "range -536870911 to 536870911");
+    EXPECT_EQ(message({{0, 0}}, 0), "steiner::route: threads is 0; it must be at least 1");
+    EXPECT_EQ(message({{-536870911, 536870911}}, 1), "accepted");
+}
+
+} // namespace
