@@ -270,8 +270,19 @@ bool point_reader_count(PointReader *reader, int32_t *count, PointFileFault *fau
         return false;
     }
     reader->count = value;
+    reader->pairs = 0;
     *count = value;
     return true;
+}
+
+bool point_reader_number(PointReader *reader, int32_t *value, bool *end, PointFileFault *fault) {
+    const Token token = read_number(reader, value, fault);
+    *end = token == Token::End;
+    return token == Token::Number;
+}
+
+int64_t point_reader_line(const PointReader *reader) {
+    return reader->last_line;
 }
 
 bool point_reader_at_end(PointReader *reader) {

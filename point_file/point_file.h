@@ -80,9 +80,14 @@ PointReader *point_reader_open(FILE *file);
 // Closes the stream and frees the reader; nullptr is ignored.
 void point_reader_close(PointReader *reader);
 
-// Reads the terminal count (at least 1). On a fault returns false and fills
-// *fault.
+// Reads the terminal count (at least 1); the pairs that follow are counted
+// against it. On a fault returns false and fills *fault.
 bool point_reader_count(PointReader *reader, int32_t *count, PointFileFault *fault);
+
+// Reads one more whole number in the 32-bit range, for formats built on this
+// one. Returns false at the end of the file (*fault untouched, *end set) or on
+// a fault (*end cleared).
+bool point_reader_number(PointReader *reader, int32_t *value, bool *end, PointFileFault *fault);
 
 // Skips white space and tells whether the file has ended cleanly (after a
 // read error it says no, and the next read reports the error).
@@ -93,5 +98,8 @@ enum class PointRead { Pair, End, Fault };
 // Reads the next row/column pair after the count. End comes only once every
 // announced terminal has been read; a file that ends before is a fault.
 PointRead point_reader_pair(PointReader *reader, Point *pair, PointFileFault *fault);
+
+// Line of the last number read (1 before any), for callers' own messages.
+int64_t point_reader_line(const PointReader *reader);
 
 #endif

@@ -48,6 +48,6 @@ for n in "${sizes[@]}"; do
     fi
     awk -v n="$n" -v gs="$gen_s" -v gk="$gen_kb" -v rs="$route_s" -v rk="$route_kb" \
         -v points="$points" -v length_="$length" -v rmst="$rmst" 'BEGIN {
-        printf "%9d %9.2f %9.1f %9.2f %9.1f %8d %14d %11.3f\n", n, gs, gk / 1024, rs, rk / 1024,
+        printf "%9d %9.2f %9.1f %9.2f %9.1f %8d %14.0f %11.3f\n", n, gs, gk / 1024, rs, rk / 1024,
             points, length_, 100 * (rmst - length_) / rmst }'
 done

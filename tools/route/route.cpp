@@ -1,0 +1,300 @@
+#include "route.h"
+
+#include "point_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Nets are read, routed and written in batches of about this many terminals,
+// so memory stays bounded by the batch, not the netlist.
+constexpr size_t BATCH_TERMINALS = size_t{1} << 18;
+constexpr size_t BATCH_NETS = 1 << 14;
+
+// A net this large is routed alone on every thread; smaller ones one per thread.
+constexpr size_t LARGE_NET = 4096;
+
+int default_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::min(std::max(cores, 1u), 256u));
+}
+
+void append_number(std::string *text, int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    text->append(digits, end);
+}
+
+void append_point(std::string *text, const steiner::Point &p) {
+    *text += '[';
+    append_number(text, p.row);
+    *text += ',';
+    append_number(text, p.column);
+    *text += ']';
+}
+
+// One output line for net number net (from 1).
+void format_net(const steiner::Tree &tree, int64_t net, bool json, std::string *text) {
+    if (!json) {
+        for (int64_t value : {net, static_cast<int64_t>(tree.terminal_count), tree.rmst_length,
+                              tree.length, static_cast<int64_t>(tree.steiner_count())}) {
+            append_number(text, value);
+            *text += '\t';
+        }
+        text->back() = '\n';
+        return;
+    }
+    *text += "{\"net\":";
+    append_number(text, net);
+    *text += ",\"terminals\":[";
+    for (size_t k = 0; k < tree.nodes.size(); k++) {
+        if (k == tree.terminal_count)
+            *text += "],\"steiner_points\":[";
+        else if (k > 0)
+            *text += ',';
+        append_point(text, tree.nodes[k]);
+    }
+    if (tree.steiner_count() == 0)
+        *text += "],\"steiner_points\":[";
+    *text += "],\"edges\":[";
+    for (size_t k = 1; k < tree.nodes.size(); k++) {
+        if (k > 1)
+            *text += ',';
+        *text += '[';
+        append_number(text, static_cast<int64_t>(k));
+        *text += ',';
+        append_number(text, tree.parents[k]);
+        *text += ']';
+    }
+    *text += "],\"rmst\":";
+    append_number(text, tree.rmst_length);
+    *text += ",\"length\":";
+    append_number(text, tree.length);
+    *text += "}\n";
+}
+
+// Runs work(k) for every k below count on up to threads threads. A thread
+// that cannot be started leaves its share to the others; the first exception
+// thrown is passed on once all have stopped.
+template <typename Work> void run_parallel(size_t count, int threads, Work work) {
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr error;
+    std::mutex error_lock;
+    auto worker = [&]() {
+        try {
+            for (size_t k; (k = next.fetch_add(1)) < count && !failed.load();)
+                work(k);
+        } catch (...) {
+            const std::lock_guard<std::mutex> hold(error_lock);
+            if (!failed.exchange(true))
+                error = std::current_exception();
+        }
+    };
+    std::vector<std::thread> pool;
+    const size_t helpers = std::min(count, static_cast<size_t>(threads)) - (count > 0 ? 1 : 0);
+    try {
+        for (size_t k = 0; k < helpers; k++)
+            pool.emplace_back(worker);
+    } catch (const std::system_error &) {
+    }
+    worker();
+    for (std::thread &thread : pool)
+        thread.join();
+    if (error)
+        std::rethrow_exception(error);
+}
+
+// Routes nets[0..] and writes them as nets first_net, first_net + 1, ...
+bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t first_net,
+                 const RouteOptions &options, FILE *out) {
+    std::vector<steiner::Tree> trees(nets.size());
+    steiner::Options alone;
+    alone.effort = options.effort;
+    run_parallel(nets.size(), options.threads, [&](size_t k) {
+        if (nets[k].size() < LARGE_NET)
+            trees[k] = steiner::route(nets[k], alone);
+    });
+    steiner::Options shared = alone;
+    shared.threads = options.threads;
+    for (size_t k = 0; k < nets.size(); k++)
+        if (nets[k].size() >= LARGE_NET)
+            trees[k] = steiner::route(nets[k], shared);
+    std::string text;
+    for (size_t k = 0; k < nets.size(); k++) {
+        format_net(trees[k], first_net + static_cast<int64_t>(k), options.json, &text);
+        trees[k] = steiner::Tree();
+    }
+    return fwrite(text.data(), 1, text.size(), out) == text.size();
+}
+
+} // namespace
+
+const char *route_usage() {
+    return "usage: steiner_route [NETLIST] [--threads N] [--effort E] [--json]\n"
+           "Routes every net of a netlist (a file, or standard input when NETLIST is\n"
+           "missing or -): the number of nets, then each net as its terminal count and\n"
+           "that many row/column pairs. Writes one line per net, in input order.\n"
+           "  --threads N  threads, 1 to 256 (default: the machine's cores); the output\n"
+           "               does not depend on it\n"
+           "  --effort E   rmst (spanning tree only), greedy, or best (default)\n"
+           "  --json       one JSON object per net with its terminals, Steiner points,\n"
+           "               edges (node index pairs), spanning-tree length and length,\n"
+           "               instead of the table: net terminals rmst length steiner_points\n";
+}
+
+bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
+                      std::string *error) {
+    *options = RouteOptions{"", default_threads(), steiner::Effort::best, false, false};
+    bool have_input = false;
+    bool have_threads = false;
+    bool have_effort = false;
+    for (int k = 1; k < argc; k++) {
+        const std::string arg = argv[k];
+        if (arg == "-h" || arg == "--help") {
+            options->help = true;
+            return true;
+        }
+        if (arg == "--json") {
+            options->json = true;
+            continue;
+        }
+        if (arg == "--threads" || arg == "--effort") {
+            bool *seen = arg == "--threads" ? &have_threads : &have_effort;
+            if (*seen) {
+                *error = arg + " is given more than once";
+                return false;
+            }
+            *seen = true;
+            if (k + 1 == argc) {
+                *error = arg + " needs a value";
+                return false;
+            }
+            const std::string value = argv[++k];
+            uint64_t threads = 0;
+            if (arg == "--threads") {
+                if (!decimal_parse_unsigned(value.c_str(), 256, &threads) || threads == 0) {
+                    *error =
+                        "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
+                    return false;
+                }
+                options->threads = static_cast<int>(threads);
+            } else if (value == "rmst" || value == "greedy" || value == "best") {
+                options->effort = value == "rmst"     ? steiner::Effort::rmst
+                                  : value == "greedy" ? steiner::Effort::greedy
+                                                      : steiner::Effort::best;
+            } else {
+                *error = "--effort must be one of rmst, greedy, best, not \"" + value + "\"";
+                return false;
+            }
+            continue;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            *error = "unknown option \"" + arg + "\" (see --help)";
+            return false;
+        }
+        if (have_input) {
+            *error = "more than one netlist given (\"" + options->input + "\" and \"" + arg + "\")";
+            return false;
+        }
+        options->input = arg;
+        have_input = true;
+    }
+    return true;
+}
+
+int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool progress) {
+    auto fail = [err](const std::string &message) {
+        fprintf(err, "steiner_route: %s\n", message.c_str());
+        return 1;
+    };
+    auto fault_text = [](const PointFileFault &fault) {
+        char text[160];
+        point_fault_text(fault, text, sizeof text);
+        return std::string(text);
+    };
+    const std::unique_ptr<PointReader, void (*)(PointReader *)> reader(point_reader_open(in),
+                                                                       point_reader_close);
+    if (reader == nullptr)
+        return fail("out of memory");
+    const auto started = std::chrono::steady_clock::now();
+    bool shown = false;
+    try {
+        if (!options.json && fputs("net\tterminals\trmst\tlength\tsteiner_points\n", out) < 0)
+            return fail("cannot write to standard output");
+        PointFileFault fault{};
+        int32_t nets = 0;
+        bool end = false;
+        if (!point_reader_number(reader.get(), &nets, &end, &fault))
+            return fail(end ? "line " + std::to_string(point_reader_line(reader.get())) +
+                                  ": the netlist is empty; it must begin with the number of nets."
+                            : fault_text(fault));
+        if (nets < 0)
+            return fail("line " + std::to_string(point_reader_line(reader.get())) +
+                        ": the number of nets is " + std::to_string(nets) +
+                        "; it must be at least 0.");
+        std::vector<std::vector<steiner::Point>> batch;
+        size_t batch_terminals = 0;
+        int64_t written = 0;
+        std::string problem;
+        for (int64_t net = 1; net <= nets && problem.empty(); net++) {
+            std::vector<steiner::Point> terminals;
+            int32_t count = 0;
+            if (!point_reader_count(reader.get(), &count, &fault)) {
+                problem = fault.kind == PointFault::Empty
+                              ? "line " + std::to_string(fault.line) + ": the netlist ends after " +
+                                    std::to_string(net - 1) + " of the " + std::to_string(nets) +
+                                    " nets it announces."
+                              : fault_text(fault);
+            }
+            Point pair{0, 0};
+            for (int32_t k = 0; k < count && problem.empty(); k++) {
+                if (point_reader_pair(reader.get(), &pair, &fault) != PointRead::Pair)
+                    problem = fault_text(fault);
+                terminals.push_back(steiner::Point{pair.row, pair.column});
+            }
+            if (!problem.empty()) {
+                problem = "net " + std::to_string(net) + ": " + problem;
+                break;
+            }
+            batch_terminals += terminals.size();
+            batch.push_back(std::move(terminals));
+            if (batch_terminals < BATCH_TERMINALS && batch.size() < BATCH_NETS && net < nets)
+                continue;
+            if (!route_batch(batch, written + 1, options, out))
+                return fail("cannot write to standard output");
+            written += static_cast<int64_t>(batch.size());
+            batch.clear();
+            batch_terminals = 0;
+            if (progress && std::chrono::steady_clock::now() - started > std::chrono::seconds(2)) {
+                fprintf(err, "\rsteiner_route: %lld of %d nets routed",
+                        static_cast<long long>(written), nets);
+                fflush(err);
+                shown = true;
+            }
+        }
+        // The nets before a malformed one are still written whole.
+        if (!batch.empty() && !route_batch(batch, written + 1, options, out))
+            return fail("cannot write to standard output");
+        if (shown)
+            fputc('\n', err);
+        if (fflush(out) != 0 || ferror(out))
+            return fail("cannot write to standard output");
+        if (!problem.empty())
+            return fail(problem);
+    } catch (const std::bad_alloc &) {
+        fflush(out);
+        return fail("out of memory");
+    }
+    return 0;
+}
