@@ -2,6 +2,8 @@
 // the file it writes, its status and its messages.
 #include "candidates.h"
 
+#include <steiner/steiner.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -166,6 +168,16 @@ TEST_F(SteinerCandidatesTest, LocalOrderIsTheSameOnAnyThreadsAndTheRouterKeepsIt
                           std::to_string(600 + written) + ".\n"),
               std::string::npos)
         << "every written point is kept";
+
+    // The library's best tree over the same terminals has the router's length.
+    std::vector<Point> terminals;
+    candidates_random_terminals(600, 100000, 4, &terminals);
+    std::vector<steiner::Point> net;
+    for (const Point &t : terminals)
+        net.push_back(steiner::Point{t.row, t.column});
+    EXPECT_NE(report.find("Total wirelength is: " + std::to_string(steiner::route(net).length) +
+                          "\n"),
+              std::string::npos);
 }
 
 TEST_F(SteinerCandidatesTest, FailuresWriteOneLineAndNothingElse) {
