@@ -1,0 +1,445 @@
+// Steiner points for small nets: greedy growth over the whole screened Hanan
+// grid with exact gains, restarted from several first choices.
+//
+// The tree is rebuilt from scratch (a dense Prim) whenever a point joins or
+// leaves; while it is built, the longest edge on the tree path between every
+// two points is filled in, since each joining point is a leaf of the tree so
+// far. A candidate's gain then needs no trial insertion: the candidate can
+// only gain edges to its nearest point in each octant, and over any set S of
+// points the spanning tree changes by (spanning tree of S under longest-edge
+// weights) minus (the same with the candidate and its edges added) -- the two
+// graphs have the same components at every length threshold except where
+// the candidate's edges merge them, in both in the same way.
+#include "small.h"
+
+#include "scale.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+namespace {
+
+// A greedy that starts wrong rarely recovers, so growth is also restarted
+// from each of this many best first points, keeping the shortest result.
+constexpr size_t FIRST_CHOICES = 6;
+
+int32_t distance(const Point &a, const Point &b) {
+    return std::abs(a.row - b.row) + std::abs(a.column - b.column);
+}
+
+bool point_less(const Point &a, const Point &b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+bool point_equal(const Point &a, const Point &b) {
+    return a.row == b.row && a.column == b.column;
+}
+
+// Weight of a minimum spanning tree of count (at most 9) points, edge
+// weights from weight(i, j): a dense Prim on the stack.
+template <typename Weight> int64_t tiny_tree(size_t count, Weight weight) {
+    int32_t key[9];
+    bool joined[9] = {};
+    for (size_t k = 1; k < count; k++)
+        key[k] = weight(0, k);
+    int64_t total = 0;
+    for (size_t step = 1; step < count; step++) {
+        size_t next = 0;
+        int32_t best = INT32_MAX;
+        for (size_t k = 1; k < count; k++) {
+            if (!joined[k] && key[k] < best) {
+                best = key[k];
+                next = k;
+            }
+        }
+        joined[next] = true;
+        total += best;
+        for (size_t k = 1; k < count; k++) {
+            if (!joined[k])
+                key[k] = std::min(key[k], weight(next, k));
+        }
+    }
+    return total;
+}
+
+// The terminals and the Steiner points joined so far, with their minimum
+// spanning tree and the longest tree edge between every two points.
+class Tree {
+public:
+    Tree(std::vector<Point> terminals, size_t capacity)
+        : points_(std::move(terminals)), terminals_(points_.size()), stride_(capacity),
+          key_(capacity), parent_(capacity), joined_(capacity), degree_(capacity),
+          order_(capacity), longest_(capacity * capacity) {
+        points_.reserve(capacity);
+        rebuild();
+    }
+
+    size_t size() const {
+        return points_.size();
+    }
+    bool full() const {
+        return points_.size() == stride_;
+    }
+    size_t terminals() const {
+        return terminals_;
+    }
+    int64_t length() const {
+        return length_;
+    }
+    const Point &point(size_t k) const {
+        return points_[k];
+    }
+    int degree(size_t k) const {
+        return degree_[k];
+    }
+
+    void push(const Point &p) {
+        points_.push_back(p);
+        rebuild();
+    }
+    void erase(size_t k) {
+        points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(k));
+        rebuild();
+    }
+    void truncate(size_t count) {
+        points_.resize(count);
+        rebuild();
+    }
+
+    // How much the tree shortens when c joins; c coincides with no point.
+    int64_t gain(const Point &c) const {
+        int32_t near[8];
+        size_t index[8];
+        std::fill(near, near + 8, INT32_MAX);
+        for (size_t k = 0; k < points_.size(); k++) {
+            const int32_t rows = points_[k].row - c.row;
+            const int32_t columns = points_[k].column - c.column;
+            const int32_t row_span = std::abs(rows);
+            const int32_t column_span = std::abs(columns);
+            // Each point goes to one closed octant around c; within one, the
+            // nearest point is never farther from the others than c is.
+            const size_t octant = size_t{rows < 0} * 4 + size_t{columns < 0} * 2 +
+                                  size_t{row_span < column_span};
+            const int32_t d = row_span + column_span;
+            if (d < near[octant]) {
+                near[octant] = d;
+                index[octant] = k;
+            }
+        }
+        size_t count = 0;
+        for (size_t o = 0; o < 8; o++) {
+            if (near[o] != INT32_MAX) {
+                near[count] = near[o];
+                index[count] = index[o];
+                count++;
+            }
+        }
+        const auto longest = [&](size_t i, size_t j) {
+            return longest_[index[i] * stride_ + index[j]];
+        };
+        const int64_t before = tiny_tree(count, longest);
+        const int64_t after = tiny_tree(count + 1, [&](size_t i, size_t j) {
+            // Node count stands for c.
+            return i == count ? near[j] : j == count ? near[i] : longest(i, j);
+        });
+        return before - after;
+    }
+
+private:
+    // Dense Prim from point 0, lowest index first among equal keys.
+    void rebuild() {
+        const size_t m = points_.size();
+        std::fill(joined_.begin(), joined_.begin() + static_cast<std::ptrdiff_t>(m), false);
+        std::fill(degree_.begin(), degree_.begin() + static_cast<std::ptrdiff_t>(m), 0);
+        length_ = 0;
+        if (m == 0)
+            return;
+        joined_[0] = true;
+        order_[0] = 0;
+        longest_[0] = 0;
+        for (size_t k = 1; k < m; k++) {
+            key_[k] = distance(points_[0], points_[k]);
+            parent_[k] = 0;
+        }
+        for (size_t step = 1; step < m; step++) {
+            size_t next = 0;
+            int32_t best = INT32_MAX;
+            for (size_t k = 1; k < m; k++) {
+                if (!joined_[k] && key_[k] < best) {
+                    best = key_[k];
+                    next = k;
+                }
+            }
+            const size_t parent = parent_[next];
+            joined_[next] = true;
+            length_ += best;
+            degree_[next]++;
+            degree_[parent]++;
+            // The new point is a leaf: its path to any joined point runs
+            // through its parent.
+            int32_t *row = &longest_[next * stride_];
+            const int32_t *parent_row = &longest_[parent * stride_];
+            for (size_t s = 0; s < step; s++) {
+                const size_t u = order_[s];
+                const int32_t value = std::max(parent_row[u], best);
+                row[u] = value;
+                longest_[u * stride_ + next] = value;
+            }
+            row[next] = 0;
+            order_[step] = next;
+            for (size_t k = 1; k < m; k++) {
+                if (!joined_[k]) {
+                    const int32_t d = distance(points_[next], points_[k]);
+                    if (d < key_[k]) {
+                        key_[k] = d;
+                        parent_[k] = next;
+                    }
+                }
+            }
+        }
+    }
+
+    std::vector<Point> points_;
+    size_t terminals_;
+    size_t stride_;
+    int64_t length_ = 0;
+    std::vector<int32_t> key_;
+    std::vector<size_t> parent_;
+    std::vector<bool> joined_;
+    std::vector<int> degree_;
+    std::vector<size_t> order_;
+    std::vector<int32_t> longest_; // stride_ x stride_
+};
+
+// Points of the Hanan grid of the distinct terminals (sorted by row, then
+// column) that the router's screening accepts, in row, then column order.
+// Per row and column extremes and corner counts answer each of its questions
+// in constant time.
+std::vector<Point> screened_grid(const std::vector<Point> &terminals) {
+    std::vector<int32_t> rows;
+    std::vector<int32_t> columns;
+    for (const Point &t : terminals) {
+        rows.push_back(t.row);
+        columns.push_back(t.column);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    const size_t height = rows.size();
+    const size_t width = columns.size();
+
+    // below[(i + 1) * (width + 1) + j + 1]: terminals in rows 0..i, columns 0..j.
+    std::vector<int32_t> below((height + 1) * (width + 1), 0);
+    std::vector<size_t> row_first(height, width);
+    std::vector<size_t> row_last(height, 0);
+    std::vector<size_t> column_first(width, height);
+    std::vector<size_t> column_last(width, 0);
+    std::vector<bool> occupied(height * width, false);
+    for (const Point &t : terminals) {
+        const auto i = static_cast<size_t>(std::lower_bound(rows.begin(), rows.end(), t.row) -
+                                           rows.begin());
+        const auto j = static_cast<size_t>(
+            std::lower_bound(columns.begin(), columns.end(), t.column) - columns.begin());
+        occupied[i * width + j] = true;
+        below[(i + 1) * (width + 1) + j + 1]++;
+        row_first[i] = std::min(row_first[i], j);
+        row_last[i] = std::max(row_last[i], j);
+        column_first[j] = std::min(column_first[j], i);
+        column_last[j] = std::max(column_last[j], i);
+    }
+    for (size_t i = 1; i <= height; i++)
+        for (size_t j = 1; j <= width; j++)
+            below[i * (width + 1) + j] += below[(i - 1) * (width + 1) + j] +
+                                          below[i * (width + 1) + j - 1] -
+                                          below[(i - 1) * (width + 1) + j - 1];
+    // Terminals in rows r0..r1-1 and columns c0..c1-1.
+    const auto count = [&](size_t r0, size_t r1, size_t c0, size_t c1) {
+        return below[r1 * (width + 1) + c1] - below[r0 * (width + 1) + c1] -
+               below[r1 * (width + 1) + c0] + below[r0 * (width + 1) + c0];
+    };
+
+    std::vector<Point> grid;
+    for (size_t i = 0; i < height; i++) {
+        for (size_t j = 0; j < width; j++) {
+            if (occupied[i * width + j])
+                continue;
+            const bool up = column_last[j] > i;
+            const bool down = column_first[j] < i;
+            const bool right = row_last[i] > j;
+            const bool left = row_first[i] < j;
+            // A row and a column neighbour, and a terminal in the closed
+            // quadrant opposite them.
+            const bool accepted = (up && left && count(0, i + 1, j, width) > 0) ||
+                                  (up && right && count(0, i + 1, 0, j + 1) > 0) ||
+                                  (down && left && count(i, height, j, width) > 0) ||
+                                  (down && right && count(i, height, 0, j + 1) > 0);
+            if (accepted)
+                grid.push_back(Point{rows[i], columns[j]});
+        }
+    }
+    return grid;
+}
+
+// A candidate in contention: the largest gain leads, then the lowest index.
+struct Ranked {
+    int64_t gain;
+    size_t index;
+};
+
+bool ranked_less(const Ranked &a, const Ranked &b) {
+    return a.gain != b.gain ? a.gain < b.gain : a.index > b.index;
+}
+
+// The search's state: the tree, the screened grid and which grid points are
+// in the tree (chosen[k] is the grid point of tree point terminals + k).
+struct Search {
+    Tree tree;
+    std::vector<Point> grid;
+    std::vector<bool> used;
+    std::vector<size_t> chosen;
+    std::vector<Ranked> heap;
+
+    void add(size_t candidate) {
+        tree.push(grid[candidate]);
+        used[candidate] = true;
+        chosen.push_back(candidate);
+    }
+
+    void remove(size_t steiner) {
+        used[chosen[steiner]] = false;
+        chosen.erase(chosen.begin() + static_cast<std::ptrdiff_t>(steiner));
+        tree.erase(tree.terminals() + steiner);
+    }
+
+    void reset(const std::vector<size_t> &points) {
+        for (size_t c : chosen)
+            used[c] = false;
+        chosen.clear();
+        tree.truncate(tree.terminals());
+        for (size_t c : points)
+            add(c);
+    }
+
+    // Gains of every free grid point against the current tree, the positive
+    // ones in a heap.
+    void measure() {
+        heap.clear();
+        for (size_t k = 0; k < grid.size(); k++) {
+            if (used[k])
+                continue;
+            const int64_t gain = tree.gain(grid[k]);
+            if (gain > 0)
+                heap.push_back(Ranked{gain, k});
+        }
+        std::make_heap(heap.begin(), heap.end(), ranked_less);
+    }
+
+    // Keeps the grid point that shortens the tree most until none does. Gains
+    // are re-measured lazily: the leader is measured afresh and kept while it
+    // still leads the others' last measured gains. A full measurement ends
+    // the growth, since a gain can also rise when a neighbour joins.
+    void grow() {
+        for (;;) {
+            measure();
+            size_t added = 0;
+            while (!heap.empty() && !tree.full()) {
+                std::pop_heap(heap.begin(), heap.end(), ranked_less);
+                Ranked top = heap.back();
+                heap.pop_back();
+                top.gain = tree.gain(grid[top.index]);
+                if (top.gain <= 0)
+                    continue;
+                if (heap.empty() || !ranked_less(top, heap.front())) {
+                    add(top.index);
+                    added++;
+                } else {
+                    heap.push_back(top);
+                    std::push_heap(heap.begin(), heap.end(), ranked_less);
+                }
+            }
+            if (added == 0 || tree.full())
+                return;
+        }
+    }
+
+    // Steiner points of degree 2 or less never shorten the tree; taking them
+    // out leaves it no longer and frees their place.
+    void prune() {
+        for (size_t k = 0; k < chosen.size();) {
+            if (tree.degree(tree.terminals() + k) <= 2) {
+                remove(k);
+                k = 0;
+            } else {
+                k++;
+            }
+        }
+    }
+
+    // Puts the chosen points in an order in which each shortens the tree:
+    // largest gain first; a point that no longer shortens it is left out.
+    void order() {
+        std::vector<size_t> rest = chosen;
+        reset({});
+        while (!rest.empty()) {
+            size_t best = 0;
+            int64_t best_gain = 0;
+            for (size_t k = 0; k < rest.size(); k++) {
+                const int64_t gain = tree.gain(grid[rest[k]]);
+                if (gain > best_gain) {
+                    best_gain = gain;
+                    best = k;
+                }
+            }
+            if (best_gain <= 0)
+                return;
+            add(rest[best]);
+            rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(best));
+        }
+    }
+};
+
+} // namespace
+
+std::vector<Point> small_steiner_points(const Point *terminals, int32_t count, int64_t *length) {
+    *length = 0;
+    if (count < 1)
+        return {};
+    if (count > SMALL_MAX_TERMINALS)
+        return scale_steiner_points(terminals, count, 1, length, nullptr, nullptr);
+    std::vector<Point> distinct(terminals, terminals + count);
+    std::sort(distinct.begin(), distinct.end(), point_less);
+    distinct.erase(std::unique(distinct.begin(), distinct.end(), point_equal), distinct.end());
+    // A Steiner tree needs fewer Steiner points than terminals; points of
+    // degree two or less may join on the way before they are pruned.
+    const size_t capacity = 2 * distinct.size();
+    Search search{Tree(distinct, capacity), screened_grid(distinct), {}, {}, {}};
+    search.used.assign(search.grid.size(), false);
+
+    search.measure();
+    std::vector<Ranked> firsts = search.heap;
+    std::sort(firsts.begin(), firsts.end(),
+              [](const Ranked &a, const Ranked &b) { return ranked_less(b, a); });
+    if (firsts.size() > FIRST_CHOICES)
+        firsts.resize(FIRST_CHOICES);
+
+    std::vector<size_t> best;
+    int64_t best_length = search.tree.length();
+    for (const Ranked &first : firsts) {
+        search.reset({first.index});
+        search.grow();
+        search.prune();
+        if (search.tree.length() < best_length) {
+            best_length = search.tree.length();
+            best = search.chosen;
+        }
+    }
+    search.reset(best);
+    search.order();
+    *length = search.tree.length();
+    std::vector<Point> result;
+    for (size_t c : search.chosen)
+        result.push_back(search.grid[c]);
+    return result;
+}
