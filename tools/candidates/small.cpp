@@ -22,7 +22,11 @@ namespace {
 
 // A greedy that starts wrong rarely recovers, so growth is also restarted
 // from each of this many best first points, keeping the shortest result.
-constexpr size_t FIRST_CHOICES = 6;
+constexpr size_t FIRST_CHOICES = 1;
+
+// Terminals near each terminal whose medians with it are candidates. Fewer
+// miss Steiner points; more add candidates that seldom win.
+constexpr size_t NEAREST = 6;
 
 int32_t distance(const Point &a, const Point &b) {
     return std::abs(a.row - b.row) + std::abs(a.column - b.column);
@@ -36,13 +40,13 @@ bool point_equal(const Point &a, const Point &b) {
     return a.row == b.row && a.column == b.column;
 }
 
-// Weight of a minimum spanning tree of count (at most 9) points, edge
-// weights from weight(i, j): a dense Prim on the stack.
-template <typename Weight> int64_t tiny_tree(size_t count, Weight weight) {
+// Weight of a minimum spanning tree of count (at most 9) points with edge
+// weights weight[i][j]: a dense Prim on the stack.
+int64_t tiny_tree(size_t count, const int32_t (*weight)[9]) {
     int32_t key[9];
     bool joined[9] = {};
     for (size_t k = 1; k < count; k++)
-        key[k] = weight(0, k);
+        key[k] = weight[0][k];
     int64_t total = 0;
     for (size_t step = 1; step < count; step++) {
         size_t next = 0;
@@ -55,10 +59,8 @@ template <typename Weight> int64_t tiny_tree(size_t count, Weight weight) {
         }
         joined[next] = true;
         total += best;
-        for (size_t k = 1; k < count; k++) {
-            if (!joined[k])
-                key[k] = std::min(key[k], weight(next, k));
-        }
+        for (size_t k = 1; k < count; k++)
+            key[k] = std::min(key[k], weight[next][k]);
     }
     return total;
 }
@@ -69,7 +71,7 @@ class Tree {
 public:
     Tree(std::vector<Point> terminals, size_t capacity)
         : points_(std::move(terminals)), terminals_(points_.size()), stride_(capacity),
-          key_(capacity), parent_(capacity), joined_(capacity), degree_(capacity),
+          key_(capacity), parent_(capacity), waiting_(capacity), degree_(capacity),
           order_(capacity), longest_(capacity * capacity) {
         points_.reserve(capacity);
         rebuild();
@@ -102,8 +104,10 @@ public:
         points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(k));
         rebuild();
     }
-    void truncate(size_t count) {
-        points_.resize(count);
+    // Keeps the terminals and puts the given points after them.
+    void assign(const std::vector<Point> &steiner) {
+        points_.resize(terminals_);
+        points_.insert(points_.end(), steiner.begin(), steiner.end());
         rebuild();
     }
 
@@ -135,44 +139,66 @@ public:
                 count++;
             }
         }
-        const auto longest = [&](size_t i, size_t j) {
-            return longest_[index[i] * stride_ + index[j]];
-        };
-        const int64_t before = tiny_tree(count, longest);
-        const int64_t after = tiny_tree(count + 1, [&](size_t i, size_t j) {
-            // Node count stands for c.
-            return i == count ? near[j] : j == count ? near[i] : longest(i, j);
-        });
+        // A point of degree two or less in the tree never shortens it.
+        if (count < 3)
+            return 0;
+        // Node count stands for c.
+        int32_t weight[9][9];
+        int32_t widest = 0;
+        for (size_t i = 0; i < count; i++) {
+            const int32_t *row = &longest_[index[i] * stride_];
+            for (size_t j = 0; j < count; j++) {
+                weight[i][j] = row[index[j]];
+                widest = std::max(widest, weight[i][j]);
+            }
+            weight[i][count] = near[i];
+            weight[count][i] = near[i];
+        }
+        weight[count][count] = 0;
+        // Each edge of c beyond its first takes out at most one tree edge,
+        // no longer than the widest: a cheap bound that most points miss.
+        int64_t bound = 0;
+        int32_t shortest = INT32_MAX;
+        for (size_t i = 0; i < count; i++) {
+            bound += std::max(0, widest - near[i]);
+            shortest = std::min(shortest, near[i]);
+        }
+        if (bound - std::max(0, widest - shortest) - shortest <= 0)
+            return 0;
+        const int64_t before = tiny_tree(count, weight);
+        const int64_t after = tiny_tree(count + 1, weight);
         return before - after;
     }
 
 private:
-    // Dense Prim from point 0, lowest index first among equal keys.
+    // Dense Prim from point 0 over a shrinking list of the points still
+    // waiting to join.
     void rebuild() {
         const size_t m = points_.size();
-        std::fill(joined_.begin(), joined_.begin() + static_cast<std::ptrdiff_t>(m), false);
         std::fill(degree_.begin(), degree_.begin() + static_cast<std::ptrdiff_t>(m), 0);
         length_ = 0;
         if (m == 0)
             return;
-        joined_[0] = true;
         order_[0] = 0;
         longest_[0] = 0;
+        size_t waiting = m - 1;
         for (size_t k = 1; k < m; k++) {
+            waiting_[k - 1] = k;
             key_[k] = distance(points_[0], points_[k]);
             parent_[k] = 0;
         }
         for (size_t step = 1; step < m; step++) {
-            size_t next = 0;
-            int32_t best = INT32_MAX;
-            for (size_t k = 1; k < m; k++) {
-                if (!joined_[k] && key_[k] < best) {
-                    best = key_[k];
-                    next = k;
+            size_t slot = 0;
+            int32_t best = key_[waiting_[0]];
+            for (size_t s = 1; s < waiting; s++) {
+                if (key_[waiting_[s]] < best) {
+                    best = key_[waiting_[s]];
+                    slot = s;
                 }
             }
+            const size_t next = waiting_[slot];
+            waiting_[slot] = waiting_[--waiting];
             const size_t parent = parent_[next];
-            joined_[next] = true;
             length_ += best;
             degree_[next]++;
             degree_[parent]++;
@@ -188,13 +214,13 @@ private:
             }
             row[next] = 0;
             order_[step] = next;
-            for (size_t k = 1; k < m; k++) {
-                if (!joined_[k]) {
-                    const int32_t d = distance(points_[next], points_[k]);
-                    if (d < key_[k]) {
-                        key_[k] = d;
-                        parent_[k] = next;
-                    }
+            const Point joined = points_[next];
+            for (size_t s = 0; s < waiting; s++) {
+                const size_t k = waiting_[s];
+                const int32_t d = distance(joined, points_[k]);
+                if (d < key_[k]) {
+                    key_[k] = d;
+                    parent_[k] = next;
                 }
             }
         }
@@ -206,7 +232,7 @@ private:
     int64_t length_ = 0;
     std::vector<int32_t> key_;
     std::vector<size_t> parent_;
-    std::vector<bool> joined_;
+    std::vector<size_t> waiting_;
     std::vector<int> degree_;
     std::vector<size_t> order_;
     std::vector<int32_t> longest_; // stride_ x stride_
@@ -282,6 +308,44 @@ std::vector<Point> screened_grid(const std::vector<Point> &terminals) {
     return grid;
 }
 
+int32_t median3(int32_t a, int32_t b, int32_t c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+// Indices into grid (screened grid points in row, then column order) of the
+// medians of every terminal and two of its NEAREST nearest terminals: where
+// the shortest tree of three close terminals meets, and so where Steiner
+// points that shorten the tree lie; a fraction of the grid.
+std::vector<size_t> median_pool(const std::vector<Point> &terminals,
+                                const std::vector<Point> &grid) {
+    const size_t n = terminals.size();
+    std::vector<bool> taken(grid.size(), false);
+    std::vector<std::pair<int32_t, size_t>> near(n);
+    for (size_t v = 0; v < n; v++) {
+        for (size_t u = 0; u < n; u++)
+            near[u] = {u == v ? INT32_MAX : distance(terminals[v], terminals[u]), u};
+        const size_t kept = std::min(NEAREST, n - 1);
+        std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(kept),
+                          near.end());
+        for (size_t a = 0; a < kept; a++) {
+            for (size_t b = a + 1; b < kept; b++) {
+                const Point &p = terminals[v];
+                const Point &q = terminals[near[a].second];
+                const Point &r = terminals[near[b].second];
+                const Point m{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)};
+                const auto at = std::lower_bound(grid.begin(), grid.end(), m, point_less);
+                if (at != grid.end() && point_equal(*at, m))
+                    taken[static_cast<size_t>(at - grid.begin())] = true;
+            }
+        }
+    }
+    std::vector<size_t> pool;
+    for (size_t k = 0; k < grid.size(); k++)
+        if (taken[k])
+            pool.push_back(k);
+    return pool;
+}
+
 // A candidate in contention: the largest gain leads, then the lowest index.
 struct Ranked {
     int64_t gain;
@@ -299,6 +363,7 @@ struct Search {
     std::vector<Point> grid;
     std::vector<bool> used;
     std::vector<size_t> chosen;
+    std::vector<size_t> active;
     std::vector<Ranked> heap;
 
     void add(size_t candidate) {
@@ -316,17 +381,20 @@ struct Search {
     void reset(const std::vector<size_t> &points) {
         for (size_t c : chosen)
             used[c] = false;
-        chosen.clear();
-        tree.truncate(tree.terminals());
-        for (size_t c : points)
-            add(c);
+        chosen = points;
+        std::vector<Point> steiner;
+        for (size_t c : chosen) {
+            used[c] = true;
+            steiner.push_back(grid[c]);
+        }
+        tree.assign(steiner);
     }
 
     // Gains of every free grid point against the current tree, the positive
     // ones in a heap.
     void measure() {
         heap.clear();
-        for (size_t k = 0; k < grid.size(); k++) {
+        for (size_t k : active) {
             if (used[k])
                 continue;
             const int64_t gain = tree.gain(grid[k]);
@@ -414,10 +482,15 @@ std::vector<Point> small_steiner_points(const Point *terminals, int32_t count, i
     // A Steiner tree needs fewer Steiner points than terminals; points of
     // degree two or less may join on the way before they are pruned.
     const size_t capacity = 2 * distinct.size();
-    Search search{Tree(distinct, capacity), screened_grid(distinct), {}, {}, {}};
+    Search search{Tree(distinct, capacity), screened_grid(distinct), {}, {}, {}, {}};
     search.used.assign(search.grid.size(), false);
-
+    search.active = median_pool(distinct, search.grid);
     search.measure();
+    // Grid points that cannot shorten the terminals' tree seldom help later.
+    search.active.clear();
+    for (const Ranked &r : search.heap)
+        search.active.push_back(r.index);
+    std::sort(search.active.begin(), search.active.end());
     std::vector<Ranked> firsts = search.heap;
     std::sort(firsts.begin(), firsts.end(),
               [](const Ranked &a, const Ranked &b) { return ranked_less(b, a); });
