@@ -20,9 +20,12 @@
 
 namespace {
 
-// A greedy that starts wrong rarely recovers, so growth is also restarted
-// from each of this many best first points, keeping the shortest result.
-constexpr size_t FIRST_CHOICES = 1;
+// A greedy that starts wrong rarely recovers, so on nets of up to
+// FEW_TERMINALS growth starts from each of the FIRST_CHOICES best first
+// points, keeping the shortest result; on larger nets the time is better
+// spent elsewhere.
+constexpr size_t FEW_TERMINALS = 12;
+constexpr size_t FIRST_CHOICES = 4;
 
 // Terminals near each terminal whose medians with it are candidates. Fewer
 // miss Steiner points; more add candidates that seldom win.
@@ -66,20 +69,19 @@ int64_t tiny_tree(size_t count, const int32_t (*weight)[9]) {
 }
 
 // The terminals and the Steiner points joined so far, with their minimum
-// spanning tree and the longest tree edge between every two points.
+// spanning tree (rooted at point 0) and the longest tree edge between every
+// two points.
 class Tree {
 public:
     Tree(std::vector<Point> terminals, size_t capacity)
         : points_(std::move(terminals)), terminals_(points_.size()), stride_(capacity),
           key_(capacity), parent_(capacity), waiting_(capacity), degree_(capacity),
-          order_(capacity), longest_(capacity * capacity) {
+          order_(capacity), first_child_(capacity + 1), children_(capacity), mark_(capacity, 0),
+          longest_(capacity * capacity) {
         points_.reserve(capacity);
         rebuild();
     }
 
-    size_t size() const {
-        return points_.size();
-    }
     bool full() const {
         return points_.size() == stride_;
     }
@@ -89,16 +91,80 @@ public:
     int64_t length() const {
         return length_;
     }
-    const Point &point(size_t k) const {
-        return points_[k];
-    }
     int degree(size_t k) const {
         return degree_[k];
     }
 
-    void push(const Point &p) {
-        points_.push_back(p);
-        rebuild();
+    // Adds c, which coincides with no point. The new tree holds the old one
+    // and c's edges to its nearest point in each octant; each of those edges
+    // after the shortest closes a cycle whose longest edge goes.
+    void push(const Point &c) {
+        int32_t near[8];
+        size_t index[8];
+        const size_t count = nearest(c, near, index);
+        const size_t v = points_.size();
+        points_.push_back(c);
+        if (v == 0) {
+            finish();
+            return;
+        }
+        size_t by_length[8];
+        for (size_t i = 0; i < count; i++)
+            by_length[i] = i;
+        std::sort(by_length, by_length + count, [&](size_t i, size_t j) {
+            return near[i] != near[j] ? near[i] < near[j] : index[i] < index[j];
+        });
+        parent_[v] = index[by_length[0]];
+        key_[v] = near[by_length[0]];
+        length_ += near[by_length[0]];
+        for (size_t i = 1; i < count; i++) {
+            const size_t u = index[by_length[i]];
+            const int32_t d = near[by_length[i]];
+            stamp_++;
+            for (size_t k = v;; k = parent_[k]) {
+                mark_[k] = stamp_;
+                if (k == 0)
+                    break;
+            }
+            // Longest edge (named by its lower end) on the path from u up to
+            // the meeting point, then from v up to it.
+            size_t meet = u;
+            size_t cut = u;
+            int32_t widest = -1;
+            for (; mark_[meet] != stamp_; meet = parent_[meet]) {
+                if (key_[meet] > widest) {
+                    widest = key_[meet];
+                    cut = meet;
+                }
+            }
+            bool cut_below_v = false;
+            for (size_t k = v; k != meet; k = parent_[k]) {
+                if (key_[k] > widest) {
+                    widest = key_[k];
+                    cut = k;
+                    cut_below_v = true;
+                }
+            }
+            if (widest <= d)
+                continue;
+            length_ += int64_t{d} - widest;
+            // The part cut off hangs from the new edge: reverse the parent
+            // links from its end of the new edge up to the cut.
+            size_t previous = cut_below_v ? u : v;
+            int32_t previous_key = d;
+            for (size_t k = cut_below_v ? v : u;;) {
+                const size_t up = parent_[k];
+                const int32_t up_key = key_[k];
+                parent_[k] = previous;
+                key_[k] = previous_key;
+                if (k == cut)
+                    break;
+                previous = k;
+                previous_key = up_key;
+                k = up;
+            }
+        }
+        finish();
     }
     void erase(size_t k) {
         points_.erase(points_.begin() + static_cast<std::ptrdiff_t>(k));
@@ -111,10 +177,47 @@ public:
         rebuild();
     }
 
-    // How much the tree shortens when c joins; c coincides with no point.
+    // How much the tree shortens when c joins (or 0 when it cannot); c
+    // coincides with no point.
     int64_t gain(const Point &c) const {
         int32_t near[8];
         size_t index[8];
+        const size_t count = nearest(c, near, index);
+        // A point of degree two or less in the tree never shortens it.
+        if (count < 3)
+            return 0;
+        // Node count stands for c.
+        int32_t weight[9][9];
+        int32_t widest = 0;
+        for (size_t i = 0; i < count; i++) {
+            const int32_t *row = &longest_[index[i] * stride_];
+            for (size_t j = 0; j < count; j++) {
+                weight[i][j] = row[index[j]];
+                widest = std::max(widest, weight[i][j]);
+            }
+            weight[i][count] = near[i];
+            weight[count][i] = near[i];
+        }
+        weight[count][count] = 0;
+        // Each edge of c beyond its first takes out at most one tree edge,
+        // no longer than the widest: a cheap bound that many points miss.
+        int64_t bound = 0;
+        int32_t shortest = INT32_MAX;
+        for (size_t i = 0; i < count; i++) {
+            bound += std::max(0, widest - near[i]);
+            shortest = std::min(shortest, near[i]);
+        }
+        if (bound - std::max(0, widest - shortest) - shortest <= 0)
+            return 0;
+        const int64_t before = tiny_tree(count, weight);
+        const int64_t after = tiny_tree(count + 1, weight);
+        return before - after;
+    }
+
+private:
+    // The nearest point to c in each closed octant around it that holds one:
+    // distances in near, points in index; returns how many.
+    size_t nearest(const Point &c, int32_t *near, size_t *index) const {
         std::fill(near, near + 8, INT32_MAX);
         for (size_t k = 0; k < points_.size(); k++) {
             const int32_t rows = points_[k].row - c.row;
@@ -139,55 +242,21 @@ public:
                 count++;
             }
         }
-        // A point of degree two or less in the tree never shortens it.
-        if (count < 3)
-            return 0;
-        // Node count stands for c.
-        int32_t weight[9][9];
-        int32_t widest = 0;
-        for (size_t i = 0; i < count; i++) {
-            const int32_t *row = &longest_[index[i] * stride_];
-            for (size_t j = 0; j < count; j++) {
-                weight[i][j] = row[index[j]];
-                widest = std::max(widest, weight[i][j]);
-            }
-            weight[i][count] = near[i];
-            weight[count][i] = near[i];
-        }
-        weight[count][count] = 0;
-        // Each edge of c beyond its first takes out at most one tree edge,
-        // no longer than the widest: a cheap bound that most points miss.
-        int64_t bound = 0;
-        int32_t shortest = INT32_MAX;
-        for (size_t i = 0; i < count; i++) {
-            bound += std::max(0, widest - near[i]);
-            shortest = std::min(shortest, near[i]);
-        }
-        if (bound - std::max(0, widest - shortest) - shortest <= 0)
-            return 0;
-        const int64_t before = tiny_tree(count, weight);
-        const int64_t after = tiny_tree(count + 1, weight);
-        return before - after;
+        return count;
     }
 
-private:
     // Dense Prim from point 0 over a shrinking list of the points still
     // waiting to join.
     void rebuild() {
         const size_t m = points_.size();
-        std::fill(degree_.begin(), degree_.begin() + static_cast<std::ptrdiff_t>(m), 0);
         length_ = 0;
-        if (m == 0)
-            return;
-        order_[0] = 0;
-        longest_[0] = 0;
-        size_t waiting = m - 1;
+        size_t waiting = m == 0 ? 0 : m - 1;
         for (size_t k = 1; k < m; k++) {
             waiting_[k - 1] = k;
             key_[k] = distance(points_[0], points_[k]);
             parent_[k] = 0;
         }
-        for (size_t step = 1; step < m; step++) {
+        while (waiting > 0) {
             size_t slot = 0;
             int32_t best = key_[waiting_[0]];
             for (size_t s = 1; s < waiting; s++) {
@@ -198,22 +267,7 @@ private:
             }
             const size_t next = waiting_[slot];
             waiting_[slot] = waiting_[--waiting];
-            const size_t parent = parent_[next];
             length_ += best;
-            degree_[next]++;
-            degree_[parent]++;
-            // The new point is a leaf: its path to any joined point runs
-            // through its parent.
-            int32_t *row = &longest_[next * stride_];
-            const int32_t *parent_row = &longest_[parent * stride_];
-            for (size_t s = 0; s < step; s++) {
-                const size_t u = order_[s];
-                const int32_t value = std::max(parent_row[u], best);
-                row[u] = value;
-                longest_[u * stride_ + next] = value;
-            }
-            row[next] = 0;
-            order_[step] = next;
             const Point joined = points_[next];
             for (size_t s = 0; s < waiting; s++) {
                 const size_t k = waiting_[s];
@@ -224,17 +278,64 @@ private:
                 }
             }
         }
+        finish();
+    }
+
+    // Degrees, and the longest edge between every two points from the
+    // parent links: in breadth-first order each point is a leaf of the
+    // points before it, so its path to any of them runs through its parent.
+    void finish() {
+        const size_t m = points_.size();
+        std::fill(degree_.begin(), degree_.begin() + static_cast<std::ptrdiff_t>(m), 0);
+        std::fill(first_child_.begin(), first_child_.begin() + static_cast<std::ptrdiff_t>(m + 1),
+                  size_t{0});
+        for (size_t k = 1; k < m; k++) {
+            degree_[k]++;
+            degree_[parent_[k]]++;
+            first_child_[parent_[k] + 1]++;
+        }
+        for (size_t k = 0; k < m; k++)
+            first_child_[k + 1] += first_child_[k];
+        for (size_t k = 1; k < m; k++)
+            children_[first_child_[parent_[k]]++] = k;
+        // first_child_[k] now ends k's children; the one before begins them.
+        size_t filled = m == 0 ? 0 : 1;
+        order_[0] = 0;
+        for (size_t s = 0; s < filled; s++) {
+            const size_t u = order_[s];
+            for (size_t c = u == 0 ? 0 : first_child_[u - 1]; c < first_child_[u]; c++)
+                order_[filled++] = children_[c];
+        }
+        if (m > 0)
+            longest_[0] = 0;
+        for (size_t step = 1; step < m; step++) {
+            const size_t next = order_[step];
+            const int32_t edge = key_[next];
+            int32_t *row = &longest_[next * stride_];
+            const int32_t *parent_row = &longest_[parent_[next] * stride_];
+            for (size_t s = 0; s < step; s++) {
+                const size_t u = order_[s];
+                const int32_t value = std::max(parent_row[u], edge);
+                row[u] = value;
+                longest_[u * stride_ + next] = value;
+            }
+            row[next] = 0;
+        }
     }
 
     std::vector<Point> points_;
     size_t terminals_;
     size_t stride_;
     int64_t length_ = 0;
-    std::vector<int32_t> key_;
-    std::vector<size_t> parent_;
-    std::vector<size_t> waiting_;
+    std::vector<int32_t> key_;     // length of the edge to the parent
+    std::vector<size_t> parent_;   // point 0 is the root
+    std::vector<size_t> waiting_;  // points not yet joined, during a rebuild
     std::vector<int> degree_;
-    std::vector<size_t> order_;
+    std::vector<size_t> order_;    // breadth-first from point 0
+    std::vector<size_t> first_child_;
+    std::vector<size_t> children_;
+    std::vector<uint32_t> mark_;   // stamp_ on the path from a new point up
+    uint32_t stamp_ = 0;
     std::vector<int32_t> longest_; // stride_ x stride_
 };
 
@@ -406,10 +507,11 @@ struct Search {
 
     // Keeps the grid point that shortens the tree most until none does. Gains
     // are re-measured lazily: the leader is measured afresh and kept while it
-    // still leads the others' last measured gains. A full measurement ends
-    // the growth, since a gain can also rise when a neighbour joins.
+    // still leads the others' last measured gains. One more measurement
+    // catches gains that rose when a neighbour joined; later ones seldom
+    // find anything.
     void grow() {
-        for (;;) {
+        for (int pass = 0; pass < 2; pass++) {
             measure();
             size_t added = 0;
             while (!heap.empty() && !tree.full()) {
@@ -494,8 +596,9 @@ std::vector<Point> small_steiner_points(const Point *terminals, int32_t count, i
     std::vector<Ranked> firsts = search.heap;
     std::sort(firsts.begin(), firsts.end(),
               [](const Ranked &a, const Ranked &b) { return ranked_less(b, a); });
-    if (firsts.size() > FIRST_CHOICES)
-        firsts.resize(FIRST_CHOICES);
+    const size_t choices = distinct.size() <= FEW_TERMINALS ? FIRST_CHOICES : 1;
+    if (firsts.size() > choices)
+        firsts.resize(choices);
 
     std::vector<size_t> best;
     int64_t best_length = search.tree.length();
