@@ -44,26 +44,27 @@ bool point_equal(const Point &a, const Point &b) {
 }
 
 // Weight of a minimum spanning tree of count (at most 9) points with edge
-// weights weight[i][j]: a dense Prim on the stack.
+// weights weight[i][j]: a dense Prim on the stack over the points still
+// waiting to join.
 int64_t tiny_tree(size_t count, const int32_t (*weight)[9]) {
-    int32_t key[9];
-    bool joined[9] = {};
-    for (size_t k = 1; k < count; k++)
+    int32_t key[9] = {};
+    size_t waiting[9] = {};
+    for (size_t k = 1; k < count; k++) {
         key[k] = weight[0][k];
+        waiting[k - 1] = k;
+    }
     int64_t total = 0;
-    for (size_t step = 1; step < count; step++) {
-        size_t next = 0;
-        int32_t best = INT32_MAX;
-        for (size_t k = 1; k < count; k++) {
-            if (!joined[k] && key[k] < best) {
-                best = key[k];
-                next = k;
-            }
-        }
-        joined[next] = true;
-        total += best;
-        for (size_t k = 1; k < count; k++)
+    for (size_t left = count - 1; left > 0;) {
+        size_t slot = 0;
+        for (size_t s = 1; s < left; s++)
+            slot = key[waiting[s]] < key[waiting[slot]] ? s : slot;
+        const size_t next = waiting[slot];
+        waiting[slot] = waiting[--left];
+        total += key[next];
+        for (size_t s = 0; s < left; s++) {
+            const size_t k = waiting[s];
             key[k] = std::min(key[k], weight[next][k]);
+        }
     }
     return total;
 }
@@ -188,26 +189,26 @@ public:
             return 0;
         // Node count stands for c.
         int32_t weight[9][9];
-        int32_t widest = 0;
+        // Each edge of c beyond its shortest takes out at most one tree edge,
+        // no longer than the longest on a path from its end to another end:
+        // a cheap bound that many points miss.
+        int64_t bound = 0;
+        size_t shortest = 0;
         for (size_t i = 0; i < count; i++) {
             const int32_t *row = &longest_[index[i] * stride_];
+            int32_t widest = 0;
             for (size_t j = 0; j < count; j++) {
                 weight[i][j] = row[index[j]];
                 widest = std::max(widest, weight[i][j]);
             }
             weight[i][count] = near[i];
             weight[count][i] = near[i];
+            bound += std::max(0, widest - near[i]);
+            if (near[i] < near[shortest])
+                shortest = i;
         }
         weight[count][count] = 0;
-        // Each edge of c beyond its first takes out at most one tree edge,
-        // no longer than the widest: a cheap bound that many points miss.
-        int64_t bound = 0;
-        int32_t shortest = INT32_MAX;
-        for (size_t i = 0; i < count; i++) {
-            bound += std::max(0, widest - near[i]);
-            shortest = std::min(shortest, near[i]);
-        }
-        if (bound - std::max(0, widest - shortest) - shortest <= 0)
+        if (bound - near[shortest] <= 0)
             return 0;
         const int64_t before = tiny_tree(count, weight);
         const int64_t after = tiny_tree(count + 1, weight);
@@ -421,18 +422,31 @@ std::vector<size_t> median_pool(const std::vector<Point> &terminals,
                                 const std::vector<Point> &grid) {
     const size_t n = terminals.size();
     std::vector<bool> taken(grid.size(), false);
-    std::vector<std::pair<int32_t, size_t>> near(n);
+    const size_t kept = std::min(NEAREST, n - 1);
     for (size_t v = 0; v < n; v++) {
-        for (size_t u = 0; u < n; u++)
-            near[u] = {u == v ? INT32_MAX : distance(terminals[v], terminals[u]), u};
-        const size_t kept = std::min(NEAREST, n - 1);
-        std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(kept),
-                          near.end());
-        for (size_t a = 0; a < kept; a++) {
-            for (size_t b = a + 1; b < kept; b++) {
-                const Point &p = terminals[v];
-                const Point &q = terminals[near[a].second];
-                const Point &r = terminals[near[b].second];
+        // The kept nearest so far, by distance, then index.
+        int32_t near[NEAREST];
+        size_t index[NEAREST];
+        size_t found = 0;
+        for (size_t u = 0; u < n; u++) {
+            if (u == v)
+                continue;
+            const int32_t d = distance(terminals[v], terminals[u]);
+            if (found == kept && d >= near[kept - 1])
+                continue;
+            size_t at = found < kept ? found++ : kept - 1;
+            for (; at > 0 && near[at - 1] > d; at--) {
+                near[at] = near[at - 1];
+                index[at] = index[at - 1];
+            }
+            near[at] = d;
+            index[at] = u;
+        }
+        const Point &p = terminals[v];
+        for (size_t a = 0; a < found; a++) {
+            for (size_t b = a + 1; b < found; b++) {
+                const Point &q = terminals[index[a]];
+                const Point &r = terminals[index[b]];
                 const Point m{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)};
                 const auto at = std::lower_bound(grid.begin(), grid.end(), m, point_less);
                 if (at != grid.end() && point_equal(*at, m))
