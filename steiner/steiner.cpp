@@ -2,6 +2,7 @@
 
 #include "mst1.h"
 #include "scale.h"
+#include "small.h"
 
 #include <algorithm>
 #include <new>
@@ -107,11 +108,17 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
     tree.rmst_length = spanning_tree(points, &parents);
     if (options.effort != Effort::rmst) {
         int64_t length = 0;
-        const auto *progress = options.progress ? &options.progress : nullptr;
-        const std::vector<::Point> steiner_points = scale_steiner_points(
-            points.data(), static_cast<int32_t>(count), options.threads,
-            options.effort == Effort::best, &length, progress ? report_progress : nullptr,
-            const_cast<std::function<void(const Progress &)> *>(progress));
+        const auto n = static_cast<int32_t>(count);
+        std::vector<::Point> steiner_points;
+        if (options.effort == Effort::greedy && n <= SMALL_MAX_TERMINALS) {
+            steiner_points = small_steiner_points(points.data(), n, &length);
+        } else {
+            const auto *progress = options.progress ? &options.progress : nullptr;
+            steiner_points = scale_steiner_points(
+                points.data(), n, options.threads, options.effort == Effort::best, &length,
+                progress ? report_progress : nullptr,
+                const_cast<std::function<void(const Progress &)> *>(progress));
+        }
         points.insert(points.end(), steiner_points.begin(), steiner_points.end());
     }
     tree.length = points.size() == count ? tree.rmst_length : spanning_tree(points, &parents);

