@@ -70,7 +70,10 @@ class SteinerRouteTest : public ::testing::Test {
   protected:
     Outcome run(const std::string &args, const std::string &input,
                 const std::string &out = "out.txt") {
-        const std::string dir = ::testing::TempDir();
+        // Tests run side by side, so each has a folder of its own.
+        const std::string dir = ::testing::TempDir() + "steiner_route_" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::system(("mkdir -p '" + dir + "'").c_str());
         std::ofstream(dir + "/netlist.txt", std::ios::binary) << input;
         const std::string command = "cd '" + dir + "' && '" STEINER_ROUTE_EXE "' " + args +
                                     " <netlist.txt >" + out + " 2>err.txt";
