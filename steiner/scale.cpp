@@ -17,6 +17,8 @@
 // a true improvement, found without a global rebuild.
 #include "scale.h"
 
+#include "parallel.h"
+
 #include "screening.h"
 
 #include <algorithm>
@@ -261,44 +263,6 @@ std::vector<Point> median_candidates(const std::vector<Point> &points, const Scr
             candidates.push_back(c);
     }
     return candidates;
-}
-
-// Runs work(k) for k in 0..count-1 on up to threads threads, each k exactly
-// once. An exception thrown by any task is passed on once all have stopped.
-template <typename Work> void run_parallel(size_t count, int threads, Work work) {
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    std::exception_ptr error;
-    std::mutex error_lock;
-    auto worker = [&]() {
-        try {
-            for (;;) {
-                const size_t k = next.fetch_add(1);
-                if (k >= count || failed.load())
-                    return;
-                work(k);
-            }
-        } catch (...) {
-            const std::lock_guard<std::mutex> hold(error_lock);
-            if (!failed.exchange(true))
-                error = std::current_exception();
-        }
-    };
-    const size_t helpers = std::min(count, static_cast<size_t>(std::max(threads, 1))) - (count > 0);
-    std::vector<std::thread> pool;
-    for (size_t k = 0; k < helpers; k++) {
-        try {
-            pool.emplace_back(worker);
-        } catch (const std::system_error &) {
-            // Fewer threads only take longer.
-            break;
-        }
-    }
-    worker();
-    for (std::thread &thread : pool)
-        thread.join();
-    if (error)
-        std::rethrow_exception(error);
 }
 
 // How much each candidate alone shortens the tree of base.

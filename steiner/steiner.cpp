@@ -1,6 +1,7 @@
 #include "steiner/steiner.h"
 
 #include "mst1.h"
+#include "parallel.h"
 #include "scale.h"
 #include "small.h"
 
@@ -131,6 +132,33 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
 
 Tree route(const std::vector<Point> &terminals, const Options &options) {
     return route(terminals.data(), terminals.size(), options);
+}
+
+std::vector<Tree> route_many(const std::vector<std::vector<Point>> &nets, const Options &options) {
+    for (size_t k = 0; k < nets.size(); k++) {
+        try {
+            check_input(nets[k].data(), nets[k].size(), options);
+        } catch (const std::invalid_argument &e) {
+            std::string message = e.what();
+            message.replace(0, std::string("steiner::route: ").size(),
+                            "steiner::route_many: net " + std::to_string(k) + ": ");
+            throw std::invalid_argument(message);
+        }
+    }
+    // A large net gains from every thread; small ones are many enough to share them.
+    constexpr size_t large = 4096;
+    std::vector<Tree> trees(nets.size());
+    Options alone = options;
+    alone.threads = 1;
+    alone.progress = nullptr;
+    run_parallel(nets.size(), options.threads, [&](size_t k) {
+        if (nets[k].size() < large)
+            trees[k] = route(nets[k], alone);
+    });
+    for (size_t k = 0; k < nets.size(); k++)
+        if (nets[k].size() >= large)
+            trees[k] = route(nets[k], options);
+    return trees;
 }
 
 } // namespace steiner

@@ -117,6 +117,10 @@ TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
     steiner::Options three;
     three.threads = 3;
     EXPECT_TRUE(same(steiner::route(nets[0], three), expected[0]));
+    const std::vector<steiner::Tree> many = steiner::route_many(nets, three);
+    ASSERT_EQ(many.size(), nets.size());
+    for (size_t k = 0; k < nets.size(); k++)
+        EXPECT_TRUE(same(many[k], expected[k])) << "net " << k;
 
     std::vector<int> agreed(4, 0);
     std::vector<std::thread> threads;
@@ -189,6 +193,12 @@ TEST(RouteTest, InvalidInputIsNamed) {
               "range -536870911 to 536870911");
     EXPECT_EQ(message({{0, 0}}, 0), "steiner::route: threads is 0; it must be at least 1");
     EXPECT_EQ(message({{-536870911, 536870911}}, 1), "accepted");
+    try {
+        steiner::route_many({{{1, 1}}, {}});
+        ADD_FAILURE() << "an empty net is accepted";
+    } catch (const std::invalid_argument &e) {
+        EXPECT_STREQ(e.what(), "steiner::route_many: net 1: the net has no terminals");
+    }
 }
 
 } // namespace

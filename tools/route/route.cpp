@@ -3,14 +3,10 @@
 #include "point_file.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <chrono>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -20,9 +16,6 @@ namespace {
 // so memory stays bounded by the batch, not the netlist.
 constexpr size_t BATCH_TERMINALS = size_t{1} << 18;
 constexpr size_t BATCH_NETS = 1 << 14;
-
-// A net this large is routed alone on every thread; smaller ones one per thread.
-constexpr size_t LARGE_NET = 4096;
 
 int default_threads() {
     const unsigned cores = std::thread::hardware_concurrency();
@@ -83,53 +76,13 @@ void format_net(const steiner::Tree &tree, int64_t net, bool json, std::string *
     *text += "}\n";
 }
 
-// Runs work(k) for every k below count on up to threads threads. A thread
-// that cannot be started leaves its share to the others; the first exception
-// thrown is passed on once all have stopped.
-template <typename Work> void run_parallel(size_t count, int threads, Work work) {
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    std::exception_ptr error;
-    std::mutex error_lock;
-    auto worker = [&]() {
-        try {
-            for (size_t k; (k = next.fetch_add(1)) < count && !failed.load();)
-                work(k);
-        } catch (...) {
-            const std::lock_guard<std::mutex> hold(error_lock);
-            if (!failed.exchange(true))
-                error = std::current_exception();
-        }
-    };
-    std::vector<std::thread> pool;
-    const size_t helpers = std::min(count, static_cast<size_t>(threads)) - (count > 0 ? 1 : 0);
-    try {
-        for (size_t k = 0; k < helpers; k++)
-            pool.emplace_back(worker);
-    } catch (const std::system_error &) {
-    }
-    worker();
-    for (std::thread &thread : pool)
-        thread.join();
-    if (error)
-        std::rethrow_exception(error);
-}
-
 // Routes nets[0..] and writes them as nets first_net, first_net + 1, ...
 bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t first_net,
                  const RouteOptions &options, FILE *out) {
-    std::vector<steiner::Tree> trees(nets.size());
-    steiner::Options alone;
-    alone.effort = options.effort;
-    run_parallel(nets.size(), options.threads, [&](size_t k) {
-        if (nets[k].size() < LARGE_NET)
-            trees[k] = steiner::route(nets[k], alone);
-    });
-    steiner::Options shared = alone;
-    shared.threads = options.threads;
-    for (size_t k = 0; k < nets.size(); k++)
-        if (nets[k].size() >= LARGE_NET)
-            trees[k] = steiner::route(nets[k], shared);
+    steiner::Options route_options;
+    route_options.effort = options.effort;
+    route_options.threads = options.threads;
+    std::vector<steiner::Tree> trees = steiner::route_many(nets, route_options);
     std::string text;
     for (size_t k = 0; k < nets.size(); k++) {
         format_net(trees[k], first_net + static_cast<int64_t>(k), options.json, &text);

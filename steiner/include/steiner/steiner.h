@@ -83,6 +83,14 @@ struct Tree {
 Tree route(const Point *terminals, size_t count, const Options &options = Options());
 Tree route(const std::vector<Point> &terminals, const Options &options = Options());
 
+// Routes many nets on options.threads threads, one net per thread at a time
+// (a net of 4,096 terminals or more alone on every thread), and returns their
+// trees in input order: each the tree route gives for that net. Every net is
+// checked before any is routed; an invalid one throws std::invalid_argument
+// naming its index.
+std::vector<Tree> route_many(const std::vector<std::vector<Point>> &nets,
+                             const Options &options = Options());
+
 } // namespace steiner
 
 #endif
