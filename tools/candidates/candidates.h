@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,12 +142,16 @@ struct OrderResult {
 //   less in the final tree, re-keeping the rest (largest gain first, among them
 //   only) and growing greedily again, while a round shortens the tree. Only
 //   the kept points of the best round are listed.
+// progress, when set, is told the phase, the step and the current length as
+// the search goes on, from the calling thread.
 // Shuffle and Local are not handled here (see candidates_draw and the
 // library's steiner::route). Throws std::bad_alloc when memory runs out.
 // Deterministic: the threads (at least 1) that measure gains never change a
 // result.
+using OrderProgress = std::function<void(const char *phase, int step, int64_t length)>;
 OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32_t num_terminals,
-                             const std::vector<Point> &candidates, int threads);
+                             const std::vector<Point> &candidates, int threads,
+                             const OrderProgress &progress = OrderProgress());
 
 // What the router does with a point file holding the terminals and then
 // candidates, with block size 1 and every candidate accepted: the tree length

@@ -81,6 +81,8 @@ struct Growth {
     std::vector<int64_t> gains;           // per candidate: its last measured gain
     int64_t length;                       // tree length of the working set
     int threads;                          // measuring gains, at least 1
+    const OrderProgress *progress;        // told of each step; may be empty
+    int round;                            // steps told so far
 };
 
 void growth_start(Growth *growth, const Point *terminals, int32_t num_terminals,
@@ -226,6 +228,8 @@ void greedy_extend(Growth *growth) {
             continue;
         }
         drain(growth, pool);
+        if (*growth->progress)
+            (*growth->progress)("grow", ++growth->round, growth->length);
         todo.clear();
         for (size_t c = 0; c < count; c++)
             if (!growth->in_tree[c])
@@ -434,9 +438,12 @@ std::vector<Point> file_order(const Growth &growth, bool rest) {
 } // namespace
 
 OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32_t num_terminals,
-                             const std::vector<Point> &candidates, int threads) {
+                             const std::vector<Point> &candidates, int threads,
+                             const OrderProgress &progress) {
     Growth growth;
     growth.threads = threads;
+    growth.progress = &progress;
+    growth.round = 0;
     growth_start(&growth, terminals, num_terminals, candidates);
     if (order == CandidateOrder::Rows)
         return OrderResult{candidates, 0, growth.length};

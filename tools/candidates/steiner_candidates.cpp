@@ -25,32 +25,30 @@ struct Progress {
     bool shown;                                  // a progress line was written
 };
 
-void show_progress(Progress *progress, const steiner::Progress &step) {
+void show_progress(Progress *progress, const char *phase, int round, int64_t length) {
     if (!progress->terminal ||
         std::chrono::steady_clock::now() - progress->start < std::chrono::seconds(2))
         return;
-    fprintf(stderr, "\rsteiner_candidates: %s, round %i, length %lld   ", step.phase, step.round,
-            static_cast<long long>(step.length));
+    fprintf(stderr, "\rsteiner_candidates: %s, round %i, length %lld   ", phase, round,
+            static_cast<long long>(length));
     fflush(stderr);
     progress->shown = true;
 }
 
 // The library's best tree over the terminals: its Steiner points come in an
 // order in which the router keeps every one.
-std::vector<Point> local_order(const std::vector<Point> &terminals, int threads) {
-    Progress progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) != 0, false};
+std::vector<Point> local_order(const std::vector<Point> &terminals, int threads,
+                               Progress *progress) {
     std::vector<steiner::Point> net;
     net.reserve(terminals.size());
     for (const Point &t : terminals)
         net.push_back(steiner::Point{t.row, t.column});
     steiner::Options options;
     options.threads = threads;
-    options.progress = [&progress](const steiner::Progress &step) {
-        show_progress(&progress, step);
+    options.progress = [progress](const steiner::Progress &step) {
+        show_progress(progress, step.phase, step.round, step.length);
     };
     const steiner::Tree tree = steiner::route(net, options);
-    if (progress.shown)
-        fputc('\n', stderr);
     std::vector<Point> points;
     for (size_t k = tree.terminal_count; k < tree.nodes.size(); k++)
         points.push_back(Point{tree.nodes[k].row, tree.nodes[k].column});
@@ -75,8 +73,9 @@ static int run(int argc, const char *const *argv) {
         return fail(error);
     const auto num_terminals = static_cast<int32_t>(terminals.size());
     std::vector<Point> candidates;
+    Progress progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) != 0, false};
     if (options.order == CandidateOrder::Local) {
-        candidates = local_order(terminals, options.threads);
+        candidates = local_order(terminals, options.threads, &progress);
     } else if (options.order != CandidateOrder::Shuffle) {
         const uint64_t grid_size = candidates_hanan_size(terminals.data(), num_terminals);
         if (grid_size > CANDIDATES_MAX_HANAN)
@@ -85,9 +84,14 @@ static int run(int argc, const char *const *argv) {
                         std::to_string(CANDIDATES_MAX_HANAN));
         candidates_hanan(terminals.data(), num_terminals, &candidates);
         candidates = candidates_order(options.order, terminals.data(), num_terminals, candidates,
-                                      options.threads)
+                                      options.threads,
+                                      [&progress](const char *phase, int step, int64_t length) {
+                                          show_progress(&progress, phase, step, length);
+                                      })
                          .candidates;
     }
+    if (progress.shown)
+        fputc('\n', stderr);
     if (options.limit != CANDIDATES_ALL && static_cast<uint64_t>(options.limit) < candidates.size())
         candidates.resize(static_cast<size_t>(options.limit));
     // Heap-held: the writer's buffer is too large for a comfortable stack frame.
