@@ -24,11 +24,6 @@ constexpr size_t BATCH_NETS = 1 << 14;
 // A net this large is routed alone on every thread; smaller ones one per thread.
 constexpr size_t LARGE_NET = 4096;
 
-int default_threads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::min(std::max(cores, 1u), 256u));
-}
-
 void append_number(std::string *text, int64_t value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
@@ -118,18 +113,7 @@ template <typename Work> void run_parallel(size_t count, int threads, Work work)
 // Routes nets[0..] and writes them as nets first_net, first_net + 1, ...
 bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t first_net,
                  const RouteOptions &options, FILE *out) {
-    std::vector<steiner::Tree> trees(nets.size());
-    steiner::Options alone;
-    alone.effort = options.effort;
-    run_parallel(nets.size(), options.threads, [&](size_t k) {
-        if (nets[k].size() < LARGE_NET)
-            trees[k] = steiner::route(nets[k], alone);
-    });
-    steiner::Options shared = alone;
-    shared.threads = options.threads;
-    for (size_t k = 0; k < nets.size(); k++)
-        if (nets[k].size() >= LARGE_NET)
-            trees[k] = steiner::route(nets[k], shared);
+    std::vector<steiner::Tree> trees = route_nets(nets, options.effort, options.threads);
     std::string text;
     for (size_t k = 0; k < nets.size(); k++) {
         format_net(trees[k], first_net + static_cast<int64_t>(k), options.json, &text);
@@ -139,6 +123,28 @@ bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t f
 }
 
 } // namespace
+
+int route_default_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::min(std::max(cores, 1u), 256u));
+}
+
+std::vector<steiner::Tree> route_nets(const std::vector<std::vector<steiner::Point>> &nets,
+                                      steiner::Effort effort, int threads) {
+    std::vector<steiner::Tree> trees(nets.size());
+    steiner::Options alone;
+    alone.effort = effort;
+    run_parallel(nets.size(), threads, [&](size_t k) {
+        if (nets[k].size() < LARGE_NET)
+            trees[k] = steiner::route(nets[k], alone);
+    });
+    steiner::Options shared = alone;
+    shared.threads = threads;
+    for (size_t k = 0; k < nets.size(); k++)
+        if (nets[k].size() >= LARGE_NET)
+            trees[k] = steiner::route(nets[k], shared);
+    return trees;
+}
 
 const char *route_usage() {
     return "usage: steiner_route [NETLIST] [--threads N] [--effort E] [--json]\n"
@@ -155,7 +161,7 @@ const char *route_usage() {
 
 bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
                       std::string *error) {
-    *options = RouteOptions{"", default_threads(), steiner::Effort::best, false, false};
+    *options = RouteOptions{"", route_default_threads(), steiner::Effort::best, false, false};
     bool have_input = false;
     bool have_threads = false;
     bool have_effort = false;

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 struct RouteOptions {
     std::string input;      // netlist file; empty or "-" for standard input
@@ -20,6 +21,16 @@ struct RouteOptions {
     bool json;              // --json: JSON Lines instead of the table
     bool help;              // -h or --help
 };
+
+// All cores, at most 256: the default of --threads.
+int route_default_threads();
+
+// Routes every net on up to threads threads (at least 1) and returns the trees
+// in input order; they never depend on threads. Small nets go one per thread,
+// a large one alone on all of them. Throws what steiner::route throws for the
+// first net that fails; which one that is may depend on the threads.
+std::vector<steiner::Tree> route_nets(const std::vector<std::vector<steiner::Point>> &nets,
+                                      steiner::Effort effort, int threads);
 
 // The usage text, several lines ending in a line feed.
 const char *route_usage();
