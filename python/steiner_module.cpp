@@ -71,7 +71,7 @@ template <typename T> void read_points(const py::array &array, std::vector<stein
 // Any array-like of integer (row, column) pairs. An empty sequence is let
 // through so that the library names the fault.
 std::vector<steiner::Point> to_points(const py::handle &object) {
-    const py::array array = py::array::ensure(object);
+    py::array array = py::array::ensure(object);
     if (!array)
         throw py::value_error("points must be array-like of shape (n, 2)");
     std::vector<steiner::Point> points;
@@ -85,7 +85,12 @@ std::vector<steiner::Point> to_points(const py::handle &object) {
             shape += ",";
         throw py::value_error("points must have shape (n, 2), not (" + shape + ")");
     }
-    const py::dtype type = array.dtype();
+    py::dtype type = array.dtype();
+    // numpy marks only a foreign byte order explicitly; values are read in ours.
+    if (type.byteorder() == '<' || type.byteorder() == '>') {
+        type = type.attr("newbyteorder")("=");
+        array = array.attr("astype")(type);
+    }
     const char kind = type.kind();
     const py::ssize_t size = type.itemsize();
     if (kind == 'i' && size == 1)

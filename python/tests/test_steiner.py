@@ -43,6 +43,7 @@ def test_known_net_and_its_arrays():
     lambda a: a.astype(np.uint16),
     lambda a: a.astype(np.int8)[:, :],
     lambda a: np.asfortranarray(a),
+    lambda a: a.astype(">i4"),
     lambda a: np.repeat(a, 2, axis=0)[::2],
 ])
 def test_any_integer_array_like(make):
