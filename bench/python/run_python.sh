@@ -6,8 +6,10 @@
 # Builds a Release tree in build/bench-release with the module, and
 # time_calls.cpp against its libsteiner.a. Then:
 #  1. time per call at effort best for random nets of 10, 100 and 1,000
-#     terminals (2,000, 100 and 5 nets; best of three passes), from C++ and
-#     through steiner.rsmt with the net as an int32 array and as a list of tuples;
+#     terminals (2,000, 100 and 5 nets; best of three passes), and for the
+#     10-terminal nets at rmst and greedy too, where the call itself weighs
+#     more; from C++ and through steiner.rsmt with the net as an int32 array
+#     and as a list of tuples;
 #  2. steiner.route_many over NETS nets of the netlist benchmark's mix
 #     (bench/netlist/make_netlist.cpp, seed 1) on 1 and 2 threads, with the
 #     speed-up; the trees must not differ. The CPU time beside the wall time
@@ -40,13 +42,16 @@ for size, count in ((10, 2000), (100, 100), (1000, 5)):
             net = rng.integers(0, 100 * size, size=(size, 2))
             out.write(f"{size}\n" + "\n".join(f"{r} {c}" for r, c in net) + "\n")
 PY
-/usr/bin/python3 "$root/bench/python/time_calls.py" "$work" >"$work/python.txt"
-printf '%-10s %12s %18s %18s %12s\n' terminals "C++ us" "Python array us" "Python list us" "array/C++"
-while read -r size array list; do
-    cpp=$("$work/time_calls" "$work/calls-$size.txt" 3 | cut -d' ' -f1)
-    awk -v size="$size" -v cpp="$cpp" -v array="$array" -v list="$list" \
-        'BEGIN { printf "%-10s %12s %18s %18s %12.2f\n", size, cpp, array, list, array / cpp }'
-done <"$work/python.txt"
+printf '%-10s %-7s %12s %18s %18s %12s\n' terminals effort "C++ us" "Python array us" \
+    "Python list us" "array/C++"
+for run in "10 rmst" "10 greedy" "10 best" "100 best" "1000 best"; do
+    read -r size effort <<<"$run"
+    cpp=$("$work/time_calls" "$work/calls-$size.txt" 3 "$effort" | cut -d' ' -f1)
+    read -r array list < <(/usr/bin/python3 "$root/bench/python/time_calls.py" calls \
+        "$work/calls-$size.txt" "$effort")
+    awk -v size="$size" -v effort="$effort" -v cpp="$cpp" -v array="$array" -v list="$list" \
+        'BEGIN { printf "%-10s %-7s %12s %18s %18s %12.2f\n", size, effort, cpp, array, list, array / cpp }'
+done
 
 "$work/make_netlist" "$nets" 1 >"$work/netlist.txt"
 echo

@@ -1,15 +1,13 @@
 """The Python side of run_python.sh.
 
-time_calls.py calls DIR: for each NETLIST in DIR/calls-*.txt, the best of
-three passes of steiner.rsmt over every net, in microseconds per call, with
-the net as an int32 array and as a list of tuples; prints "size array list".
+time_calls.py calls NETLIST EFFORT: the best of three passes of steiner.rsmt
+over every net, in microseconds per call, with the net as an int32 array and
+as a list of tuples; prints "array list".
 
 time_calls.py many NETLIST THREADS...: route_many over the netlist on each
 thread count; prints "threads wall_seconds cpu_seconds total_length", and fails when the trees
 differ between thread counts.
 """
-import glob
-import os
 import sys
 import time
 
@@ -28,22 +26,20 @@ def read_netlist(path):
     return nets
 
 
-def per_call(nets):
+def per_call(nets, effort):
     best = float("inf")
     for _ in range(3):
         start = time.perf_counter()
         for net in nets:
-            steiner.rsmt(net)
+            steiner.rsmt(net, effort)
         best = min(best, time.perf_counter() - start)
     return 1e6 * best / len(nets)
 
 
-def calls(folder):
-    for path in sorted(glob.glob(os.path.join(folder, "calls-*.txt")),
-                       key=lambda p: int(p.split("-")[-1][:-4])):
-        nets = read_netlist(path)
-        lists = [[tuple(p) for p in net.tolist()] for net in nets]
-        print(len(nets[0]), f"{per_call(nets):.2f}", f"{per_call(lists):.2f}")
+def calls(path, effort):
+    nets = read_netlist(path)
+    lists = [[tuple(p) for p in net.tolist()] for net in nets]
+    print(f"{per_call(nets, effort):.2f}", f"{per_call(lists, effort):.2f}")
 
 
 def many(path, thread_counts):
@@ -65,4 +61,4 @@ if __name__ == "__main__":
     if sys.argv[1] == "many":
         many(sys.argv[2], [int(t) for t in sys.argv[3:]])
     else:
-        calls(sys.argv[1])
+        calls(sys.argv[2], sys.argv[3])
