@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -68,9 +70,20 @@ TEST(BatchTest, SameOutputOnAnyThreads) {
 // The program itself: whole standard output, standard error and status.
 class SteinerRouteTest : public ::testing::Test {
   protected:
+    // A folder of its own: CTest runs the cases in parallel, and other
+    // builds on the machine share the temporary folder.
+    void SetUp() override {
+        std::string name = ::testing::TempDir() + "steiner_route_test.XXXXXX";
+        ASSERT_NE(mkdtemp(name.data()), nullptr);
+        dir = name;
+    }
+    void TearDown() override {
+        for (const char *file : {"/netlist.txt", "/out.txt", "/err.txt"})
+            std::remove((dir + file).c_str());
+        rmdir(dir.c_str());
+    }
     Outcome run(const std::string &args, const std::string &input,
                 const std::string &out = "out.txt") {
-        const std::string dir = ::testing::TempDir();
         std::ofstream(dir + "/netlist.txt", std::ios::binary) << input;
         const std::string command = "cd '" + dir + "' && '" STEINER_ROUTE_EXE "' " + args +
                                     " <netlist.txt >" + out + " 2>err.txt";
@@ -78,6 +91,7 @@ class SteinerRouteTest : public ::testing::Test {
         return Outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read(dir + "/out.txt"),
                        read(dir + "/err.txt")};
     }
+    std::string dir;
     static std::string read(const std::string &path) {
         std::stringstream text;
         text << std::ifstream(path, std::ios::binary).rdbuf();
