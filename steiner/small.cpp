@@ -107,12 +107,18 @@ class Tree {
             finish();
             return;
         }
-        size_t by_length[8];
-        for (size_t i = 0; i < count; i++)
-            by_length[i] = i;
-        std::sort(by_length, by_length + count, [&](size_t i, size_t j) {
-            return near[i] != near[j] ? near[i] < near[j] : index[i] < index[j];
-        });
+        // At most eight entries: an insertion sort, shortest first, then by index.
+        size_t by_length[8] = {};
+        for (size_t i = 0; i < count; i++) {
+            size_t at = i;
+            for (; at > 0; at--) {
+                const size_t j = by_length[at - 1];
+                if (near[j] < near[i] || (near[j] == near[i] && index[j] < index[i]))
+                    break;
+                by_length[at] = j;
+            }
+            by_length[at] = i;
+        }
         parent_[v] = index[by_length[0]];
         key_[v] = near[by_length[0]];
         length_ += near[by_length[0]];
