@@ -12,8 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
-#include <type_traits>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -116,8 +116,6 @@ std::vector<steiner::Point> to_points(const py::handle &object) {
     return points;
 }
 
-// Whether steiner::route would refuse the net; then it is routed at once so
-// that its fault is raised with the library's words, whatever the threads.
 // A read-only array over memory that owner keeps alive.
 template <typename T>
 py::array_t<T> view(std::vector<py::ssize_t> shape, const T *data, const py::handle &owner) {
