@@ -114,11 +114,11 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
         if (options.effort == Effort::greedy && n <= SMALL_MAX_TERMINALS) {
             steiner_points = small_steiner_points(points.data(), n, &length);
         } else {
-            const auto *progress = options.progress ? &options.progress : nullptr;
-            steiner_points = scale_steiner_points(
-                points.data(), n, options.threads, options.effort == Effort::best, &length,
-                progress ? report_progress : nullptr,
-                const_cast<std::function<void(const Progress &)> *>(progress));
+            // The search takes a mutable context; the caller's options stay untouched.
+            std::function<void(const Progress &)> progress = options.progress;
+            steiner_points = scale_steiner_points(points.data(), n, options.threads,
+                                                  options.effort == Effort::best, &length,
+                                                  progress ? report_progress : nullptr, &progress);
         }
         points.insert(points.end(), steiner_points.begin(), steiner_points.end());
     }
