@@ -2,7 +2,7 @@
 # Whole-program timings of steiner_router.
 #
 # Usage: bench/run_bench.sh [CASE...]
-#   Run from anywhere; CASE numbers (1-4) pick cases from the table below, all by
+#   Run from anywhere; CASE numbers (1-6) pick cases from the table below, all by
 #   default. Builds a Release tree in build/bench-release, writes each input with
 #   steiner_candidates (random terminals on a grid ten times the terminal count,
 #   fixed seed), runs the router in a temporary folder with the answers
@@ -14,7 +14,8 @@
 #   The rebuild program costs about k * sum(N^2) over its trials, N being the
 #   working-set size. k is calibrated on the smallest case before the table
 #   and refined on each case the rebuild program runs; a case whose estimate exceeds BENCH_REBUILD_LIMIT seconds
-#   (default 120) is not run and shows "~T s (est.)" instead. Where both
+#   (default 120) is not run and shows "~T s (est.)" instead; without
+#   candidates there are no trials, and the rebuild program is not run. Where both
 #   programs ran, their reports must match apart from the run-time line, or the
 #   script stops with status 1. Without the rebuild program the ratio is skipped.
 set -euo pipefail
@@ -29,6 +30,8 @@ cases=(
     "1000 10000 1"
     "1000 10000 8"
     "10000 100000 1"
+    "100000 1000000 1"
+    "1000000 0 1"
 )
 seed=1
 
@@ -121,7 +124,7 @@ for c in "${selected[@]}"; do
 
     rebuild_s="-"
     ratio="-"
-    if [ "$have_rebuild" -eq 1 ]; then
+    if [ "$have_rebuild" -eq 1 ] && [ "$stored" -gt 0 ]; then
         s=$(sum_n2 "$n" "$stored" "$block" "$nodes")
         estimate=""
         if [ -n "$k_per_n2" ]; then

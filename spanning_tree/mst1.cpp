@@ -1,4 +1,5 @@
 #include "mst1.h"
+#include "mst1_octant.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -217,6 +218,15 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
     if (n < 1)
         return 0;
     mst1_package_init(n);
+    if (n >= MST1_OCTANT_FROM) {
+        void *octant_scratch = malloc(octant_scratch_bytes(n));
+        if (octant_scratch == nullptr)
+            fatal_error("Cannot allocate memory in mst1_package_init!");
+        const int64_t total = octant_build(n, points, parent, key_buffer, octant_scratch);
+        free(octant_scratch);
+        mst1_package_release();
+        return total;
+    }
     auto *scratch = static_cast<int32_t *>(malloc(4 * static_cast<size_t>(n) * sizeof(int32_t)));
     if (scratch == nullptr)
         fatal_error("Cannot allocate memory in mst1_package_init!");
@@ -226,9 +236,24 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
     return total;
 }
 
+int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent) {
+    if (n < 1)
+        return 0;
+    const size_t keys = static_cast<size_t>(n) * sizeof(int32_t);
+    void *scratch = malloc(keys + octant_scratch_bytes(n));
+    if (scratch == nullptr)
+        return -1;
+    const int64_t total = octant_build(n, points, parent, static_cast<int32_t *>(scratch),
+                                       static_cast<char *>(scratch) + keys);
+    free(scratch);
+    return total;
+}
+
 int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent) {
     if (n < 1)
         return 0;
+    if (n >= MST1_OCTANT_FROM)
+        return mst1_build_tree_octant(n, points, parent);
     auto *scratch = static_cast<int32_t *>(malloc(5 * static_cast<size_t>(n) * sizeof(int32_t)));
     if (scratch == nullptr)
         return -1;

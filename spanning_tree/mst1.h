@@ -32,11 +32,16 @@ void mst1_package_init(int32_t n);
 // Frees the key buffer, if any, and sets its capacity to 0.
 void mst1_package_release();
 
-// Prim's algorithm, array version, rooted at points[0]: O(n^2) time, no heap.
-// Fills parent[0..n-1] with indices into points (point 0 is its own parent) and
-// returns the tree's total length. The key buffer and the build's other
-// scratch memory live for this call only; when either cannot be allocated the
-// process ends through fatal_error with status 1.
+// Points from which the builds below leave the quadratic loop for the octant
+// graph (mst1_build_tree_octant); below it the loop is the faster.
+constexpr int32_t MST1_OCTANT_FROM = 5000;
+
+// Prim's algorithm rooted at points[0]: the quadratic loop for fewer than
+// MST1_OCTANT_FROM points, the octant graph from there. Fills parent[0..n-1]
+// with indices into points (point 0 is its own parent) and returns the tree's
+// total length. The key buffer and the build's other scratch memory live for
+// this call only, and are all taken before any point is read; when they cannot
+// be allocated the process ends through fatal_error with status 1.
 // Among equal keys the lowest index joins first; at an equal distance a point
 // keeps its earlier parent. A point that coincides with a joined point joins at
 // length 0 with that point as parent. n below 1 returns 0 and writes nothing.
@@ -47,6 +52,15 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent);
 // or inside a library: all scratch memory is the call's own, and when it
 // cannot be allocated the result is -1 and nothing else happens.
 int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent);
+
+// The same tree, total and parents as the quadratic loop, ties included, in
+// O(n log n) for any n: Prim's algorithm keeps keys only along each point's
+// edges to its nearest point in each of eight octants, which is enough to
+// select the same point at every step, and finds each selected point's parent
+// (the earliest-joined point at its key's distance) in a tree of boxes over
+// the points in Z order that knows each box's earliest join. About 190 bytes
+// of scratch per point, the call's own; -1 when it cannot be allocated.
+int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent);
 
 // The same tree, total and parents as mst1_build_tree, by the plain loop: one
 // pass for the smallest key, then one to relax the keys. Several times slower;
