@@ -1,7 +1,8 @@
 // The tree package, fed arbitrary point lists in the accepted range with
 // coincident points and ties common: the returned length is the length of the
 // returned parent tree, every parent chain reaches the root, and the length is
-// that of a minimum spanning tree. The incremental tree, driven through adds,
+// that of a minimum spanning tree, and the octant-graph build gives the same
+// parents. The incremental tree, driven through adds,
 // commits and rollbacks chosen by the same bytes, always reports the length of
 // a full build over the points it holds.
 #include "mst1.h"
@@ -103,6 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     check(sum == total);
     check(total == reference_length(points));
+    // Below its threshold the build runs the quadratic loop; the octant graph
+    // must give the very same parents.
+    std::vector<int32_t> octant_parent(points.size(), -1);
+    check(mst1_build_tree_octant(n, points.data(), octant_parent.data()) == total);
+    check(octant_parent == parent);
     check_incremental(points, data, size);
     return 0;
 }

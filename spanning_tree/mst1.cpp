@@ -239,7 +239,9 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
 int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent) {
     if (n < 1)
         return 0;
-    const size_t keys = static_cast<size_t>(n) * sizeof(int32_t);
+    // The scratch block starts with 8-byte words, so the keys before it are
+    // padded to a multiple of 8 bytes.
+    const size_t keys = (static_cast<size_t>(n) * sizeof(int32_t) + 7) / 8 * 8;
     void *scratch = malloc(keys + octant_scratch_bytes(n));
     if (scratch == nullptr)
         return -1;
