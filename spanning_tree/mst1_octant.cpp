@@ -80,7 +80,7 @@ struct Scratch {
     uint8_t *tied;       // n: octants (bits) where a place's nearest is not alone
     int32_t *nearest;    // 8 n: each octant's nearest place, -1 when empty
     int32_t *reaching;   // 8 n: the places whose octant neighbour a place is
-    int32_t *first_edge; // n + 1: start of each place's list in reaching
+    int64_t *first_edge; // n + 1: start of each place's list in reaching
     int32_t *original;   // n: a place's lowest index
     int32_t *row;        // n
     int32_t *column;     // n
@@ -88,7 +88,6 @@ struct Scratch {
     int32_t *v;          // n: row - column
     int32_t *row_rank;   // n: dense rank of the row
     int32_t *column_rank; // n: dense rank of the column
-    int32_t *via;         // n: the joined neighbour that gave a place its key
     int32_t *time;        // n: join order, NEVER while waiting
     int32_t *heap_place;  // n: waiting places in heap order
     int32_t *heap_slot;   // n: a place's heap position, -1 when not in it
@@ -120,10 +119,10 @@ Scratch carve(int32_t n, char *block, size_t *bytes) {
     s.words = reinterpret_cast<uint64_t *>(s.located);
     s.fenwick = c.take<uint64_t>(count + 1);
     s.heap_key = c.take<uint64_t>(count);
+    s.first_edge = c.take<int64_t>(count + 1);
     s.entry = c.take<Entry>(count);
     s.nearest = c.take<int32_t>(8 * count);
     s.reaching = c.take<int32_t>(8 * count);
-    s.first_edge = c.take<int32_t>(count + 1);
     s.original = c.take<int32_t>(count);
     s.row = c.take<int32_t>(count);
     s.column = c.take<int32_t>(count);
@@ -131,7 +130,6 @@ Scratch carve(int32_t n, char *block, size_t *bytes) {
     s.v = c.take<int32_t>(count);
     s.row_rank = c.take<int32_t>(count);
     s.column_rank = c.take<int32_t>(count);
-    s.via = c.take<int32_t>(count);
     s.time = c.take<int32_t>(count);
     s.heap_place = c.take<int32_t>(count);
     s.heap_slot = c.take<int32_t>(count);
@@ -352,7 +350,8 @@ void invert_neighbours(int32_t m, Scratch &s) {
             s.first_edge[s.nearest[e] + 1]++;
     for (int32_t q = 0; q < m; q++)
         s.first_edge[q + 1] += s.first_edge[q];
-    int32_t *fill = s.heap_slot; // next free position of each list
+    // The next free position of each list; up to 8 n, beyond int32_t.
+    auto *fill = reinterpret_cast<int64_t *>(s.heap_key);
     std::copy(s.first_edge, s.first_edge + m, fill);
     for (int32_t p = 0; p < m; p++)
         for (size_t o = 0; o < 8; o++) {
@@ -534,14 +533,13 @@ int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *k
     int32_t joined = 0;
     for (int32_t p = root;;) {
         mark_joined(s, p, joined++);
-        for (int32_t e = s.first_edge[p]; e < s.first_edge[p + 1]; e++) {
+        for (int64_t e = s.first_edge[p]; e < s.first_edge[p + 1]; e++) {
             const int32_t k = s.reaching[e];
             if (s.time[k] != NEVER)
                 continue;
             const int32_t d = std::abs(s.row[k] - s.row[p]) + std::abs(s.column[k] - s.column[p]);
             if (d < key[k]) {
                 key[k] = d;
-                s.via[k] = p;
                 heap.lower(k,
                            static_cast<uint64_t>(d) << 32 | static_cast<uint32_t>(s.original[k]));
             }
