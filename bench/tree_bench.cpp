@@ -90,6 +90,41 @@ void BM_DynamicTrial(benchmark::State &state) {
 }
 BENCHMARK(BM_DynamicTrial)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// One rejected trial through the router's entry point: add_if_shorter on a
+// working set of state.range(0) points, for candidates known not to shorten
+// the tree (chosen before timing), so nothing is added or undone.
+void BM_RejectedTrialDecision(benchmark::State &state) {
+    auto working = static_cast<int32_t>(state.range(0));
+    const int32_t candidates = 4096;
+    std::vector<Point> points = with_candidates(random_points(working, 2), candidates, 3);
+    Mst1Dynamic *tree = mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data());
+    if (tree == nullptr) {
+        state.SkipWithError("out of memory");
+        return;
+    }
+    for (int32_t k = 0; k < working; k++)
+        mst1_dynamic_add(tree, k);
+    mst1_dynamic_commit(tree);
+    const int64_t length = mst1_dynamic_length(tree);
+    std::vector<int32_t> rejected;
+    for (int32_t k = 0; k < candidates; k++) {
+        if (mst1_dynamic_add(tree, working + k) >= length)
+            rejected.push_back(working + k);
+        mst1_dynamic_rollback(tree);
+    }
+    size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(mst1_dynamic_add_if_shorter(tree, rejected[next]));
+        next = next + 1 == rejected.size() ? 0 : next + 1;
+    }
+    mst1_dynamic_destroy(tree);
+}
+BENCHMARK(BM_RejectedTrialDecision)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+
 // A whole insertion phase: 10,000 terminals, then 100,000 candidates tried in
 // blocks of state.range(0) by the insertion engine the router uses.
 void BM_InsertionSequence(benchmark::State &state) {

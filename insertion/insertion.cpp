@@ -1,5 +1,7 @@
 #include "insertion.h"
 
+#include <algorithm>
+
 namespace {
 
 // The tree lengths of the working set plus trial points, found one of two ways.
@@ -14,12 +16,20 @@ struct Trials {
 };
 
 // The length of the working set plus point_array[first..first+count-1], which
-// the caller has also placed in tree_points[0..working+count-1].
-int64_t trial_length(Trials *trials, int32_t working, int32_t first, int32_t count) {
+// the caller has also placed in tree_points[0..working+count-1]; for a single
+// candidate that does not make the tree shorter than before, before instead:
+// only the decision matters then, and the incremental tree finds it without
+// computing that length.
+int64_t trial_length(Trials *trials, int32_t working, int32_t first, int32_t count,
+                     int64_t before) {
     int64_t length = 0;
     if (trials->method == TrialMethod::Rebuild) {
         length =
             mst1_build_tree_reference(working + count, trials->tree_points, trials->parent_array);
+        if (count == 1)
+            length = std::min(length, before);
+    } else if (count == 1) {
+        length = mst1_dynamic_add_if_shorter(trials->tree, first);
     } else {
         for (int32_t k = 0; k < count; k++)
             length = mst1_dynamic_add(trials->tree, first + k);
@@ -67,7 +77,7 @@ int32_t insertion_run(int32_t num_pts, int32_t total_pts, int32_t block, const P
             tree_points[num_pts + i + j - *removed] = point_array[num_pts + i + j];
             j++;
         }
-        *wirelength = trial_length(&trials, num_pts + i - *removed, num_pts + i, j);
+        *wirelength = trial_length(&trials, num_pts + i - *removed, num_pts + i, j, prev_length);
         const bool block_kept = *wirelength < prev_length;
         settle_trial(&trials, block_kept);
         if (block_kept) {
@@ -89,7 +99,7 @@ int32_t insertion_run(int32_t num_pts, int32_t total_pts, int32_t block, const P
             prev_length = *wirelength;
             const int32_t slot = num_pts + i + j - *removed;
             tree_points[slot] = point_array[num_pts + i + j];
-            *wirelength = trial_length(&trials, slot, num_pts + i + j, 1);
+            *wirelength = trial_length(&trials, slot, num_pts + i + j, 1, prev_length);
             const bool kept = *wirelength < prev_length;
             settle_trial(&trials, kept);
             if (kept) {

@@ -39,7 +39,9 @@ enum class TrialMethod { Incremental, Rebuild };
 // listener (when given) for every kept block or candidate in order, and
 // returns the working-set size, or -1, before any trial, when the incremental
 // tree cannot get its memory. When trial_lengths is given, every trial's
-// length is appended to it in order.
+// length is appended to it in order; for a trial of one candidate that does
+// not shorten the tree, the length before it (the incremental tree settles
+// such a trial without computing its length).
 int32_t insertion_run(int32_t num_pts, int32_t total_pts, int32_t block, const Point *point_array,
                       Point *tree_points, int32_t *parent_array, int64_t *wirelength,
                       int32_t *removed, InsertionListener listener, void *context,

@@ -76,11 +76,14 @@ int64_t mst1_build_tree_reference(int32_t n, const Point *points, int32_t *paren
 struct Mst1Dynamic;
 
 // Prepares a tree over points[0..count-1], every point that may ever join;
-// the caller keeps the array alive and unchanged until destroy. All memory the
-// tree will ever use is allocated here (linear in count), so later calls never
-// allocate. The tree starts empty. Returns nullptr when count is negative or
-// above 1073741823, when a point lies outside the accepted range or when
-// memory runs out.
+// the caller keeps the array alive and unchanged until destroy. The memory the
+// tree needs for its points and edges (about 110 bytes a point) is allocated
+// here; later calls allocate only the undo record of the additions since the
+// last commit or rollback (a few bytes each), and when that memory runs out
+// nothing fails: the record is given up and the next rollback rebuilds the
+// committed tree instead of replaying it. The tree starts empty. Returns
+// nullptr when count is negative or above 1073741823, when a point lies
+// outside the accepted range or when memory runs out.
 Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points);
 
 // Frees everything create allocated. nullptr is ignored.
@@ -92,6 +95,14 @@ void mst1_dynamic_destroy(Mst1Dynamic *tree);
 // changes nothing when index lies outside 0..count-1 or the point is already in
 // the tree.
 int64_t mst1_dynamic_add(Mst1Dynamic *tree, int32_t index);
+
+// Adds points[index] only if the tree then gets strictly shorter; returns the
+// new length (as mst1_dynamic_add would) when it does, and otherwise the
+// unchanged current length, having changed nothing. An addition made counts
+// as one of those since the last commit. Most points that would not shorten
+// the tree are turned away from bounds, without the cost of adding them and
+// undoing it. Returns -1 and changes nothing when mst1_dynamic_add would.
+int64_t mst1_dynamic_add_if_shorter(Mst1Dynamic *tree, int32_t index);
 
 // Keeps every point added since the last commit or rollback.
 void mst1_dynamic_commit(Mst1Dynamic *tree);

@@ -9,6 +9,19 @@
 // forest: it replaces the longest edge on the tree path between its ends when
 // that edge is strictly longer. A journal of every link and cut lets a
 // rollback replay them backwards.
+//
+// Whether a point would shorten the tree is often settled without changing
+// it. Let q_1..q_k be the octant neighbours at distances d_1..d_k and B(i,j)
+// the longest tree edge on the path between q_i and q_j. Kruskal's algorithm
+// over the tree plus the new edges shows that the tree gets shorter by
+//     MST over q_1..q_k of max(B(i,j), d_i, d_j)  -  (d_1 + ... + d_k),
+// and that any upper bounds on the B(i,j) give an upper bound on that gain.
+// The distance |q_i q_j| bounds B(i,j) (no minimum tree edge is longer than
+// the direct edge it would close a cycle with), and so does a bound on the
+// longest tree edge; neighbours at least that far away cannot change anything
+// but the length of the first edge, so the search stops there. Only when
+// these bounds leave a saving possible are path maxima read from the
+// link-cut forest, and only when those leave it possible is the point added.
 #include "mst1.h"
 
 #include <algorithm>
@@ -28,9 +41,9 @@ constexpr int32_t FAR = INT32_MAX;
 // Deep enough for a kd tree over any int32_t count of points split at medians.
 constexpr int32_t KD_STACK_DEPTH = 64;
 
-// Links and cuts one insertion can make: up to eight links, and a cut before
-// each link after the first.
-constexpr int64_t STEPS_PER_ADD = 15;
+// Journal entries one insertion can write: a link, then up to seven cuts
+// (two entries each) with their links.
+constexpr size_t ENTRIES_PER_ADD = 22;
 
 // A kd-tree node over the slots first..last-1 (points in leaf order).
 struct KdNode {
@@ -38,7 +51,6 @@ struct KdNode {
     int32_t lo_column, hi_column;
     int32_t first, last; // slot range
     int32_t right;       // right child (the left child is the next node), -1 at a leaf
-    int32_t up;          // parent node, -1 at the root
     int32_t active;      // active points below; 0 lets a search skip the node
 };
 
@@ -52,20 +64,12 @@ struct LinkNode {
     bool flip;        // children of this subtree still to be swapped
 };
 
-// A journal step, replayed backwards by a rollback.
-struct Step {
-    bool linked;         // true: the edge was linked; false: it was cut
-    int32_t edge;        // the edge's link node
-    int32_t from, to, w; // a cut edge's ends and length, as its node is reused
-};
-
 } // namespace
 
 struct Mst1Dynamic {
     int32_t count;        // points that may join
     const Point *points;  // the caller's points[0..count-1]
     int64_t length;       // current tree length
-    int64_t saved_length; // length at the last commit or rollback
 
     std::vector<KdNode> kd;             // node 0 is the root
     std::vector<int32_t> slot_row;      // row of each slot (points in leaf order)
@@ -73,16 +77,21 @@ struct Mst1Dynamic {
     std::vector<int32_t> slot_point;    // point index of each slot
     std::vector<uint8_t> slot_active;   // whether the slot's point is in the tree
     std::vector<int32_t> slot_of_point; // inverse of slot_point
-    std::vector<int32_t> leaf_of_slot;  // kd leaf holding each slot
 
     // Link nodes: 1..count are the points, count+1..2*count-1 the edge pool.
     std::vector<LinkNode> link;
-    std::vector<int32_t> free_edges; // unused edge nodes, used as a stack
-    int32_t free_count;
+    int32_t free_edge; // first unused edge node; each links the next through parent
     std::vector<int32_t> splay_path; // scratch for pushing flips down before a splay
+    // Tree edges by bit width of their length (0 for length 0), for a bound
+    // on the longest within a factor of two.
+    int32_t edges_of_width[32];
 
-    std::vector<Step> journal; // links and cuts since the last commit or rollback
-    int64_t journal_count;
+    // Links and cuts since the last commit or rollback. A link is its edge
+    // node; a cut is its edge's ends, the second negated, so that the entry
+    // read first on replay tells the two apart. Grown on demand; when memory
+    // for it runs out, journal_lost is set and a rollback rebuilds instead.
+    std::vector<int32_t> journal;
+    bool journal_lost;
     std::vector<int32_t> added; // points added since the last commit or rollback
     int32_t added_count;
     int32_t active_count; // points in the tree
@@ -92,10 +101,10 @@ namespace {
 
 // ---- kd tree ------------------------------------------------------------------
 
-int32_t build_kd(Mst1Dynamic *t, int32_t first, int32_t last, int32_t up, int32_t *next_node) {
+int32_t build_kd(Mst1Dynamic *t, int32_t first, int32_t last, int32_t *next_node) {
     int32_t node = (*next_node)++;
     KdNode box{
-        MST1_COORD_MAX, MST1_COORD_MIN, MST1_COORD_MAX, MST1_COORD_MIN, first, last, -1, up, 0};
+        MST1_COORD_MAX, MST1_COORD_MIN, MST1_COORD_MAX, MST1_COORD_MIN, first, last, -1, 0};
     for (int32_t s = first; s < last; s++) {
         const Point &p = t->points[t->slot_point[static_cast<size_t>(s)]];
         box.lo_row = std::min(box.lo_row, p.row);
@@ -104,11 +113,8 @@ int32_t build_kd(Mst1Dynamic *t, int32_t first, int32_t last, int32_t up, int32_
         box.hi_column = std::max(box.hi_column, p.column);
     }
     t->kd[static_cast<size_t>(node)] = box;
-    if (last - first <= LEAF_SIZE) {
-        for (int32_t s = first; s < last; s++)
-            t->leaf_of_slot[static_cast<size_t>(s)] = node;
+    if (last - first <= LEAF_SIZE)
         return node;
-    }
     // Split the wider side at its median so both halves keep similar shapes.
     const Point *points = t->points;
     bool by_row = int64_t{box.hi_row} - box.lo_row >= int64_t{box.hi_column} - box.lo_column;
@@ -117,19 +123,45 @@ int32_t build_kd(Mst1Dynamic *t, int32_t first, int32_t last, int32_t up, int32_
     std::nth_element(slots + first, slots + middle, slots + last, [&](int32_t a, int32_t b) {
         return by_row ? points[a].row < points[b].row : points[a].column < points[b].column;
     });
-    build_kd(t, first, middle, node, next_node);
-    int32_t right = build_kd(t, middle, last, node, next_node);
+    build_kd(t, first, middle, next_node);
+    int32_t right = build_kd(t, middle, last, next_node);
     t->kd[static_cast<size_t>(node)].right = right;
     return node;
+}
+
+// The nodes build_kd makes for count slots, counted level by level: halving
+// leaves every subtree of a level with one of two neighbouring sizes.
+size_t kd_node_count(int32_t count) {
+    int64_t size = count, of_size = 1, of_next = 0; // subtrees of size and of size + 1
+    size_t nodes = 0;
+    while (of_size + of_next > 0) {
+        nodes += static_cast<size_t>(of_size + of_next);
+        int64_t split = size > LEAF_SIZE ? of_size : 0;
+        int64_t split_next = size + 1 > LEAF_SIZE ? of_next : 0;
+        if (size % 2 == 0) {
+            of_size = 2 * split + split_next;
+            of_next = split_next;
+        } else {
+            of_size = split;
+            of_next = split + 2 * split_next;
+        }
+        size /= 2;
+    }
+    return nodes;
 }
 
 void set_active(Mst1Dynamic *t, int32_t point, bool active) {
     int32_t slot = t->slot_of_point[static_cast<size_t>(point)];
     t->slot_active[static_cast<size_t>(slot)] = active ? 1 : 0;
     int32_t delta = active ? 1 : -1;
-    for (int32_t node = t->leaf_of_slot[static_cast<size_t>(slot)]; node >= 0;
-         node = t->kd[static_cast<size_t>(node)].up)
-        t->kd[static_cast<size_t>(node)].active += delta;
+    int32_t node = 0;
+    for (;;) {
+        KdNode &box = t->kd[static_cast<size_t>(node)];
+        box.active += delta;
+        if (box.right < 0)
+            break;
+        node = slot < t->kd[static_cast<size_t>(box.right)].first ? node + 1 : box.right;
+    }
     t->active_count += delta;
 }
 
@@ -192,13 +224,14 @@ int32_t gap(int32_t value, int32_t lo, int32_t hi) {
 
 // Finds an active point coinciding with centre and returns it, or returns -1
 // after filling nearest[o] and distance[o] with a nearest active point in each
-// octant o (-1 and FAR where the octant is empty). Among equally near points
-// any one will do: each of them keeps the tree exact.
-int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t *nearest,
+// octant o closer than limit (-1 and limit where there is none). Among equally
+// near points any one will do: each of them keeps the tree exact. A limit of 0
+// finds nothing, not even a coinciding point.
+int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit, int32_t *nearest,
                        int32_t *distance) {
     for (int o = 0; o < 8; o++) {
         nearest[o] = -1;
-        distance[o] = FAR;
+        distance[o] = limit;
     }
     if (t->active_count == 0)
         return -1;
@@ -226,7 +259,7 @@ int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t *neare
         if (node.right < 0) {
             for (int32_t s = node.first; s < node.last; s++) {
                 size_t slot = static_cast<size_t>(s);
-                if (!t->slot_active[slot])
+                if (t->slot_active[slot] != 1)
                     continue;
                 int32_t drow = t->slot_row[slot] - centre.row;
                 int32_t dcolumn = t->slot_column[slot] - centre.column;
@@ -339,15 +372,32 @@ void make_root(Mst1Dynamic *t, int32_t x) {
     t->link[static_cast<size_t>(x)].flip = !t->link[static_cast<size_t>(x)].flip;
 }
 
+int bit_width(int32_t w) {
+    int width = 0;
+    for (auto v = static_cast<uint32_t>(w); v != 0; v >>= 1)
+        width++;
+    return width;
+}
+
+// At least the length of every tree edge.
+int32_t longest_edge_bound(const Mst1Dynamic *t) {
+    for (int width = 31; width > 0; width--)
+        if (t->edges_of_width[width] > 0)
+            return static_cast<int32_t>((uint32_t{1} << width) - 1);
+    return 0;
+}
+
 // Joins the trees of from and to (link nodes) with a new edge node of length w
 // and returns that node. from's tree hangs below to, whose root stays the root.
 int32_t link_edge(Mst1Dynamic *t, int32_t from, int32_t to, int32_t w) {
     LinkNode *n = t->link.data();
-    int32_t e = t->free_edges[static_cast<size_t>(--t->free_count)];
+    int32_t e = t->free_edge;
+    t->free_edge = n[e].parent;
     n[e] = LinkNode{{0, 0}, to, w, e, {from, to}, false};
     make_root(t, from);
     n[from].parent = e;
     t->length += w;
+    t->edges_of_width[bit_width(w)]++;
     return e;
 }
 
@@ -362,7 +412,9 @@ void cut_exposed(Mst1Dynamic *t, int32_t e) {
     n[e].child[0] = 0;
     n[e].child[1] = 0;
     t->length -= n[e].weight;
-    t->free_edges[static_cast<size_t>(t->free_count++)] = e;
+    t->edges_of_width[bit_width(n[e].weight)]--;
+    n[e].parent = t->free_edge;
+    t->free_edge = e;
 }
 
 void cut_edge(Mst1Dynamic *t, int32_t e) {
@@ -374,10 +426,34 @@ void cut_edge(Mst1Dynamic *t, int32_t e) {
     cut_exposed(t, e);
 }
 
+// The caller has made room for the entries (reserve_journal).
 void record(Mst1Dynamic *t, bool linked, int32_t e) {
+    if (t->journal_lost)
+        return;
+    if (linked) {
+        t->journal.push_back(e);
+        return;
+    }
     const LinkNode &edge = t->link[static_cast<size_t>(e)];
-    t->journal[static_cast<size_t>(t->journal_count++)] =
-        Step{linked, e, edge.end[0], edge.end[1], edge.weight};
+    t->journal.push_back(edge.end[1]);
+    t->journal.push_back(-edge.end[0]);
+}
+
+// Makes room for one insertion's entries. When memory runs out the journal is
+// given up (and freed) until the next commit or rollback: the tree stays exact,
+// and a rollback rebuilds the committed tree instead of replaying.
+void reserve_journal(Mst1Dynamic *t) {
+    if (t->journal_lost)
+        return;
+    std::vector<int32_t> &journal = t->journal;
+    if (journal.capacity() - journal.size() >= ENTRIES_PER_ADD)
+        return;
+    try {
+        journal.reserve(std::max(2 * journal.capacity(), journal.size() + ENTRIES_PER_ADD));
+    } catch (const std::bad_alloc &) {
+        std::vector<int32_t>().swap(journal);
+        t->journal_lost = true;
+    }
 }
 
 // Offers edge root-to of length w, where root is the root of the tree that
@@ -394,6 +470,173 @@ void offer_edge(Mst1Dynamic *t, int32_t root, int32_t to, int32_t w) {
     record(t, true, link_edge(t, to, root, w));
 }
 
+
+// Joins points[index], which must not be in the tree, and writes the links
+// and cuts to the journal (room made by the caller).
+void insert_point(Mst1Dynamic *t, int32_t index) {
+    int32_t nearest[8];
+    int32_t distance[8];
+    int32_t same = search_octants(t, t->points[index], FAR, nearest, distance);
+    set_active(t, index, true);
+    int32_t node = index + 1;
+    if (same >= 0) {
+        record(t, true, link_edge(t, node, same + 1, 0));
+        return;
+    }
+    // Shortest first: the first edge joins the new point, and short edges
+    // linked early make the later, longer ones less likely to replace anything.
+    int32_t order[8];
+    int32_t found = 0;
+    for (int o = 0; o < 8; o++) {
+        if (nearest[o] < 0)
+            continue;
+        int32_t k = found++;
+        while (k > 0 && distance[order[k - 1]] > distance[o]) {
+            order[k] = order[k - 1];
+            k--;
+        }
+        order[k] = o;
+    }
+    if (found == 0)
+        return;
+    record(t, true, link_edge(t, node, nearest[order[0]] + 1, distance[order[0]]));
+    make_root(t, node);
+    for (int32_t k = 1; k < found; k++)
+        offer_edge(t, node, nearest[order[k]] + 1, distance[order[k]]);
+}
+
+// Takes out the points added[keep..] and builds the tree of the remaining
+// ones afresh, without the journal and without allocating; for undoing when
+// the journal was given up. The length comes out exact: it does not depend on
+// the order in which points join.
+void rebuild_without(Mst1Dynamic *t, int32_t keep) {
+    while (t->added_count > keep)
+        set_active(t, t->added[static_cast<size_t>(--t->added_count)], false);
+    // 2 marks a slot to join again; searches skip it until it has.
+    for (uint8_t &active : t->slot_active)
+        active = active != 0 ? 2 : 0;
+    for (KdNode &box : t->kd)
+        box.active = 0;
+    t->active_count = 0;
+    for (size_t i = 0; i < t->link.size(); i++)
+        t->link[i] = LinkNode{{0, 0}, 0, -1, static_cast<int32_t>(i), {0, 0}, false};
+    t->free_edge = 0;
+    for (int32_t e = 2 * t->count - 1; e > t->count; e--) {
+        t->link[static_cast<size_t>(e)].parent = t->free_edge;
+        t->free_edge = e;
+    }
+    t->length = 0;
+    std::fill(std::begin(t->edges_of_width), std::end(t->edges_of_width), 0);
+    t->journal_lost = true;
+    for (size_t slot = 0; slot < t->slot_active.size(); slot++) {
+        if (t->slot_active[slot] != 2)
+            continue;
+        t->slot_active[slot] = 0;
+        insert_point(t, t->slot_point[slot]);
+    }
+    // With uncommitted points still in, only another rebuild can take them out.
+    t->journal_lost = keep > 0;
+}
+
+// Undoes the additions added[keep..], whose journal entries start at entry.
+void undo_to(Mst1Dynamic *t, size_t entry, int32_t keep) {
+    if (t->journal_lost) {
+        rebuild_without(t, keep);
+        return;
+    }
+    std::vector<int32_t> &journal = t->journal;
+    while (journal.size() > entry) {
+        int32_t last = journal.back();
+        journal.pop_back();
+        if (last > 0) {
+            cut_edge(t, last);
+            continue;
+        }
+        int32_t to = journal.back();
+        journal.pop_back();
+        int32_t from = -last;
+        link_edge(t, from, to,
+                  rect_dist_points(t->points[from - 1], t->points[to - 1]));
+    }
+    while (t->added_count > keep)
+        set_active(t, t->added[static_cast<size_t>(--t->added_count)], false);
+}
+
+// Spanning-tree length over the octant neighbours 0..k-1 where joining i and
+// j costs max(bound[i][j], d[i], d[j]), less the sum of the d[i]: an upper
+// bound on what adding the centre saves when every bound[i][j] is at least
+// the longest tree edge between neighbours i and j, and exactly that saving
+// when each is that edge.
+int64_t saving_bound(int32_t k, const int32_t *d, const int32_t (*bound)[8]) {
+    int64_t key[8];
+    bool joined[8] = {};
+    int64_t total = 0;
+    for (int32_t i = 0; i < k; i++) {
+        key[i] = std::max({bound[0][i], d[0], d[i]});
+        total -= d[i];
+    }
+    joined[0] = true;
+    for (int32_t step = 1; step < k; step++) {
+        int32_t best = -1;
+        for (int32_t i = 1; i < k; i++)
+            if (!joined[i] && (best < 0 || key[i] < key[best]))
+                best = i;
+        joined[best] = true;
+        total += key[best];
+        for (int32_t i = 1; i < k; i++)
+            if (!joined[i])
+                key[i] = std::min(key[i], int64_t{std::max({bound[best][i], d[best], d[i]})});
+    }
+    return total;
+}
+
+// False when adding points[index] (not in the tree) surely leaves the tree no
+// shorter; true when it may shorten it. Changes no length or edge.
+bool may_shorten(Mst1Dynamic *t, int32_t index) {
+    int32_t nearest[8];
+    int32_t distance[8];
+    // A coinciding point joins at length 0 and changes nothing else.
+    const int32_t longest = longest_edge_bound(t);
+    if (search_octants(t, t->points[index], longest, nearest, distance) >= 0)
+        return false;
+    int32_t q[8];
+    int32_t d[8];
+    int32_t k = 0;
+    for (int o = 0; o < 8; o++) {
+        if (nearest[o] < 0)
+            continue;
+        q[k] = nearest[o];
+        d[k++] = distance[o];
+    }
+    // Only the first edge: it lengthens the tree.
+    if (k < 2)
+        return false;
+    int32_t bound[8][8];
+    for (int32_t i = 0; i < k; i++)
+        for (int32_t j = 0; j < k; j++)
+            bound[i][j] = std::min(longest, rect_dist_points(t->points[q[i]], t->points[q[j]]));
+    if (saving_bound(k, d, bound) <= 0)
+        return false;
+    // The longest edges on the paths from q[0]: exact for those pairs, and for
+    // two others the larger of theirs when they differ (the path maxima of a
+    // tree are an ultrametric), else at most the common value.
+    LinkNode *n = t->link.data();
+    int32_t path_max[8];
+    make_root(t, q[0] + 1);
+    for (int32_t i = 1; i < k; i++) {
+        access(t, q[i] + 1);
+        path_max[i] = n[n[q[i] + 1].heaviest].weight;
+        bound[0][i] = bound[i][0] = path_max[i];
+    }
+    for (int32_t i = 1; i < k; i++)
+        for (int32_t j = 1; j < k; j++)
+            if (path_max[i] != path_max[j])
+                bound[i][j] = std::max(path_max[i], path_max[j]);
+            else
+                bound[i][j] = std::min(bound[i][j], path_max[i]);
+    return saving_bound(k, d, bound) > 0;
+}
+
 } // namespace
 
 Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
@@ -407,17 +650,14 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
     t->points = points;
     size_t n = static_cast<size_t>(count);
     try {
-        t->kd.resize(std::max<size_t>(2 * n, 1));
+        t->kd.resize(kd_node_count(count));
         t->slot_row.resize(n);
         t->slot_column.resize(n);
         t->slot_point.resize(n);
         t->slot_active.assign(n, 0);
         t->slot_of_point.resize(n);
-        t->leaf_of_slot.resize(n);
         t->link.resize(2 * n);
-        t->free_edges.resize(n);
         t->splay_path.resize(2 * n + 1);
-        t->journal.resize(static_cast<size_t>(STEPS_PER_ADD) * n);
         t->added.resize(n);
     } catch (const std::exception &) {
         delete t;
@@ -437,7 +677,7 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
         t->slot_point[static_cast<size_t>(i)] = i;
     if (count > 0) {
         int32_t next_node = 0;
-        build_kd(t, 0, count, -1, &next_node);
+        build_kd(t, 0, count, &next_node);
     }
     for (size_t s = 0; s < n; s++) {
         const Point &p = points[t->slot_point[s]];
@@ -447,10 +687,12 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
     }
     for (int32_t i = 0; i < 2 * count; i++)
         t->link[static_cast<size_t>(i)] = LinkNode{{0, 0}, 0, -1, i, {0, 0}, false};
-    // A tree over count points has at most count-1 edges.
-    t->free_count = count > 0 ? count - 1 : 0;
-    for (int32_t k = 0; k < t->free_count; k++)
-        t->free_edges[static_cast<size_t>(k)] = 2 * count - 1 - k;
+    // A tree over count points has at most count-1 edges: nodes count+1 up.
+    t->free_edge = 0;
+    for (int32_t e = 2 * count - 1; e > count; e--) {
+        t->link[static_cast<size_t>(e)].parent = t->free_edge;
+        t->free_edge = e;
+    }
     return t;
 }
 
@@ -458,66 +700,51 @@ void mst1_dynamic_destroy(Mst1Dynamic *tree) {
     delete tree;
 }
 
+namespace {
+
+bool addable(const Mst1Dynamic *tree, int32_t index) {
+    return tree != nullptr && index >= 0 && index < tree->count &&
+           !tree->slot_active[static_cast<size_t>(tree->slot_of_point[static_cast<size_t>(index)])];
+}
+
+} // namespace
+
 int64_t mst1_dynamic_add(Mst1Dynamic *tree, int32_t index) {
-    if (tree == nullptr)
+    if (!addable(tree, index))
         return -1;
-    if (index < 0 || index >= tree->count ||
-        tree->slot_active[static_cast<size_t>(tree->slot_of_point[static_cast<size_t>(index)])])
-        return -1;
-    int32_t nearest[8];
-    int32_t distance[8];
-    int32_t same = search_octants(tree, tree->points[index], nearest, distance);
-    set_active(tree, index, true);
+    reserve_journal(tree);
     tree->added[static_cast<size_t>(tree->added_count++)] = index;
-    int32_t node = index + 1;
-    if (same >= 0) {
-        record(tree, true, link_edge(tree, node, same + 1, 0));
-        return tree->length;
-    }
-    // Shortest first: the first edge joins the new point, and short edges
-    // linked early make the later, longer ones less likely to replace anything.
-    int32_t order[8];
-    int32_t found = 0;
-    for (int o = 0; o < 8; o++) {
-        if (nearest[o] < 0)
-            continue;
-        int32_t k = found++;
-        while (k > 0 && distance[order[k - 1]] > distance[o]) {
-            order[k] = order[k - 1];
-            k--;
-        }
-        order[k] = o;
-    }
-    if (found == 0)
-        return tree->length;
-    record(tree, true, link_edge(tree, node, nearest[order[0]] + 1, distance[order[0]]));
-    make_root(tree, node);
-    for (int32_t k = 1; k < found; k++)
-        offer_edge(tree, node, nearest[order[k]] + 1, distance[order[k]]);
+    insert_point(tree, index);
     return tree->length;
+}
+
+int64_t mst1_dynamic_add_if_shorter(Mst1Dynamic *tree, int32_t index) {
+    if (!addable(tree, index))
+        return -1;
+    const int64_t before = tree->length;
+    if (!may_shorten(tree, index))
+        return before;
+    const size_t entry = tree->journal.size();
+    const int32_t keep = tree->added_count;
+    const int64_t after = mst1_dynamic_add(tree, index);
+    if (after < before)
+        return after;
+    undo_to(tree, entry, keep);
+    return before;
 }
 
 void mst1_dynamic_commit(Mst1Dynamic *tree) {
     if (tree == nullptr)
         return;
-    tree->journal_count = 0;
+    tree->journal.clear();
+    tree->journal_lost = false;
     tree->added_count = 0;
-    tree->saved_length = tree->length;
 }
 
 void mst1_dynamic_rollback(Mst1Dynamic *tree) {
     if (tree == nullptr)
         return;
-    while (tree->journal_count > 0) {
-        const Step &step = tree->journal[static_cast<size_t>(--tree->journal_count)];
-        if (step.linked)
-            cut_edge(tree, step.edge);
-        else
-            link_edge(tree, step.from, step.to, step.w);
-    }
-    while (tree->added_count > 0)
-        set_active(tree, tree->added[static_cast<size_t>(--tree->added_count)], false);
-    tree->length = tree->saved_length;
+    undo_to(tree, 0, 0);
 }
 
 int64_t mst1_dynamic_length(const Mst1Dynamic *tree) {

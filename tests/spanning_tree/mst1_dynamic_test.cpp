@@ -8,7 +8,9 @@
 #include <iterator>
 #include <memory>
 #include <random>
+#include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -117,6 +119,73 @@ TEST(DynamicTreeTest, MatchesRebuiltTreesOnLargerSets) {
     }
 }
 
+// Offers the points in random order to add_if_shorter, with plain additions
+// pending at random, and checks each answer against a rebuilt tree: the exact
+// new length when it is shorter, else the old length with nothing changed.
+bool check_decisions(const std::vector<Point> &points, std::mt19937 &random) {
+    const auto count = static_cast<int32_t>(points.size());
+    TreeHandle tree(mst1_dynamic_create(count, points.data()));
+    EXPECT_NE(tree, nullptr);
+    if (tree == nullptr)
+        return false;
+    std::vector<int32_t> order(points.size());
+    for (int32_t k = 0; k < count; k++)
+        order[static_cast<size_t>(k)] = k;
+    std::shuffle(order.begin(), order.end(), random);
+    std::vector<int32_t> committed;
+    std::vector<int32_t> members; // committed, then pending
+    for (int32_t index : order) {
+        const int64_t before = mst1_dynamic_length(tree.get());
+        members.push_back(index);
+        const int64_t expected = std::min(before, rebuilt_length(points, members));
+        members.pop_back();
+        const int64_t decided = mst1_dynamic_add_if_shorter(tree.get(), index);
+        EXPECT_EQ(decided, expected) << "point " << index;
+        EXPECT_EQ(mst1_dynamic_length(tree.get()), expected);
+        if (decided != expected)
+            return false;
+        if (decided < before)
+            members.push_back(index);
+        else if (std::uniform_int_distribution<int>(0, 1)(random) == 0 &&
+                 mst1_dynamic_add(tree.get(), index) >= 0)
+            members.push_back(index);
+        const int settle = std::uniform_int_distribution<int>(0, 2)(random);
+        if (settle == 0) {
+            mst1_dynamic_rollback(tree.get());
+            members = committed;
+        } else if (settle == 1) {
+            mst1_dynamic_commit(tree.get());
+            committed = members;
+        }
+        if (mst1_dynamic_length(tree.get()) != rebuilt_length(points, members)) {
+            ADD_FAILURE() << "after settling point " << index;
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(DynamicTreeTest, AddIfShorterDecidesAsAddingDoes) {
+    // Tiny grids (ties, coincident points), the ends of the coordinate range,
+    // and wider sets where most points are turned away by the bounds.
+    for (uint32_t seed = 0; seed < 1500; seed++) {
+        std::mt19937 random(seed);
+        const int32_t side = std::uniform_int_distribution<int32_t>(1, 8)(random);
+        const int32_t count = std::uniform_int_distribution<int32_t>(1, 40)(random);
+        std::vector<Point> points = random_points(random, count, -side / 2, side - side / 2);
+        if (seed % 5 == 4)
+            for (Point &p : points)
+                p = Point{p.row < 0 ? MST1_COORD_MIN - p.row : MST1_COORD_MAX - p.row,
+                          p.column < 0 ? MST1_COORD_MIN - p.column : MST1_COORD_MAX - p.column};
+        ASSERT_TRUE(check_decisions(points, random)) << "seed " << seed;
+    }
+    for (uint32_t seed = 0; seed < 5; seed++) {
+        std::mt19937 random(seed);
+        std::vector<Point> points = random_points(random, 300, 0, 1000);
+        ASSERT_TRUE(check_decisions(points, random)) << "seed " << seed;
+    }
+}
+
 TEST(DynamicTreeTest, RejectsBadAdditionsWithoutChange) {
     std::vector<Point> points{{0, 0}, {0, 4}, {3, 0}};
     TreeHandle tree(mst1_dynamic_create(3, points.data()));
@@ -163,6 +232,50 @@ TEST(DynamicTreeDeathTest, CreateReturnsNullWhenMemoryRunsOut) {
         exit(mst1_dynamic_create(1 << 28, &point) == nullptr ? 0 : 2);
     };
     EXPECT_EXIT(create_huge(), testing::ExitedWithCode(0), "");
+}
+
+TEST(DynamicTreeDeathTest, RollbackStaysExactWhenTheUndoRecordCannotGrow) {
+    // Memory is capped just above what the child holds once a fifth of the
+    // points are in, so the record of the rest cannot grow; the tree must stay
+    // exact, and a rollback must still restore the committed tree.
+    auto run = [] {
+        std::mt19937 random(5);
+        std::vector<Point> points = random_points(random, 40000, 0, 100000);
+        const int32_t first = 8000;
+        TreeHandle reference(mst1_dynamic_create(40000, points.data()));
+        TreeHandle tree(mst1_dynamic_create(40000, points.data()));
+        if (reference == nullptr || tree == nullptr)
+            exit(2);
+        for (int32_t k = 0; k < 40000; k++)
+            mst1_dynamic_add(reference.get(), k);
+        for (int32_t k = 0; k < first; k++)
+            mst1_dynamic_add(tree.get(), k);
+        mst1_dynamic_commit(tree.get());
+        const int64_t committed = mst1_dynamic_length(tree.get());
+        long pages = 0;
+        FILE *statm = fopen("/proc/self/statm", "r");
+        if (statm == nullptr || fscanf(statm, "%ld", &pages) != 1)
+            exit(3);
+        fclose(statm);
+        const auto cap = static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + (64 << 10));
+        rlimit limit{cap, cap};
+        setrlimit(RLIMIT_AS, &limit);
+        for (int32_t k = first; k < 40000; k++)
+            mst1_dynamic_add(tree.get(), k);
+        if (mst1_dynamic_length(tree.get()) != mst1_dynamic_length(reference.get()))
+            exit(4);
+        mst1_dynamic_rollback(tree.get());
+        if (mst1_dynamic_length(tree.get()) != committed)
+            exit(5);
+        // The tree goes on working after the rebuild.
+        for (int32_t k = first; k < 40000; k++)
+            mst1_dynamic_add_if_shorter(tree.get(), k);
+        if (mst1_dynamic_length(tree.get()) >= committed)
+            exit(6);
+        mst1_dynamic_rollback(tree.get());
+        exit(mst1_dynamic_length(tree.get()) == committed ? 0 : 7);
+    };
+    EXPECT_EXIT(run(), testing::ExitedWithCode(0), "");
 }
 #endif
 
