@@ -41,6 +41,16 @@ constexpr int32_t FAR = INT32_MAX;
 // Deep enough for a kd tree over any int32_t count of points split at medians.
 constexpr int32_t KD_STACK_DEPTH = 64;
 
+// Committed points wait in a list, scanned by every search, until a commit
+// leaves PENDING_MAX or more of them there; they then join the small recent
+// index, which is rebuilt. Once the recent points reach 1 / PACK_SHARE of the packed ones
+// (and at least PACK_MIN), all are packed into the large index, which is
+// rebuilt too. Each point is so rebuilt into the large index O(1) times on
+// average and into the small one O(PACK_MIN + n / PACK_SHARE) / PENDING_MAX.
+constexpr int32_t PENDING_MAX = 64;
+constexpr int32_t PACK_MIN = 256;
+constexpr int32_t PACK_SHARE = 16;
+
 // Journal entries one insertion can write: a link, then up to seven cuts
 // (two entries each) with their links.
 constexpr size_t ENTRIES_PER_ADD = 22;
@@ -64,23 +74,44 @@ struct LinkNode {
     bool flip;        // children of this subtree still to be swapped
 };
 
+// A kd tree over points that are all in the tree, built at once.
+struct PointIndex {
+    std::vector<KdNode> kd;
+    std::vector<int32_t> row, column, point; // by slot
+    int32_t size;
+};
+
 } // namespace
 
 struct Mst1Dynamic {
-    int32_t count;        // points that may join
-    const Point *points;  // the caller's points[0..count-1]
-    int64_t length;       // current tree length
+    int32_t count;       // points that may join
+    const Point *points; // the caller's points[0..count-1]
+    int64_t length;      // current tree length
 
+    // The full index: a kd tree over every point that may join, which counts
+    // the points below each node that are in the tree and not packed.
     std::vector<KdNode> kd;             // node 0 is the root
     std::vector<int32_t> slot_row;      // row of each slot (points in leaf order)
     std::vector<int32_t> slot_column;   // column of each slot
     std::vector<int32_t> slot_point;    // point index of each slot
-    std::vector<uint8_t> slot_active;   // whether the slot's point is in the tree
+    std::vector<uint8_t> slot_active;   // whether the slot's point is in the tree, unpacked
     std::vector<int32_t> slot_of_point; // inverse of slot_point
+
+    // Committed points leave the full index for indexes of their own: when
+    // few of the points ever join (candidates tried and turned away),
+    // searching the full index means wading through the others, and its
+    // nodes do not stay in the cache. The full index keeps only the points
+    // added since the last commit.
+    PointIndex packed;            // most committed points
+    PointIndex recent;            // committed since the last packing
+    std::vector<int32_t> pending; // committed since the recent index was built
+    int32_t pending_count;
+    std::vector<uint8_t> committed; // per point: in one of the three above
+    bool indexes_ready;             // their memory was had
 
     // Link nodes: 1..count are the points, count+1..2*count-1 the edge pool.
     std::vector<LinkNode> link;
-    int32_t free_edge; // first unused edge node; each links the next through parent
+    int32_t free_edge;               // first unused edge node; each links the next through parent
     std::vector<int32_t> splay_path; // scratch for pushing flips down before a splay
     // Tree edges by bit width of their length (0 for length 0), for a bound
     // on the longest within a factor of two.
@@ -101,31 +132,39 @@ namespace {
 
 // ---- kd tree ------------------------------------------------------------------
 
-int32_t build_kd(Mst1Dynamic *t, int32_t first, int32_t last, int32_t *next_node) {
+// Builds a kd tree over slots[first..last-1] (point indices, reordered into
+// leaf order) into kd from node *next_node on. Each node's active count starts
+// at active_below: 0, or the slot count for an index whose points are all in.
+int32_t build_kd(KdNode *kd, int32_t *slots, const Point *points, int32_t first, int32_t last,
+                 bool all_active, int32_t *next_node) {
     int32_t node = (*next_node)++;
-    KdNode box{
-        MST1_COORD_MAX, MST1_COORD_MIN, MST1_COORD_MAX, MST1_COORD_MIN, first, last, -1, 0};
+    KdNode box{MST1_COORD_MAX,
+               MST1_COORD_MIN,
+               MST1_COORD_MAX,
+               MST1_COORD_MIN,
+               first,
+               last,
+               -1,
+               all_active ? last - first : 0};
     for (int32_t s = first; s < last; s++) {
-        const Point &p = t->points[t->slot_point[static_cast<size_t>(s)]];
+        const Point &p = points[slots[s]];
         box.lo_row = std::min(box.lo_row, p.row);
         box.hi_row = std::max(box.hi_row, p.row);
         box.lo_column = std::min(box.lo_column, p.column);
         box.hi_column = std::max(box.hi_column, p.column);
     }
-    t->kd[static_cast<size_t>(node)] = box;
+    kd[node] = box;
     if (last - first <= LEAF_SIZE)
         return node;
     // Split the wider side at its median so both halves keep similar shapes.
-    const Point *points = t->points;
     bool by_row = int64_t{box.hi_row} - box.lo_row >= int64_t{box.hi_column} - box.lo_column;
     int32_t middle = first + (last - first) / 2;
-    int32_t *slots = t->slot_point.data();
     std::nth_element(slots + first, slots + middle, slots + last, [&](int32_t a, int32_t b) {
         return by_row ? points[a].row < points[b].row : points[a].column < points[b].column;
     });
-    build_kd(t, first, middle, next_node);
-    int32_t right = build_kd(t, middle, last, next_node);
-    t->kd[static_cast<size_t>(node)].right = right;
+    build_kd(kd, slots, points, first, middle, all_active, next_node);
+    int32_t right = build_kd(kd, slots, points, middle, last, all_active, next_node);
+    kd[node].right = right;
     return node;
 }
 
@@ -163,6 +202,68 @@ void set_active(Mst1Dynamic *t, int32_t point, bool active) {
         node = slot < t->kd[static_cast<size_t>(box.right)].first ? node + 1 : box.right;
     }
     t->active_count += delta;
+}
+
+bool allocate_index(PointIndex *index, size_t capacity) {
+    try {
+        index->kd.resize(kd_node_count(static_cast<int32_t>(capacity)));
+        index->row.resize(capacity);
+        index->column.resize(capacity);
+        index->point.resize(capacity);
+    } catch (const std::exception &) {
+        return false;
+    }
+    index->size = 0;
+    return true;
+}
+
+void append(PointIndex *index, const int32_t *points, int32_t count) {
+    std::copy(points, points + count, index->point.begin() + index->size);
+    index->size += count;
+}
+
+void rebuild_index(const Mst1Dynamic *t, PointIndex *index) {
+    int32_t next_node = 0;
+    build_kd(index->kd.data(), index->point.data(), t->points, 0, index->size, true, &next_node);
+    for (int32_t s = 0; s < index->size; s++) {
+        const Point &p = t->points[index->point[static_cast<size_t>(s)]];
+        index->row[static_cast<size_t>(s)] = p.row;
+        index->column[static_cast<size_t>(s)] = p.column;
+    }
+}
+
+// Files the pending points into the recent index, or everything recent into
+// the packed index once the recent points are many enough.
+void file_pending(Mst1Dynamic *t) {
+    const int32_t recent = t->recent.size + t->pending_count;
+    if (recent >= std::max(PACK_MIN, t->packed.size / PACK_SHARE)) {
+        append(&t->packed, t->recent.point.data(), t->recent.size);
+        append(&t->packed, t->pending.data(), t->pending_count);
+        t->recent.size = 0;
+        rebuild_index(t, &t->packed);
+    } else {
+        append(&t->recent, t->pending.data(), t->pending_count);
+        rebuild_index(t, &t->recent);
+    }
+    t->pending_count = 0;
+}
+
+// Returns every committed point to the full index.
+void uncommit_all(Mst1Dynamic *t) {
+    auto back = [t](int32_t point) {
+        t->committed[static_cast<size_t>(point)] = 0;
+        set_active(t, point, true);
+        t->active_count--; // already counted in the tree
+    };
+    for (int32_t s = 0; s < t->packed.size; s++)
+        back(t->packed.point[static_cast<size_t>(s)]);
+    for (int32_t s = 0; s < t->recent.size; s++)
+        back(t->recent.point[static_cast<size_t>(s)]);
+    for (int32_t k = 0; k < t->pending_count; k++)
+        back(t->pending[static_cast<size_t>(k)]);
+    t->packed.size = 0;
+    t->recent.size = 0;
+    t->pending_count = 0;
 }
 
 // Octants around a point, numbered 0..7. Quadrant q (rotated by q quarter
@@ -222,24 +323,25 @@ int32_t gap(int32_t value, int32_t lo, int32_t hi) {
     return 0;
 }
 
-// Finds an active point coinciding with centre and returns it, or returns -1
-// after filling nearest[o] and distance[o] with a nearest active point in each
-// octant o closer than limit (-1 and limit where there is none). Among equally
-// near points any one will do: each of them keeps the tree exact. A limit of 0
-// finds nothing, not even a coinciding point.
-int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit, int32_t *nearest,
-                       int32_t *distance) {
-    for (int o = 0; o < 8; o++) {
-        nearest[o] = -1;
-        distance[o] = limit;
-    }
-    if (t->active_count == 0)
+// One kd index as a search reads it.
+struct IndexView {
+    const KdNode *kd;
+    const int32_t *row, *column, *point; // by slot
+    const uint8_t *active;               // by slot; null when every point is in the tree
+};
+
+// Searches one index for an active point coinciding with centre (returned),
+// else lowers distance[o] and sets nearest[o] for nearer active points in
+// each octant o; returns -1.
+int32_t search_index(const IndexView &index, const Point &centre, int32_t *nearest,
+                     int32_t *distance) {
+    if (index.kd[0].active == 0)
         return -1;
     int32_t stack[KD_STACK_DEPTH];
     int32_t depth = 0;
     stack[depth++] = 0;
     while (depth > 0) {
-        const KdNode &node = t->kd[static_cast<size_t>(stack[--depth])];
+        const KdNode &node = index.kd[stack[--depth]];
         int32_t bound = gap(centre.row, node.lo_row, node.hi_row) +
                         gap(centre.column, node.lo_column, node.hi_column);
         unsigned wanted = 0;
@@ -258,26 +360,25 @@ int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit,
             continue;
         if (node.right < 0) {
             for (int32_t s = node.first; s < node.last; s++) {
-                size_t slot = static_cast<size_t>(s);
-                if (t->slot_active[slot] != 1)
+                if (index.active != nullptr && index.active[s] != 1)
                     continue;
-                int32_t drow = t->slot_row[slot] - centre.row;
-                int32_t dcolumn = t->slot_column[slot] - centre.column;
+                int32_t drow = index.row[s] - centre.row;
+                int32_t dcolumn = index.column[s] - centre.column;
                 if (drow == 0 && dcolumn == 0)
-                    return t->slot_point[slot];
+                    return index.point[s];
                 int32_t d = std::abs(drow) + std::abs(dcolumn);
                 int o = octant_of(drow, dcolumn);
                 if (d < distance[o]) {
                     distance[o] = d;
-                    nearest[o] = t->slot_point[slot];
+                    nearest[o] = index.point[s];
                 }
             }
             continue;
         }
-        int32_t left_child = static_cast<int32_t>(&node - t->kd.data() + 1);
+        int32_t left_child = static_cast<int32_t>(&node - index.kd + 1);
         int32_t right_child = node.right;
-        const KdNode &left = t->kd[static_cast<size_t>(left_child)];
-        const KdNode &right = t->kd[static_cast<size_t>(right_child)];
+        const KdNode &left = index.kd[left_child];
+        const KdNode &right = index.kd[right_child];
         int32_t left_bound = gap(centre.row, left.lo_row, left.hi_row) +
                              gap(centre.column, left.lo_column, left.hi_column);
         int32_t right_bound = gap(centre.row, right.lo_row, right.hi_row) +
@@ -285,12 +386,55 @@ int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit,
         // The nearer child goes on top so that it tightens the bounds first.
         int32_t near_child = left_bound <= right_bound ? left_child : right_child;
         int32_t far_child = near_child == left_child ? right_child : left_child;
-        if (t->kd[static_cast<size_t>(far_child)].active > 0)
+        if (index.kd[far_child].active > 0)
             stack[depth++] = far_child;
-        if (t->kd[static_cast<size_t>(near_child)].active > 0)
+        if (index.kd[near_child].active > 0)
             stack[depth++] = near_child;
     }
     return -1;
+}
+
+// Finds an active point coinciding with centre and returns it, or returns -1
+// after filling nearest[o] and distance[o] with a nearest active point in each
+// octant o closer than limit (-1 and limit where there is none). Among equally
+// near points any one will do: each of them keeps the tree exact. A limit of 0
+// finds nothing, not even a coinciding point.
+int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit, int32_t *nearest,
+                       int32_t *distance) {
+    for (int o = 0; o < 8; o++) {
+        nearest[o] = -1;
+        distance[o] = limit;
+    }
+    if (t->active_count == 0 || limit == 0)
+        return -1;
+    // The packed index first: it holds most points, and the bounds it sets
+    // cut the other searches short.
+    for (const PointIndex *index : {&t->packed, &t->recent}) {
+        if (index->size == 0)
+            continue;
+        const IndexView view{index->kd.data(), index->row.data(), index->column.data(),
+                             index->point.data(), nullptr};
+        int32_t same = search_index(view, centre, nearest, distance);
+        if (same >= 0)
+            return same;
+    }
+    for (int32_t k = 0; k < t->pending_count; k++) {
+        const int32_t point = t->pending[static_cast<size_t>(k)];
+        const Point &p = t->points[point];
+        const int32_t drow = p.row - centre.row;
+        const int32_t dcolumn = p.column - centre.column;
+        if (drow == 0 && dcolumn == 0)
+            return point;
+        const int32_t d = std::abs(drow) + std::abs(dcolumn);
+        const int o = octant_of(drow, dcolumn);
+        if (d < distance[o]) {
+            distance[o] = d;
+            nearest[o] = point;
+        }
+    }
+    const IndexView full{t->kd.data(), t->slot_row.data(), t->slot_column.data(),
+                         t->slot_point.data(), t->slot_active.data()};
+    return search_index(full, centre, nearest, distance);
 }
 
 // ---- link-cut forest ------------------------------------------------------------
@@ -470,7 +614,6 @@ void offer_edge(Mst1Dynamic *t, int32_t root, int32_t to, int32_t w) {
     record(t, true, link_edge(t, to, root, w));
 }
 
-
 // Joins points[index], which must not be in the tree, and writes the links
 // and cuts to the journal (room made by the caller).
 void insert_point(Mst1Dynamic *t, int32_t index) {
@@ -510,6 +653,7 @@ void insert_point(Mst1Dynamic *t, int32_t index) {
 // the journal was given up. The length comes out exact: it does not depend on
 // the order in which points join.
 void rebuild_without(Mst1Dynamic *t, int32_t keep) {
+    uncommit_all(t);
     while (t->added_count > keep)
         set_active(t, t->added[static_cast<size_t>(--t->added_count)], false);
     // 2 marks a slot to join again; searches skip it until it has.
@@ -555,8 +699,7 @@ void undo_to(Mst1Dynamic *t, size_t entry, int32_t keep) {
         int32_t to = journal.back();
         journal.pop_back();
         int32_t from = -last;
-        link_edge(t, from, to,
-                  rect_dist_points(t->points[from - 1], t->points[to - 1]));
+        link_edge(t, from, to, rect_dist_points(t->points[from - 1], t->points[to - 1]));
     }
     while (t->added_count > keep)
         set_active(t, t->added[static_cast<size_t>(--t->added_count)], false);
@@ -659,9 +802,20 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
         t->link.resize(2 * n);
         t->splay_path.resize(2 * n + 1);
         t->added.resize(n);
+        t->committed.assign(n, 0);
     } catch (const std::exception &) {
         delete t;
         return nullptr;
+    }
+    // Without the committed points' own indexes every point stays in the full
+    // index: slower searches, the same tree.
+    try {
+        t->pending.resize(n);
+        t->indexes_ready = allocate_index(&t->packed, n) &&
+                           allocate_index(&t->recent, static_cast<size_t>(PACK_MIN) +
+                                                          n / static_cast<size_t>(PACK_SHARE));
+    } catch (const std::exception &) {
+        t->indexes_ready = false;
     }
     // Checked after the allocations, so that a count too large to serve is
     // refused before its points are ever read.
@@ -677,7 +831,7 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
         t->slot_point[static_cast<size_t>(i)] = i;
     if (count > 0) {
         int32_t next_node = 0;
-        build_kd(t, 0, count, &next_node);
+        build_kd(t->kd.data(), t->slot_point.data(), points, 0, count, false, &next_node);
     }
     for (size_t s = 0; s < n; s++) {
         const Point &p = points[t->slot_point[s]];
@@ -704,7 +858,9 @@ namespace {
 
 bool addable(const Mst1Dynamic *tree, int32_t index) {
     return tree != nullptr && index >= 0 && index < tree->count &&
-           !tree->slot_active[static_cast<size_t>(tree->slot_of_point[static_cast<size_t>(index)])];
+           !tree->slot_active[static_cast<size_t>(
+               tree->slot_of_point[static_cast<size_t>(index)])] &&
+           !tree->committed[static_cast<size_t>(index)];
 }
 
 } // namespace
@@ -738,6 +894,17 @@ void mst1_dynamic_commit(Mst1Dynamic *tree) {
         return;
     tree->journal.clear();
     tree->journal_lost = false;
+    if (tree->indexes_ready) {
+        for (int32_t k = 0; k < tree->added_count; k++) {
+            const int32_t point = tree->added[static_cast<size_t>(k)];
+            set_active(tree, point, false);
+            tree->active_count++; // still in the tree
+            tree->committed[static_cast<size_t>(point)] = 1;
+            tree->pending[static_cast<size_t>(tree->pending_count++)] = point;
+        }
+        if (tree->pending_count >= PENDING_MAX)
+            file_pending(tree);
+    }
     tree->added_count = 0;
 }
 
