@@ -63,9 +63,7 @@ int32_t insertion_run(int32_t num_pts, int32_t total_pts, int32_t block, const P
         trials.tree = mst1_dynamic_create(total_pts, point_array);
         if (trials.tree == nullptr)
             return -1;
-        for (int32_t k = 0; k < num_pts; k++)
-            mst1_dynamic_add(trials.tree, k);
-        mst1_dynamic_commit(trials.tree);
+        mst1_dynamic_start(trials.tree, num_pts);
     }
 
     // 64-bit so that stepping past the last block cannot wrap.

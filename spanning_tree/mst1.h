@@ -104,6 +104,14 @@ int64_t mst1_dynamic_add(Mst1Dynamic *tree, int32_t index);
 // undoing it. Returns -1 and changes nothing when mst1_dynamic_add would.
 int64_t mst1_dynamic_add_if_shorter(Mst1Dynamic *tree, int32_t index);
 
+// Puts points[0..count-1] into an empty tree and commits them, as adding each
+// and committing would, and returns the length. Their spanning tree is built
+// at once (O(n log n)) and linked edge by edge; when the memory for that
+// cannot be had, the points are added one by one instead. Returns -1 and
+// changes nothing when the tree is not empty or count lies outside
+// 0..the point count.
+int64_t mst1_dynamic_start(Mst1Dynamic *tree, int32_t count);
+
 // Keeps every point added since the last commit or rollback.
 void mst1_dynamic_commit(Mst1Dynamic *tree);
 

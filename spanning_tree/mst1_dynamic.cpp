@@ -889,6 +889,35 @@ int64_t mst1_dynamic_add_if_shorter(Mst1Dynamic *tree, int32_t index) {
     return before;
 }
 
+int64_t mst1_dynamic_start(Mst1Dynamic *tree, int32_t count) {
+    if (tree == nullptr || count < 0 || count > tree->count || tree->active_count != 0)
+        return -1;
+    std::vector<int32_t> parent;
+    int64_t length = -1;
+    try {
+        parent.resize(static_cast<size_t>(count));
+        length = mst1_build_tree_reentrant(count, tree->points, parent.data());
+    } catch (const std::bad_alloc &) {
+        length = -1;
+    }
+    if (length < 0) {
+        // Joining one by one needs no memory beyond the tree's own.
+        for (int32_t k = 0; k < count; k++)
+            mst1_dynamic_add(tree, k);
+    } else {
+        for (int32_t k = 0; k < count; k++) {
+            set_active(tree, k, true);
+            tree->added[static_cast<size_t>(tree->added_count++)] = k;
+        }
+        for (int32_t k = 1; k < count; k++) {
+            const int32_t up = parent[static_cast<size_t>(k)];
+            link_edge(tree, k + 1, up + 1, rect_dist_points(tree->points[k], tree->points[up]));
+        }
+    }
+    mst1_dynamic_commit(tree);
+    return tree->length;
+}
+
 void mst1_dynamic_commit(Mst1Dynamic *tree) {
     if (tree == nullptr)
         return;

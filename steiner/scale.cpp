@@ -83,14 +83,6 @@ DynamicPtr make_dynamic(const std::vector<Point> &points) {
     return tree;
 }
 
-// Adds points[0..count-1] and commits them; returns the tree length.
-int64_t add_first(Mst1Dynamic *tree, size_t count) {
-    for (size_t k = 0; k < count; k++)
-        mst1_dynamic_add(tree, static_cast<int32_t>(k));
-    mst1_dynamic_commit(tree);
-    return mst1_dynamic_length(tree);
-}
-
 struct ScreenDeleter {
     void operator()(ScreenIndex *index) const {
         screen_index_free(index);
@@ -283,7 +275,7 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &base,
         points.insert(points.end(), candidates.begin() + static_cast<ptrdiff_t>(first),
                       candidates.begin() + static_cast<ptrdiff_t>(last));
         const DynamicPtr tree = make_dynamic(points);
-        const int64_t before = add_first(tree.get(), base.size());
+        const int64_t before = mst1_dynamic_start(tree.get(), static_cast<int32_t>(base.size()));
         for (size_t k = first; k < last; k++) {
             const auto slot = static_cast<int32_t>(base.size() + k - first);
             gains[k] = before - mst1_dynamic_add(tree.get(), slot);
@@ -341,7 +333,7 @@ int64_t keep_greedily(std::vector<Point> *points, const std::vector<Point> &pool
     std::vector<Point> all = *points;
     all.insert(all.end(), pool.begin(), pool.end());
     const DynamicPtr tree = make_dynamic(all);
-    add_first(tree.get(), points->size());
+    mst1_dynamic_start(tree.get(), static_cast<int32_t>(points->size()));
     for (int32_t k : drain(tree.get(), points->size(), gains))
         points->push_back(pool[static_cast<size_t>(k)]);
     return mst1_dynamic_length(tree.get());
@@ -512,7 +504,7 @@ std::vector<std::pair<int32_t, int32_t>> small_tree(const std::vector<Point> &po
 int64_t regrow(const std::vector<Point> &local, size_t base, const std::vector<int64_t> &gains,
                int32_t first, std::vector<int32_t> *added) {
     const DynamicPtr tree = make_dynamic(local);
-    add_first(tree.get(), base);
+    mst1_dynamic_start(tree.get(), static_cast<int32_t>(base));
     added->clear();
     std::vector<int64_t> rest = gains;
     if (first >= 0) {
@@ -627,7 +619,7 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
     std::vector<int64_t> gains(local.size() - base);
     {
         const DynamicPtr tree = make_dynamic(local);
-        const int64_t start = add_first(tree.get(), base);
+        const int64_t start = mst1_dynamic_start(tree.get(), static_cast<int32_t>(base));
         for (size_t k = 0; k < gains.size(); k++) {
             gains[k] = start - mst1_dynamic_add(tree.get(), static_cast<int32_t>(base + k));
             mst1_dynamic_rollback(tree.get());

@@ -62,14 +62,6 @@ int64_t build_tree(const std::vector<Point> &points, std::vector<int32_t> *paren
     return length;
 }
 
-// A tree over points holding points[0..count-1]; returns its length.
-int64_t add_first(Mst1Dynamic *tree, size_t count) {
-    for (size_t k = 0; k < count; k++)
-        mst1_dynamic_add(tree, static_cast<int32_t>(k));
-    mst1_dynamic_commit(tree);
-    return mst1_dynamic_length(tree);
-}
-
 // The router's working set as it grows: the terminals and the candidates kept
 // so far, each of which shortened the tree when it was kept.
 struct Growth {
@@ -94,7 +86,8 @@ void growth_start(Growth *growth, const Point *terminals, int32_t num_terminals,
     growth->in_tree.assign(candidates.size(), 0);
     growth->gains.assign(candidates.size(), 0);
     const std::vector<Point> points(terminals, terminals + num_terminals);
-    growth->length = add_first(make_dynamic(points).get(), points.size());
+    growth->length =
+        mst1_dynamic_start(make_dynamic(points).get(), static_cast<int32_t>(points.size()));
 }
 
 // The terminals, then the kept candidates in the order kept.
@@ -123,7 +116,8 @@ void pass_gains(Growth *growth, const std::vector<int32_t> &todo) {
                 for (size_t k = first; k < last; k++)
                     points.push_back(candidates[static_cast<size_t>(todo[k])]);
                 const DynamicPtr tree = make_dynamic(points);
-                const int64_t before = add_first(tree.get(), base.size());
+                const int64_t before =
+                    mst1_dynamic_start(tree.get(), static_cast<int32_t>(base.size()));
                 for (size_t k = first; k < last; k++) {
                     const auto slot = static_cast<int32_t>(base.size() + k - first);
                     growth->gains[static_cast<size_t>(todo[k])] =
@@ -181,7 +175,7 @@ void drain(Growth *growth, const std::vector<int32_t> &pool) {
         points.push_back((*growth->candidates)[static_cast<size_t>(c)]);
     }
     const DynamicPtr tree = make_dynamic(points);
-    add_first(tree.get(), base);
+    mst1_dynamic_start(tree.get(), static_cast<int32_t>(base));
     const RankedLess less;
     std::priority_queue<Ranked, std::vector<Ranked>, RankedLess> heap(less, std::move(ranked));
     while (!heap.empty()) {
@@ -325,7 +319,7 @@ int64_t regrow_window(const Growth &growth, const std::vector<int32_t> &set, siz
     for (int32_t c : near)
         points.push_back(candidates[static_cast<size_t>(c)]);
     const DynamicPtr tree = make_dynamic(points);
-    int64_t length = add_first(tree.get(), base);
+    int64_t length = mst1_dynamic_start(tree.get(), static_cast<int32_t>(base));
     std::vector<Ranked> ranked;
     for (size_t k = 0; k < near.size(); k++) {
         const auto slot = static_cast<int32_t>(base + k);
