@@ -55,6 +55,13 @@ constexpr int32_t PACK_SHARE = 16;
 // (two entries each) with their links.
 constexpr size_t ENTRIES_PER_ADD = 22;
 
+// A point as an index holds it, in leaf order: the coordinates beside the
+// index, so that building and searching read slots in sequence.
+struct Slot {
+    int32_t row, column;
+    int32_t point;
+};
+
 // A kd-tree node over the slots first..last-1 (points in leaf order).
 struct KdNode {
     int32_t lo_row, hi_row; // bounding box of every point below, active or not
@@ -77,7 +84,7 @@ struct LinkNode {
 // A kd tree over points that are all in the tree, built at once.
 struct PointIndex {
     std::vector<KdNode> kd;
-    std::vector<int32_t> row, column, point; // by slot
+    std::vector<Slot> slot;
     int32_t size;
 };
 
@@ -90,12 +97,10 @@ struct Mst1Dynamic {
 
     // The full index: a kd tree over every point that may join, which counts
     // the points below each node that are in the tree and not packed.
-    std::vector<KdNode> kd;             // node 0 is the root
-    std::vector<int32_t> slot_row;      // row of each slot (points in leaf order)
-    std::vector<int32_t> slot_column;   // column of each slot
-    std::vector<int32_t> slot_point;    // point index of each slot
+    std::vector<KdNode> kd; // node 0 is the root
+    std::vector<Slot> slot;
     std::vector<uint8_t> slot_active;   // whether the slot's point is in the tree, unpacked
-    std::vector<int32_t> slot_of_point; // inverse of slot_point
+    std::vector<int32_t> slot_of_point; // inverse of slot[].point
 
     // Committed points leave the full index for indexes of their own: when
     // few of the points ever join (candidates tried and turned away),
@@ -132,11 +137,11 @@ namespace {
 
 // ---- kd tree ------------------------------------------------------------------
 
-// Builds a kd tree over slots[first..last-1] (point indices, reordered into
-// leaf order) into kd from node *next_node on. Each node's active count starts
-// at active_below: 0, or the slot count for an index whose points are all in.
-int32_t build_kd(KdNode *kd, int32_t *slots, const Point *points, int32_t first, int32_t last,
-                 bool all_active, int32_t *next_node) {
+// Builds a kd tree over slots[first..last-1], reordered into leaf order,
+// into kd from node *next_node on. Each node's active count starts at 0, or
+// at its slot count for an index whose points are all in the tree.
+int32_t build_kd(KdNode *kd, Slot *slots, int32_t first, int32_t last, bool all_active,
+                 int32_t *next_node) {
     int32_t node = (*next_node)++;
     KdNode box{MST1_COORD_MAX,
                MST1_COORD_MIN,
@@ -147,11 +152,10 @@ int32_t build_kd(KdNode *kd, int32_t *slots, const Point *points, int32_t first,
                -1,
                all_active ? last - first : 0};
     for (int32_t s = first; s < last; s++) {
-        const Point &p = points[slots[s]];
-        box.lo_row = std::min(box.lo_row, p.row);
-        box.hi_row = std::max(box.hi_row, p.row);
-        box.lo_column = std::min(box.lo_column, p.column);
-        box.hi_column = std::max(box.hi_column, p.column);
+        box.lo_row = std::min(box.lo_row, slots[s].row);
+        box.hi_row = std::max(box.hi_row, slots[s].row);
+        box.lo_column = std::min(box.lo_column, slots[s].column);
+        box.hi_column = std::max(box.hi_column, slots[s].column);
     }
     kd[node] = box;
     if (last - first <= LEAF_SIZE)
@@ -159,11 +163,12 @@ int32_t build_kd(KdNode *kd, int32_t *slots, const Point *points, int32_t first,
     // Split the wider side at its median so both halves keep similar shapes.
     bool by_row = int64_t{box.hi_row} - box.lo_row >= int64_t{box.hi_column} - box.lo_column;
     int32_t middle = first + (last - first) / 2;
-    std::nth_element(slots + first, slots + middle, slots + last, [&](int32_t a, int32_t b) {
-        return by_row ? points[a].row < points[b].row : points[a].column < points[b].column;
-    });
-    build_kd(kd, slots, points, first, middle, all_active, next_node);
-    int32_t right = build_kd(kd, slots, points, middle, last, all_active, next_node);
+    std::nth_element(slots + first, slots + middle, slots + last,
+                     [by_row](const Slot &a, const Slot &b) {
+                         return by_row ? a.row < b.row : a.column < b.column;
+                     });
+    build_kd(kd, slots, first, middle, all_active, next_node);
+    int32_t right = build_kd(kd, slots, middle, last, all_active, next_node);
     kd[node].right = right;
     return node;
 }
@@ -207,9 +212,7 @@ void set_active(Mst1Dynamic *t, int32_t point, bool active) {
 bool allocate_index(PointIndex *index, size_t capacity) {
     try {
         index->kd.resize(kd_node_count(static_cast<int32_t>(capacity)));
-        index->row.resize(capacity);
-        index->column.resize(capacity);
-        index->point.resize(capacity);
+        index->slot.resize(capacity);
     } catch (const std::exception &) {
         return false;
     }
@@ -217,19 +220,21 @@ bool allocate_index(PointIndex *index, size_t capacity) {
     return true;
 }
 
-void append(PointIndex *index, const int32_t *points, int32_t count) {
-    std::copy(points, points + count, index->point.begin() + index->size);
-    index->size += count;
+void append(const Mst1Dynamic *t, PointIndex *index, const int32_t *points, int32_t count) {
+    for (int32_t k = 0; k < count; k++) {
+        const Point &p = t->points[points[k]];
+        index->slot[static_cast<size_t>(index->size++)] = Slot{p.row, p.column, points[k]};
+    }
 }
 
-void rebuild_index(const Mst1Dynamic *t, PointIndex *index) {
+void append_index(PointIndex *index, const PointIndex &from) {
+    std::copy(from.slot.begin(), from.slot.begin() + from.size, index->slot.begin() + index->size);
+    index->size += from.size;
+}
+
+void rebuild_index(PointIndex *index) {
     int32_t next_node = 0;
-    build_kd(index->kd.data(), index->point.data(), t->points, 0, index->size, true, &next_node);
-    for (int32_t s = 0; s < index->size; s++) {
-        const Point &p = t->points[index->point[static_cast<size_t>(s)]];
-        index->row[static_cast<size_t>(s)] = p.row;
-        index->column[static_cast<size_t>(s)] = p.column;
-    }
+    build_kd(index->kd.data(), index->slot.data(), 0, index->size, true, &next_node);
 }
 
 // Files the pending points into the recent index, or everything recent into
@@ -237,13 +242,13 @@ void rebuild_index(const Mst1Dynamic *t, PointIndex *index) {
 void file_pending(Mst1Dynamic *t) {
     const int32_t recent = t->recent.size + t->pending_count;
     if (recent >= std::max(PACK_MIN, t->packed.size / PACK_SHARE)) {
-        append(&t->packed, t->recent.point.data(), t->recent.size);
-        append(&t->packed, t->pending.data(), t->pending_count);
+        append_index(&t->packed, t->recent);
+        append(t, &t->packed, t->pending.data(), t->pending_count);
         t->recent.size = 0;
-        rebuild_index(t, &t->packed);
+        rebuild_index(&t->packed);
     } else {
-        append(&t->recent, t->pending.data(), t->pending_count);
-        rebuild_index(t, &t->recent);
+        append(t, &t->recent, t->pending.data(), t->pending_count);
+        rebuild_index(&t->recent);
     }
     t->pending_count = 0;
 }
@@ -256,9 +261,9 @@ void uncommit_all(Mst1Dynamic *t) {
         t->active_count--; // already counted in the tree
     };
     for (int32_t s = 0; s < t->packed.size; s++)
-        back(t->packed.point[static_cast<size_t>(s)]);
+        back(t->packed.slot[static_cast<size_t>(s)].point);
     for (int32_t s = 0; s < t->recent.size; s++)
-        back(t->recent.point[static_cast<size_t>(s)]);
+        back(t->recent.slot[static_cast<size_t>(s)].point);
     for (int32_t k = 0; k < t->pending_count; k++)
         back(t->pending[static_cast<size_t>(k)]);
     t->packed.size = 0;
@@ -326,8 +331,8 @@ int32_t gap(int32_t value, int32_t lo, int32_t hi) {
 // One kd index as a search reads it.
 struct IndexView {
     const KdNode *kd;
-    const int32_t *row, *column, *point; // by slot
-    const uint8_t *active;               // by slot; null when every point is in the tree
+    const Slot *slot;
+    const uint8_t *active; // by slot; null when every point is in the tree
 };
 
 // Searches one index for an active point coinciding with centre (returned),
@@ -362,15 +367,15 @@ int32_t search_index(const IndexView &index, const Point &centre, int32_t *neare
             for (int32_t s = node.first; s < node.last; s++) {
                 if (index.active != nullptr && index.active[s] != 1)
                     continue;
-                int32_t drow = index.row[s] - centre.row;
-                int32_t dcolumn = index.column[s] - centre.column;
+                int32_t drow = index.slot[s].row - centre.row;
+                int32_t dcolumn = index.slot[s].column - centre.column;
                 if (drow == 0 && dcolumn == 0)
-                    return index.point[s];
+                    return index.slot[s].point;
                 int32_t d = std::abs(drow) + std::abs(dcolumn);
                 int o = octant_of(drow, dcolumn);
                 if (d < distance[o]) {
                     distance[o] = d;
-                    nearest[o] = index.point[s];
+                    nearest[o] = index.slot[s].point;
                 }
             }
             continue;
@@ -412,8 +417,7 @@ int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit,
     for (const PointIndex *index : {&t->packed, &t->recent}) {
         if (index->size == 0)
             continue;
-        const IndexView view{index->kd.data(), index->row.data(), index->column.data(),
-                             index->point.data(), nullptr};
+        const IndexView view{index->kd.data(), index->slot.data(), nullptr};
         int32_t same = search_index(view, centre, nearest, distance);
         if (same >= 0)
             return same;
@@ -432,8 +436,7 @@ int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit,
             nearest[o] = point;
         }
     }
-    const IndexView full{t->kd.data(), t->slot_row.data(), t->slot_column.data(),
-                         t->slot_point.data(), t->slot_active.data()};
+    const IndexView full{t->kd.data(), t->slot.data(), t->slot_active.data()};
     return search_index(full, centre, nearest, distance);
 }
 
@@ -676,7 +679,7 @@ void rebuild_without(Mst1Dynamic *t, int32_t keep) {
         if (t->slot_active[slot] != 2)
             continue;
         t->slot_active[slot] = 0;
-        insert_point(t, t->slot_point[slot]);
+        insert_point(t, t->slot[slot].point);
     }
     // With uncommitted points still in, only another rebuild can take them out.
     t->journal_lost = keep > 0;
@@ -794,9 +797,7 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
     size_t n = static_cast<size_t>(count);
     try {
         t->kd.resize(kd_node_count(count));
-        t->slot_row.resize(n);
-        t->slot_column.resize(n);
-        t->slot_point.resize(n);
+        t->slot.resize(n);
         t->slot_active.assign(n, 0);
         t->slot_of_point.resize(n);
         t->link.resize(2 * n);
@@ -828,17 +829,13 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
         }
     }
     for (int32_t i = 0; i < count; i++)
-        t->slot_point[static_cast<size_t>(i)] = i;
+        t->slot[static_cast<size_t>(i)] = Slot{points[i].row, points[i].column, i};
     if (count > 0) {
         int32_t next_node = 0;
-        build_kd(t->kd.data(), t->slot_point.data(), points, 0, count, false, &next_node);
+        build_kd(t->kd.data(), t->slot.data(), 0, count, false, &next_node);
     }
-    for (size_t s = 0; s < n; s++) {
-        const Point &p = points[t->slot_point[s]];
-        t->slot_row[s] = p.row;
-        t->slot_column[s] = p.column;
-        t->slot_of_point[static_cast<size_t>(t->slot_point[s])] = static_cast<int32_t>(s);
-    }
+    for (size_t s = 0; s < n; s++)
+        t->slot_of_point[static_cast<size_t>(t->slot[s].point)] = static_cast<int32_t>(s);
     for (int32_t i = 0; i < 2 * count; i++)
         t->link[static_cast<size_t>(i)] = LinkNode{{0, 0}, 0, -1, i, {0, 0}, false};
     // A tree over count points has at most count-1 edges: nodes count+1 up.
