@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <memory>
 #include <random>
-#include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
@@ -33,19 +33,23 @@ using TreeHandle = std::unique_ptr<Mst1Dynamic, TreeDeleter>;
 // Drives a tree through random trials (blocks of additions, then a commit or a
 // rollback) and checks lengths against trees rebuilt from scratch: after every
 // addition, or only at the end of each block when check_each_add is false.
+// The first start points go in at once through mst1_dynamic_start.
 // Returns false after the first mismatch so a failing seed reports once.
 bool run_trials(const std::vector<Point> &points, std::mt19937 &random, int32_t max_block,
-                bool check_each_add = true) {
+                bool check_each_add = true, int32_t start = 0) {
     const auto count = static_cast<int32_t>(points.size());
     TreeHandle tree(mst1_dynamic_create(count, points.data()));
     EXPECT_NE(tree, nullptr);
     if (tree == nullptr)
         return false;
-    std::vector<int32_t> order(points.size());
-    for (int32_t k = 0; k < count; k++)
-        order[static_cast<size_t>(k)] = k;
-    std::shuffle(order.begin(), order.end(), random);
     std::vector<int32_t> committed;
+    for (int32_t k = 0; k < start; k++)
+        committed.push_back(k);
+    EXPECT_EQ(mst1_dynamic_start(tree.get(), start), rebuilt_length(points, committed));
+    std::vector<int32_t> order;
+    for (int32_t k = start; k < count; k++)
+        order.push_back(k);
+    std::shuffle(order.begin(), order.end(), random);
     size_t next = 0;
     while (next < order.size()) {
         std::vector<int32_t> members = committed;
@@ -106,6 +110,31 @@ TEST(DynamicTreeTest, MatchesRebuiltTreesAtTheCoordinateLimits) {
             p = Point{values[pick(random)], values[pick(random)]};
         ASSERT_TRUE(run_trials(points, random, 4)) << "seed " << seed;
     }
+}
+
+TEST(DynamicTreeTest, MatchesRebuiltTreesAfterAStartAndManyCommits) {
+    // Hundreds of small commits after a start move points through the
+    // committed points' list and indexes again and again.
+    for (uint32_t seed = 0; seed < 2; seed++) {
+        std::mt19937 random(seed);
+        int32_t range = seed % 2 == 0 ? 30 : 1000000;
+        std::vector<Point> points = random_points(random, 900, -range, range);
+        ASSERT_TRUE(run_trials(points, random, 4, false, 500)) << "seed " << seed;
+    }
+}
+
+TEST(DynamicTreeTest, StartNeedsAnEmptyTreeAndItsPoints) {
+    std::mt19937 random(9);
+    std::vector<Point> points = random_points(random, 20, 0, 9);
+    TreeHandle tree(mst1_dynamic_create(20, points.data()));
+    mst1_dynamic_add(tree.get(), 19);
+    EXPECT_EQ(mst1_dynamic_start(tree.get(), 5), -1);
+    mst1_dynamic_rollback(tree.get());
+    EXPECT_EQ(mst1_dynamic_start(tree.get(), 21), -1);
+    EXPECT_EQ(mst1_dynamic_start(tree.get(), -1), -1);
+    std::vector<int32_t> parent(20);
+    EXPECT_EQ(mst1_dynamic_start(tree.get(), 20),
+              mst1_build_tree(20, points.data(), parent.data()));
 }
 
 TEST(DynamicTreeTest, MatchesRebuiltTreesOnLargerSets) {
