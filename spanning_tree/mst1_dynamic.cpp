@@ -33,7 +33,7 @@ namespace {
 
 // Points per kd-tree leaf: small enough to keep leaf scans short, large enough
 // to keep the node array and the descent shallow.
-constexpr int32_t LEAF_SIZE = 8;
+constexpr int32_t LEAF_SIZE = 16;
 
 // Greater than every distance between points in the accepted range.
 constexpr int32_t FAR = INT32_MAX;
@@ -391,9 +391,16 @@ int32_t search_index(const IndexView &index, const Point &centre, int32_t *neare
         // The nearer child goes on top so that it tightens the bounds first.
         int32_t near_child = left_bound <= right_bound ? left_child : right_child;
         int32_t far_child = near_child == left_child ? right_child : left_child;
-        if (index.kd[far_child].active > 0)
+        // A child no nearer than every wanted octant's best is of no use.
+        int32_t reach = 0;
+        for (unsigned o = 0; o < 8; o++)
+            if ((wanted >> o & 1u) != 0)
+                reach = std::max(reach, distance[o]);
+        const int32_t far_bound = far_child == left_child ? left_bound : right_bound;
+        const int32_t near_bound = far_child == left_child ? right_bound : left_bound;
+        if (index.kd[far_child].active > 0 && far_bound < reach)
             stack[depth++] = far_child;
-        if (index.kd[near_child].active > 0)
+        if (index.kd[near_child].active > 0 && near_bound < reach)
             stack[depth++] = near_child;
     }
     return -1;
