@@ -66,20 +66,28 @@ BENCHMARK(BM_BuildTreeOctant)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond);
 
+// A tree over points holding their first working ones, or null (the
+// benchmark marked as failed) when memory runs out.
+Mst1Dynamic *working_tree(benchmark::State &state, const std::vector<Point> &points,
+                          int32_t working) {
+    Mst1Dynamic *tree = mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data());
+    if (tree == nullptr) {
+        state.SkipWithError("out of memory");
+        return nullptr;
+    }
+    mst1_dynamic_start(tree, working);
+    return tree;
+}
+
 // One trial on a working set of state.range(0) points: add one candidate,
 // read the length, roll back.
 void BM_DynamicTrial(benchmark::State &state) {
     auto working = static_cast<int32_t>(state.range(0));
     const int32_t candidates = 4096;
     std::vector<Point> points = with_candidates(random_points(working, 2), candidates, 3);
-    Mst1Dynamic *tree = mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data());
-    if (tree == nullptr) {
-        state.SkipWithError("out of memory");
+    Mst1Dynamic *tree = working_tree(state, points, working);
+    if (tree == nullptr)
         return;
-    }
-    for (int32_t k = 0; k < working; k++)
-        mst1_dynamic_add(tree, k);
-    mst1_dynamic_commit(tree);
     int32_t next = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(mst1_dynamic_add(tree, working + next));
@@ -97,14 +105,9 @@ void BM_RejectedTrialDecision(benchmark::State &state) {
     auto working = static_cast<int32_t>(state.range(0));
     const int32_t candidates = 4096;
     std::vector<Point> points = with_candidates(random_points(working, 2), candidates, 3);
-    Mst1Dynamic *tree = mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data());
-    if (tree == nullptr) {
-        state.SkipWithError("out of memory");
+    Mst1Dynamic *tree = working_tree(state, points, working);
+    if (tree == nullptr)
         return;
-    }
-    for (int32_t k = 0; k < working; k++)
-        mst1_dynamic_add(tree, k);
-    mst1_dynamic_commit(tree);
     const int64_t length = mst1_dynamic_length(tree);
     std::vector<int32_t> rejected;
     for (int32_t k = 0; k < candidates; k++) {

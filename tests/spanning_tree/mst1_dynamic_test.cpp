@@ -97,17 +97,10 @@ TEST(DynamicTreeTest, MatchesRebuiltTreesOnTinyGrids) {
 }
 
 TEST(DynamicTreeTest, MatchesRebuiltTreesAtTheCoordinateLimits) {
-    // Only the extreme values and their neighbours: distances near the top of
-    // the 32-bit range, totals beyond it.
-    const int32_t values[] = {MST1_COORD_MIN,     MST1_COORD_MIN + 1, -1, 0, 1,
-                              MST1_COORD_MAX - 1, MST1_COORD_MAX};
     for (uint32_t seed = 0; seed < 500; seed++) {
         std::mt19937 random(seed);
-        std::uniform_int_distribution<size_t> pick(0, std::size(values) - 1);
         int32_t count = std::uniform_int_distribution<int32_t>(1, 25)(random);
-        std::vector<Point> points(static_cast<size_t>(count));
-        for (Point &p : points)
-            p = Point{values[pick(random)], values[pick(random)]};
+        std::vector<Point> points = points_at_the_limits(random, count);
         ASSERT_TRUE(run_trials(points, random, 4)) << "seed " << seed;
     }
 }

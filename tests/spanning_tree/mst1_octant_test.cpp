@@ -48,14 +48,10 @@ TEST(OctantBuildTest, MatchesPlainLoopOnSmallTiedSets) {
 }
 
 TEST(OctantBuildTest, MatchesPlainLoopAtTheCoordinateLimits) {
-    const int32_t values[] = {MST1_COORD_MIN,     MST1_COORD_MIN + 1, -1, 0, 1,
-                              MST1_COORD_MAX - 1, MST1_COORD_MAX};
     for (uint32_t seed = 0; seed < 500; seed++) {
         std::mt19937 random(seed);
-        std::uniform_int_distribution<size_t> pick(0, std::size(values) - 1);
-        std::vector<Point> points(std::uniform_int_distribution<size_t>(1, 40)(random));
-        for (Point &p : points)
-            p = Point{values[pick(random)], values[pick(random)]};
+        const int32_t count = std::uniform_int_distribution<int32_t>(1, 40)(random);
+        std::vector<Point> points = points_at_the_limits(random, count);
         expect_same_as_plain_loop(mst1_build_tree_octant, points, seed);
     }
 }
