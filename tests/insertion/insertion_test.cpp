@@ -135,4 +135,26 @@ TEST(InsertionRunTest, IncrementalTrialsMatchRebuildingEveryTrial) {
     EXPECT_GT(kept, 100);
 }
 
+TEST(InsertionRunTest, IncrementalTrialsMatchRebuildingOnHundredsOfPoints) {
+    // Enough terminals and kept candidates for the incremental tree to start
+    // from a built tree and to file committed points into its own indexes.
+    uint64_t state = 11;
+    std::vector<Point> points;
+    const int32_t num_pts = 300;
+    for (int32_t k = 0; k < num_pts; k++)
+        points.push_back(Point{static_cast<int32_t>(next_random(&state) % 5000),
+                               static_cast<int32_t>(next_random(&state) % 5000)});
+    // Rows and columns of terminals, as the candidate generator pairs them.
+    for (int32_t k = 0; k < 1000; k++)
+        points.push_back(Point{points[next_random(&state) % num_pts].row,
+                               points[next_random(&state) % num_pts].column});
+    for (int32_t block : {1, 6}) {
+        Insertion rebuilt = run_insertion(points, num_pts, block, TrialMethod::Rebuild);
+        Insertion incremental = run_insertion(points, num_pts, block, TrialMethod::Incremental);
+        ASSERT_EQ(incremental.events, rebuilt.events) << "block " << block;
+        ASSERT_TRUE(same_points(incremental.tree, rebuilt.tree)) << "block " << block;
+        EXPECT_GT(rebuilt.nodes - num_pts, 64) << "too few kept to exercise the indexes";
+    }
+}
+
 } // namespace
