@@ -17,6 +17,7 @@
 // a true improvement, found without a global rebuild.
 #include "scale.h"
 
+#include "mst1_handle.h"
 #include "parallel.h"
 
 #include "screening.h"
@@ -68,20 +69,6 @@ constexpr int SWEEPS = 2;
 constexpr int MAX_ROUNDS = 8;
 
 using Progress = void (*)(void *, const ScaleProgress &);
-
-struct DynamicDeleter {
-    void operator()(Mst1Dynamic *tree) const {
-        mst1_dynamic_destroy(tree);
-    }
-};
-using DynamicPtr = std::unique_ptr<Mst1Dynamic, DynamicDeleter>;
-
-DynamicPtr make_dynamic(const std::vector<Point> &points) {
-    DynamicPtr tree(mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data()));
-    if (tree == nullptr)
-        throw std::bad_alloc();
-    return tree;
-}
 
 struct ScreenDeleter {
     void operator()(ScreenIndex *index) const {
@@ -274,7 +261,7 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &base,
         std::vector<Point> points = base;
         points.insert(points.end(), candidates.begin() + static_cast<ptrdiff_t>(first),
                       candidates.begin() + static_cast<ptrdiff_t>(last));
-        const DynamicPtr tree = make_dynamic(points);
+        const Mst1DynamicPtr tree = mst1_dynamic_make(points);
         const int64_t before = mst1_dynamic_start(tree.get(), static_cast<int32_t>(base.size()));
         for (size_t k = first; k < last; k++) {
             const auto slot = static_cast<int32_t>(base.size() + k - first);
@@ -332,7 +319,7 @@ int64_t keep_greedily(std::vector<Point> *points, const std::vector<Point> &pool
                       const std::vector<int64_t> &gains) {
     std::vector<Point> all = *points;
     all.insert(all.end(), pool.begin(), pool.end());
-    const DynamicPtr tree = make_dynamic(all);
+    const Mst1DynamicPtr tree = mst1_dynamic_make(all);
     mst1_dynamic_start(tree.get(), static_cast<int32_t>(points->size()));
     for (int32_t k : drain(tree.get(), points->size(), gains))
         points->push_back(pool[static_cast<size_t>(k)]);
@@ -503,7 +490,7 @@ std::vector<std::pair<int32_t, int32_t>> small_tree(const std::vector<Point> &po
 // *added gets the candidates kept, in order.
 int64_t regrow(const std::vector<Point> &local, size_t base, const std::vector<int64_t> &gains,
                int32_t first, std::vector<int32_t> *added) {
-    const DynamicPtr tree = make_dynamic(local);
+    const Mst1DynamicPtr tree = mst1_dynamic_make(local);
     mst1_dynamic_start(tree.get(), static_cast<int32_t>(base));
     added->clear();
     std::vector<int64_t> rest = gains;
@@ -618,7 +605,7 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
     }
     std::vector<int64_t> gains(local.size() - base);
     {
-        const DynamicPtr tree = make_dynamic(local);
+        const Mst1DynamicPtr tree = mst1_dynamic_make(local);
         const int64_t start = mst1_dynamic_start(tree.get(), static_cast<int32_t>(base));
         for (size_t k = 0; k < gains.size(); k++) {
             gains[k] = start - mst1_dynamic_add(tree.get(), static_cast<int32_t>(base + k));

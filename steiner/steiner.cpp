@@ -1,6 +1,7 @@
 #include "steiner/steiner.h"
 
 #include "mst1.h"
+#include "mst1_handle.h"
 #include "parallel.h"
 #include "scale.h"
 #include "small.h"
@@ -78,16 +79,6 @@ Tree closed_form(const Point *terminals, size_t count) {
     return tree;
 }
 
-// The minimum spanning tree over points, node 0 the root.
-int64_t spanning_tree(const std::vector<::Point> &points, std::vector<int32_t> *parents) {
-    parents->resize(points.size());
-    const int64_t length = mst1_build_tree_reentrant(static_cast<int32_t>(points.size()),
-                                                     points.data(), parents->data());
-    if (length < 0)
-        throw std::bad_alloc();
-    return length;
-}
-
 void report_progress(void *context, const ScaleProgress &step) {
     const auto *progress = static_cast<const std::function<void(const Progress &)> *>(context);
     (*progress)(Progress{step.phase, step.round, step.length});
@@ -106,7 +97,7 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
     Tree tree;
     tree.terminal_count = count;
     std::vector<int32_t> parents;
-    tree.rmst_length = spanning_tree(points, &parents);
+    tree.rmst_length = mst1_build_tree_into(points, &parents);
     if (options.effort != Effort::rmst) {
         int64_t length = 0;
         const auto n = static_cast<int32_t>(count);
@@ -122,7 +113,8 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
         }
         points.insert(points.end(), steiner_points.begin(), steiner_points.end());
     }
-    tree.length = points.size() == count ? tree.rmst_length : spanning_tree(points, &parents);
+    tree.length =
+        points.size() == count ? tree.rmst_length : mst1_build_tree_into(points, &parents);
     tree.parents = std::move(parents);
     tree.nodes.resize(points.size());
     for (size_t k = 0; k < points.size(); k++)

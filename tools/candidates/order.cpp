@@ -10,6 +10,7 @@
 #include "candidates.h"
 
 #include "insertion.h"
+#include "mst1_handle.h"
 
 #include <algorithm>
 #include <atomic>
@@ -38,30 +39,6 @@ constexpr int LOCAL_SWEEPS = 2;
 // round either shortens the tree or ends the search; the cap bounds the time.
 constexpr int MAX_ROUNDS = 12;
 
-struct DynamicDeleter {
-    void operator()(Mst1Dynamic *tree) const {
-        mst1_dynamic_destroy(tree);
-    }
-};
-using DynamicPtr = std::unique_ptr<Mst1Dynamic, DynamicDeleter>;
-
-DynamicPtr make_dynamic(const std::vector<Point> &points) {
-    DynamicPtr tree(mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data()));
-    if (tree == nullptr)
-        throw std::bad_alloc();
-    return tree;
-}
-
-// The minimum spanning tree of points: *parent filled, length returned.
-int64_t build_tree(const std::vector<Point> &points, std::vector<int32_t> *parent) {
-    parent->resize(points.size());
-    const int64_t length = mst1_build_tree_reentrant(static_cast<int32_t>(points.size()),
-                                                     points.data(), parent->data());
-    if (length < 0)
-        throw std::bad_alloc();
-    return length;
-}
-
 // The router's working set as it grows: the terminals and the candidates kept
 // so far, each of which shortened the tree when it was kept.
 struct Growth {
@@ -87,7 +64,7 @@ void growth_start(Growth *growth, const Point *terminals, int32_t num_terminals,
     growth->gains.assign(candidates.size(), 0);
     const std::vector<Point> points(terminals, terminals + num_terminals);
     growth->length =
-        mst1_dynamic_start(make_dynamic(points).get(), static_cast<int32_t>(points.size()));
+        mst1_dynamic_start(mst1_dynamic_make(points).get(), static_cast<int32_t>(points.size()));
 }
 
 // The terminals, then the kept candidates in the order kept.
@@ -115,7 +92,7 @@ void pass_gains(Growth *growth, const std::vector<int32_t> &todo) {
                 points = base;
                 for (size_t k = first; k < last; k++)
                     points.push_back(candidates[static_cast<size_t>(todo[k])]);
-                const DynamicPtr tree = make_dynamic(points);
+                const Mst1DynamicPtr tree = mst1_dynamic_make(points);
                 const int64_t before =
                     mst1_dynamic_start(tree.get(), static_cast<int32_t>(base.size()));
                 for (size_t k = first; k < last; k++) {
@@ -174,7 +151,7 @@ void drain(Growth *growth, const std::vector<int32_t> &pool) {
             Ranked{growth->gains[static_cast<size_t>(c)], c, static_cast<int32_t>(points.size())});
         points.push_back((*growth->candidates)[static_cast<size_t>(c)]);
     }
-    const DynamicPtr tree = make_dynamic(points);
+    const Mst1DynamicPtr tree = mst1_dynamic_make(points);
     mst1_dynamic_start(tree.get(), static_cast<int32_t>(base));
     const RankedLess less;
     std::priority_queue<Ranked, std::vector<Ranked>, RankedLess> heap(less, std::move(ranked));
@@ -251,7 +228,7 @@ std::vector<int32_t> without_weak_points(const Growth &growth) {
         for (int32_t c : kept)
             points.push_back((*growth.candidates)[static_cast<size_t>(c)]);
         std::vector<int32_t> parent;
-        build_tree(points, &parent);
+        mst1_build_tree_into(points, &parent);
         std::vector<int32_t> degree(points.size(), 0);
         for (size_t k = 1; k < points.size(); k++) {
             degree[k]++;
@@ -318,7 +295,7 @@ int64_t regrow_window(const Growth &growth, const std::vector<int32_t> &set, siz
     const size_t base = points.size();
     for (int32_t c : near)
         points.push_back(candidates[static_cast<size_t>(c)]);
-    const DynamicPtr tree = make_dynamic(points);
+    const Mst1DynamicPtr tree = mst1_dynamic_make(points);
     int64_t length = mst1_dynamic_start(tree.get(), static_cast<int32_t>(base));
     std::vector<Ranked> ranked;
     for (size_t k = 0; k < near.size(); k++) {
@@ -368,7 +345,7 @@ std::vector<int32_t> improve_locally(const Growth &growth, std::vector<int32_t> 
         for (int32_t k : set)
             points.push_back(candidates[static_cast<size_t>(k)]);
         std::vector<int32_t> parent;
-        build_tree(points, &parent);
+        mst1_build_tree_into(points, &parent);
         std::vector<int64_t> radius(points.size(), 0);
         for (size_t k = 1; k < points.size(); k++) {
             const auto up = static_cast<size_t>(parent[k]);
@@ -499,7 +476,8 @@ int64_t candidates_simulate_router(const Point *terminals, int32_t num_terminals
         }
     }
     std::vector<int32_t> parent;
-    int64_t length = build_tree(std::vector<Point>(terminals, terminals + num_terminals), &parent);
+    int64_t length =
+        mst1_build_tree_into(std::vector<Point>(terminals, terminals + num_terminals), &parent);
     std::vector<Point> tree_points(points);
     parent.resize(points.size());
     std::vector<uint8_t> kept_accepted(accepted.size(), 0);
