@@ -77,11 +77,12 @@ struct Mst1Dynamic;
 
 // Prepares a tree over points[0..count-1], every point that may ever join;
 // the caller keeps the array alive and unchanged until destroy. The memory the
-// tree needs for its points and edges (about 110 bytes a point) is allocated
-// here; later calls allocate only the undo record of the additions since the
-// last commit or rollback (a few bytes each), and when that memory runs out
-// nothing fails: the record is given up and the next rollback rebuilds the
-// committed tree instead of replaying it. The tree starts empty. Returns
+// tree needs for its points, edges and indexes (about 125 bytes a point) is
+// allocated here; later calls allocate only the undo record of the additions
+// since the last commit or rollback (a few bytes each) and mst1_dynamic_start's
+// build, and when that memory runs out nothing fails: the record is given up
+// and the next rollback rebuilds the committed tree instead of replaying it,
+// and the start adds its points one by one. The tree starts empty. Returns
 // nullptr when count is negative or above 1073741823, when a point lies
 // outside the accepted range or when memory runs out.
 Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points);
