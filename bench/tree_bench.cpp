@@ -4,6 +4,7 @@
 // tree's trials.
 #include "insertion.h"
 #include "mst1.h"
+#include "mst1_handle.h"
 
 #include <benchmark/benchmark.h>
 
@@ -66,35 +67,41 @@ BENCHMARK(BM_BuildTreeOctant)
     ->Arg(1000000)
     ->Unit(benchmark::kMillisecond);
 
-// A tree over points holding their first working ones, or null (the
-// benchmark marked as failed) when memory runs out.
-Mst1Dynamic *working_tree(benchmark::State &state, const std::vector<Point> &points,
-                          int32_t working) {
-    Mst1Dynamic *tree = mst1_dynamic_create(static_cast<int32_t>(points.size()), points.data());
-    if (tree == nullptr) {
+// Candidates per trial benchmark, tried in turn.
+constexpr int32_t TRIAL_CANDIDATES = 4096;
+
+// A working set of state.range(0) random points in an incremental tree,
+// followed in points by TRIAL_CANDIDATES candidates; no tree (the benchmark
+// marked as failed) when memory runs out.
+struct TrialSet {
+    int32_t working;
+    std::vector<Point> points;
+    Mst1DynamicPtr tree;
+};
+
+TrialSet trial_set(benchmark::State &state) {
+    TrialSet set{static_cast<int32_t>(state.range(0)), {}, nullptr};
+    set.points = with_candidates(random_points(set.working, 2), TRIAL_CANDIDATES, 3);
+    set.tree.reset(mst1_dynamic_create(static_cast<int32_t>(set.points.size()), set.points.data()));
+    if (set.tree == nullptr)
         state.SkipWithError("out of memory");
-        return nullptr;
-    }
-    mst1_dynamic_start(tree, working);
-    return tree;
+    else
+        mst1_dynamic_start(set.tree.get(), set.working);
+    return set;
 }
 
 // One trial on a working set of state.range(0) points: add one candidate,
 // read the length, roll back.
 void BM_DynamicTrial(benchmark::State &state) {
-    auto working = static_cast<int32_t>(state.range(0));
-    const int32_t candidates = 4096;
-    std::vector<Point> points = with_candidates(random_points(working, 2), candidates, 3);
-    Mst1Dynamic *tree = working_tree(state, points, working);
-    if (tree == nullptr)
+    TrialSet set = trial_set(state);
+    if (set.tree == nullptr)
         return;
     int32_t next = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(mst1_dynamic_add(tree, working + next));
-        mst1_dynamic_rollback(tree);
-        next = next + 1 == candidates ? 0 : next + 1;
+        benchmark::DoNotOptimize(mst1_dynamic_add(set.tree.get(), set.working + next));
+        mst1_dynamic_rollback(set.tree.get());
+        next = next + 1 == TRIAL_CANDIDATES ? 0 : next + 1;
     }
-    mst1_dynamic_destroy(tree);
 }
 BENCHMARK(BM_DynamicTrial)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
@@ -102,17 +109,15 @@ BENCHMARK(BM_DynamicTrial)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::
 // working set of state.range(0) points, for candidates known not to shorten
 // the tree (chosen before timing), so nothing is added or undone.
 void BM_RejectedTrialDecision(benchmark::State &state) {
-    auto working = static_cast<int32_t>(state.range(0));
-    const int32_t candidates = 4096;
-    std::vector<Point> points = with_candidates(random_points(working, 2), candidates, 3);
-    Mst1Dynamic *tree = working_tree(state, points, working);
-    if (tree == nullptr)
+    TrialSet set = trial_set(state);
+    if (set.tree == nullptr)
         return;
+    Mst1Dynamic *tree = set.tree.get();
     const int64_t length = mst1_dynamic_length(tree);
     std::vector<int32_t> rejected;
-    for (int32_t k = 0; k < candidates; k++) {
-        if (mst1_dynamic_add(tree, working + k) >= length)
-            rejected.push_back(working + k);
+    for (int32_t k = set.working; k < set.working + TRIAL_CANDIDATES; k++) {
+        if (mst1_dynamic_add(tree, k) >= length)
+            rejected.push_back(k);
         mst1_dynamic_rollback(tree);
     }
     size_t next = 0;
@@ -120,7 +125,6 @@ void BM_RejectedTrialDecision(benchmark::State &state) {
         benchmark::DoNotOptimize(mst1_dynamic_add_if_shorter(tree, rejected[next]));
         next = next + 1 == rejected.size() ? 0 : next + 1;
     }
-    mst1_dynamic_destroy(tree);
 }
 BENCHMARK(BM_RejectedTrialDecision)
     ->Arg(1000)
