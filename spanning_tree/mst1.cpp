@@ -218,19 +218,14 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
     if (n < 1)
         return 0;
     mst1_package_init(n);
-    if (n >= MST1_OCTANT_FROM) {
-        void *octant_scratch = malloc(octant_scratch_bytes(n));
-        if (octant_scratch == nullptr)
-            fatal_error("Cannot allocate memory in mst1_package_init!");
-        const int64_t total = octant_build(n, points, parent, key_buffer, octant_scratch);
-        free(octant_scratch);
-        mst1_package_release();
-        return total;
-    }
-    auto *scratch = static_cast<int32_t *>(malloc(4 * static_cast<size_t>(n) * sizeof(int32_t)));
+    const bool octant = n >= MST1_OCTANT_FROM;
+    void *scratch =
+        malloc(octant ? octant_scratch_bytes(n) : 4 * static_cast<size_t>(n) * sizeof(int32_t));
     if (scratch == nullptr)
         fatal_error("Cannot allocate memory in mst1_package_init!");
-    const int64_t total = build_tree(n, points, parent, key_buffer, scratch);
+    const int64_t total =
+        octant ? octant_build(n, points, parent, key_buffer, scratch)
+               : build_tree(n, points, parent, key_buffer, static_cast<int32_t *>(scratch));
     free(scratch);
     mst1_package_release();
     return total;
