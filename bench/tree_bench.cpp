@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 std::vector<Point> random_points(int32_t count, uint32_t seed) {

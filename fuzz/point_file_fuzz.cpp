@@ -15,6 +15,8 @@
 #include <cstring>
 #include <string>
 
+using namespace steiner::internal;
+
 namespace {
 
 // Terminal counts above this would only exercise the allocator.

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 void check(bool promise) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace steiner::internal {
+
 namespace {
 
 // The tree lengths of the working set plus trial points, found one of two ways.
@@ -113,3 +115,5 @@ int32_t insertion_run(int32_t num_pts, int32_t total_pts, int32_t block, const P
     mst1_dynamic_destroy(trials.tree);
     return total_pts - *removed;
 }
+
+} // namespace steiner::internal

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace steiner::internal {
+
 // What was kept: a whole block, or one candidate of a block that did not help.
 struct InsertionEvent {
     bool whole_block; // a whole block stayed
@@ -47,5 +49,7 @@ int32_t insertion_run(int32_t num_pts, int32_t total_pts, int32_t block, const P
                       int32_t *removed, InsertionListener listener, void *context,
                       TrialMethod method = TrialMethod::Incremental,
                       std::vector<int64_t> *trial_lengths = nullptr);
+
+} // namespace steiner::internal
 
 #endif

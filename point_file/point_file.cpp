@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace steiner::internal {
+
 // ---- Decimal integers -------------------------------------------------------
 
 void decimal_add_digit(Decimal *number, char digit) {
@@ -308,3 +310,5 @@ PointRead point_reader_pair(PointReader *reader, Point *pair, PointFileFault *fa
     reader->pairs++;
     return PointRead::Pair;
 }
+
+} // namespace steiner::internal

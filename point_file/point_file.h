@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace steiner::internal {
+
 // ---- Decimal integers -------------------------------------------------------
 
 // A decimal integer being read digit by digit: an optional sign, then digits.
@@ -101,5 +103,7 @@ PointRead point_reader_pair(PointReader *reader, Point *pair, PointFileFault *fa
 
 // Line of the last number read (1 before any), for callers' own messages.
 int64_t point_reader_line(const PointReader *reader);
+
+} // namespace steiner::internal
 
 #endif

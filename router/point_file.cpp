@@ -3,6 +3,11 @@
 
 #include <cstdlib>
 
+using steiner::internal::screen_candidate_indexed;
+using steiner::internal::screen_index_build;
+using steiner::internal::screen_index_free;
+using steiner::internal::ScreenIndex;
+
 // Messages name the file by the name the driver opens.
 static void print_fault(const PointFileFault &fault) {
     char text[160];

@@ -11,6 +11,31 @@
 #include <cstdint>
 #include <cstdio>
 
+// The program names the tree package, the point file and the insertion engine
+// by their own names.
+using steiner::internal::Decimal;
+using steiner::internal::decimal_add_digit;
+using steiner::internal::decimal_value;
+using steiner::internal::fatal_error;
+using steiner::internal::insertion_run;
+using steiner::internal::InsertionEvent;
+using steiner::internal::mst1_build_tree;
+using steiner::internal::mst1_package_init;
+using steiner::internal::mst1_package_release;
+using steiner::internal::Point;
+using steiner::internal::point_fault_text;
+using steiner::internal::point_reader_at_end;
+using steiner::internal::point_reader_close;
+using steiner::internal::point_reader_count;
+using steiner::internal::point_reader_open;
+using steiner::internal::point_reader_pair;
+using steiner::internal::PointFileFault;
+using steiner::internal::PointRead;
+using steiner::internal::PointReader;
+using steiner::internal::rect_dist;
+using steiner::internal::report_error;
+using steiner::internal::TrialMethod;
+
 // ---- Console ----------------------------------------------------------------
 
 // Reads one decimal integer from in the way formatted extraction does: white

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace steiner::internal {
+
 bool screen_candidate(int32_t row, int32_t column, const Point *point_array, int32_t num_pts) {
     for (int32_t k = 0; k < num_pts; k++) {
         if (point_array[k].row == row && point_array[k].column == column)
@@ -165,3 +167,5 @@ bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t col
         accepted |= any_down && index->suffix_min_column[down] <= column;
     return accepted;
 }
+
+} // namespace steiner::internal

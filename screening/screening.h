@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+namespace steiner::internal {
+
 // The rule by scanning point_array[0..num_pts-1], the terminals: O(num_pts)
 // per candidate. The reference the index is tested against.
 bool screen_candidate(int32_t row, int32_t column, const Point *point_array, int32_t num_pts);
@@ -20,5 +22,7 @@ struct ScreenIndex;
 ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts);
 void screen_index_free(ScreenIndex *index);
 bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t column);
+
+} // namespace steiner::internal
 
 #endif

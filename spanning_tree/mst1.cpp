@@ -1,8 +1,13 @@
+// The package's non-reentrant face, for the console router only: the
+// package-wide key buffer, the build that ends the process when memory runs
+// out, the plain reference loop and the diagnostics.
 #include "mst1.h"
-#include "mst1_octant.h"
+#include "mst1_build.h"
 
 #include <cstdio>
 #include <cstdlib>
+
+namespace steiner::internal {
 
 namespace {
 
@@ -12,20 +17,6 @@ int32_t *key_buffer = nullptr;
 int32_t key_capacity = 0;
 
 } // namespace
-
-int32_t rect_dist(int32_t row1, int32_t column1, int32_t row2, int32_t column2) {
-    int32_t drow = row1 - row2;
-    int32_t dcolumn = column1 - column2;
-    if (drow < 0)
-        drow = -drow;
-    if (dcolumn < 0)
-        dcolumn = -dcolumn;
-    return drow + dcolumn;
-}
-
-int32_t rect_dist_points(const Point &p, const Point &q) {
-    return rect_dist(p.row, p.column, q.row, q.column);
-}
 
 void mst1_package_init(int32_t n) {
     if (key_capacity >= n)
@@ -45,175 +36,6 @@ void mst1_package_release() {
     }
 }
 
-namespace {
-
-// Points per block of a Prim pass. The pass keeps each block's smallest key
-// on the fly; only the block holding the overall smallest is scanned again for
-// its first position, which keeps the lowest-index rule without carrying
-// indices through the vector loop.
-constexpr int32_t PASS_BLOCK = 1024;
-
-// The points still waiting to join, packed in index order so that a pass
-// touches only them; order is kept so that the first smallest key is still
-// the lowest index. Position k holds point id[k].
-struct Waiting {
-    int32_t *row;    // rows, apart from columns so that a pass uses plain vector loads
-    int32_t *column; // columns
-    int32_t *key;    // distance to the tree; 0 once joined
-    int32_t *parent; // nearest joined point so far
-    int32_t *id;     // index in the caller's arrays
-    int32_t count;   // positions in use
-};
-
-// A key as the pass compares it: joined points (key 0) wrap to the largest
-// value, so the smallest candidate is the smallest nonzero key less one.
-inline uint32_t candidate_of(int32_t key) {
-    return static_cast<uint32_t>(key) - 1u;
-}
-
-// Lowers every key above the distance to the joined point to that distance,
-// making joined the parent, and returns the smallest candidate among positions
-// first..last-1. Branch-free so that it vectorises; joined points are left
-// alone since no distance is below their key of 0.
-inline __attribute__((always_inline)) uint32_t
-relax_block(int32_t first, int32_t last, const int32_t *row, const int32_t *column, int32_t *key,
-            int32_t *parent, int32_t joined, int32_t joined_row, int32_t joined_column) {
-    uint32_t least = UINT32_MAX;
-    for (int32_t k = first; k < last; k++) {
-        int32_t drow = row[k] - joined_row;
-        int32_t dcolumn = column[k] - joined_column;
-        int32_t d = (drow < 0 ? -drow : drow) + (dcolumn < 0 ? -dcolumn : dcolumn);
-        int32_t old = key[k];
-        bool closer = d < old;
-        int32_t now = closer ? d : old;
-        key[k] = now;
-        parent[k] = closer ? joined : parent[k];
-        uint32_t candidate = candidate_of(now);
-        least = candidate < least ? candidate : least;
-    }
-    return least;
-}
-
-// One pass of Prim's algorithm: relaxes every waiting key against the point
-// that joined last and returns the first position holding the smallest
-// nonzero key, or -1 when no key is nonzero.
-inline __attribute__((always_inline)) int32_t
-prim_pass_body(const Waiting &w, int32_t joined, int32_t joined_row, int32_t joined_column) {
-    uint32_t least = UINT32_MAX;
-    int32_t least_block = 0;
-    for (int32_t first = 0; first < w.count; first += PASS_BLOCK) {
-        int32_t last = w.count - first < PASS_BLOCK ? w.count : first + PASS_BLOCK;
-        uint32_t block_least = relax_block(first, last, w.row, w.column, w.key, w.parent, joined,
-                                           joined_row, joined_column);
-        if (block_least < least) {
-            least = block_least;
-            least_block = first;
-        }
-    }
-    if (least == UINT32_MAX)
-        return -1;
-    int32_t k = least_block;
-    while (candidate_of(w.key[k]) != least)
-        k++;
-    return k;
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-__attribute__((target("avx512f"))) int32_t
-prim_pass_avx512(const Waiting &w, int32_t joined, int32_t joined_row, int32_t joined_column) {
-    return prim_pass_body(w, joined, joined_row, joined_column);
-}
-
-__attribute__((target("avx2"))) int32_t prim_pass_avx2(const Waiting &w, int32_t joined,
-                                                       int32_t joined_row, int32_t joined_column) {
-    return prim_pass_body(w, joined, joined_row, joined_column);
-}
-#endif
-
-int32_t prim_pass_generic(const Waiting &w, int32_t joined, int32_t joined_row,
-                          int32_t joined_column) {
-    return prim_pass_body(w, joined, joined_row, joined_column);
-}
-
-using PrimPass = int32_t (*)(const Waiting &, int32_t, int32_t, int32_t);
-
-// The default build targets any x86-64; wider vectors are used only where the
-// processor has them.
-PrimPass choose_prim_pass() {
-#if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx512f"))
-        return prim_pass_avx512;
-    if (__builtin_cpu_supports("avx2"))
-        return prim_pass_avx2;
-#endif
-    return prim_pass_generic;
-}
-
-// Drops the joined points (key 0) from w, writing their final parents out.
-void pack_waiting(Waiting *w, int32_t *parent) {
-    int32_t kept = 0;
-    for (int32_t k = 0; k < w->count; k++) {
-        if (w->key[k] == 0) {
-            parent[w->id[k]] = w->parent[k];
-            continue;
-        }
-        w->row[kept] = w->row[k];
-        w->column[kept] = w->column[k];
-        w->key[kept] = w->key[k];
-        w->parent[kept] = w->parent[k];
-        w->id[kept] = w->id[k];
-        kept++;
-    }
-    w->count = kept;
-}
-
-// Prim's algorithm over keys (n entries) and scratch (4 * n entries), both
-// the caller's.
-int64_t build_tree(int32_t n, const Point *points, int32_t *parent, int32_t *key,
-                   int32_t *scratch) {
-    Waiting w{scratch,
-              scratch + n,
-              key,
-              scratch + 2 * static_cast<size_t>(n),
-              scratch + 3 * static_cast<size_t>(n),
-              n};
-    for (int32_t k = 0; k < n; k++) {
-        w.row[k] = points[k].row;
-        w.column[k] = points[k].column;
-        // Above every distance, so that the first pass sets each key to the
-        // distance from the root.
-        w.key[k] = INT32_MAX;
-        w.parent[k] = 0;
-        w.id[k] = k;
-    }
-    w.key[0] = 0;
-    PrimPass pass = choose_prim_pass();
-    int64_t total = 0;
-    int32_t joined = 0;
-    Point at = points[0];
-    int32_t joined_since_pack = 0;
-    // Coincident points join at length 0 without being selected, so fewer
-    // selections than points can end the build.
-    for (int32_t k = pass(w, joined, at.row, at.column); k >= 0;
-         k = pass(w, joined, at.row, at.column)) {
-        total += w.key[k];
-        w.key[k] = 0;
-        joined = w.id[k];
-        at = Point{w.row[k], w.column[k]};
-        // Packing costs about one pass, so it pays once an eighth of the
-        // positions are spent.
-        if (++joined_since_pack >= w.count / 8) {
-            pack_waiting(&w, parent);
-            joined_since_pack = 0;
-        }
-    }
-    for (int32_t k = 0; k < w.count; k++)
-        parent[w.id[k]] = w.parent[k];
-    return total;
-}
-
-} // namespace
-
 int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
     if (n < 1)
         return 0;
@@ -225,38 +47,9 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
         fatal_error("Cannot allocate memory in mst1_package_init!");
     const int64_t total =
         octant ? octant_build(n, points, parent, key_buffer, scratch)
-               : build_tree(n, points, parent, key_buffer, static_cast<int32_t *>(scratch));
+               : prim_build(n, points, parent, key_buffer, static_cast<int32_t *>(scratch));
     free(scratch);
     mst1_package_release();
-    return total;
-}
-
-int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent) {
-    if (n < 1)
-        return 0;
-    // The scratch block starts with 8-byte words, so the keys before it are
-    // padded to a multiple of 8 bytes.
-    const size_t keys = (static_cast<size_t>(n) * sizeof(int32_t) + 7) / 8 * 8;
-    void *scratch = malloc(keys + octant_scratch_bytes(n));
-    if (scratch == nullptr)
-        return -1;
-    const int64_t total = octant_build(n, points, parent, static_cast<int32_t *>(scratch),
-                                       static_cast<char *>(scratch) + keys);
-    free(scratch);
-    return total;
-}
-
-int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent) {
-    if (n < 1)
-        return 0;
-    if (n >= MST1_OCTANT_FROM)
-        return mst1_build_tree_octant(n, points, parent);
-    auto *scratch = static_cast<int32_t *>(malloc(5 * static_cast<size_t>(n) * sizeof(int32_t)));
-    if (scratch == nullptr)
-        return -1;
-    const int64_t total =
-        build_tree(n, points, parent, scratch + 4 * static_cast<size_t>(n), scratch);
-    free(scratch);
     return total;
 }
 
@@ -311,3 +104,5 @@ int64_t mst1_build_tree_reference(int32_t n, const Point *points, int32_t *paren
     mst1_package_release();
     return total;
 }
+
+} // namespace steiner::internal

@@ -1,10 +1,18 @@
 // Rectilinear spanning-tree package: the rectilinear distance, the minimum
 // spanning tree of a point list, and the program's two diagnostics. This is the
 // only place where tree lengths are computed.
+//
+// Everything lives in steiner::internal, so that the installed library, which
+// carries the reentrant part, exports no name a program of its user might
+// have. The package-wide key buffer, mst1_build_tree, mst1_build_tree_reference
+// and the diagnostics (mst1.cpp) end the process or keep state between calls:
+// they are the console router's and stay out of that library.
 #ifndef STEINER_MST1_H
 #define STEINER_MST1_H
 
 #include <cstdint>
+
+namespace steiner::internal {
 
 // A grid point. Arrays of points are contiguous; a point's index is its
 // identity within the array that holds it.
@@ -131,5 +139,7 @@ void report_error(const char *message);
 // Writes message and a line end to standard error, then ends the process with
 // status 1 (buffered output is flushed, exit handlers run).
 [[noreturn]] void fatal_error(const char *message);
+
+} // namespace steiner::internal
 
 #endif

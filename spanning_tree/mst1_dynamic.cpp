@@ -29,6 +29,8 @@
 #include <new>
 #include <vector>
 
+namespace steiner::internal {
+
 namespace {
 
 // Points per kd-tree leaf: small enough to keep leaf scans short, large enough
@@ -950,3 +952,5 @@ void mst1_dynamic_rollback(Mst1Dynamic *tree) {
 int64_t mst1_dynamic_length(const Mst1Dynamic *tree) {
     return tree == nullptr ? 0 : tree->length;
 }
+
+} // namespace steiner::internal

@@ -11,6 +11,8 @@
 #include <new>
 #include <vector>
 
+namespace steiner::internal {
+
 struct Mst1DynamicDeleter {
     void operator()(Mst1Dynamic *tree) const {
         mst1_dynamic_destroy(tree);
@@ -37,5 +39,7 @@ inline int64_t mst1_build_tree_into(const std::vector<Point> &points,
         throw std::bad_alloc();
     return length;
 }
+
+} // namespace steiner::internal
 
 #endif

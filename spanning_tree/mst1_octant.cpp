@@ -23,11 +23,13 @@
 //
 // The places are numbered along a Z-order curve, so that a place's graph
 // neighbours and index entries lie near it in memory.
-#include "mst1_octant.h"
+#include "mst1_build.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+
+namespace steiner::internal {
 
 namespace {
 
@@ -553,3 +555,5 @@ int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *k
     parent[0] = 0;
     return total;
 }
+
+} // namespace steiner::internal

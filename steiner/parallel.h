@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+namespace steiner::internal {
+
 // Runs work(k) for k in 0..count-1 on up to threads threads, each k exactly
 // once. An exception thrown by any task is passed on once all have stopped.
 template <typename Work> void run_parallel(size_t count, int threads, Work work) {
@@ -47,5 +49,7 @@ template <typename Work> void run_parallel(size_t count, int threads, Work work)
     if (error)
         std::rethrow_exception(error);
 }
+
+} // namespace steiner::internal
 
 #endif

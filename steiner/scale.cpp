@@ -35,6 +35,8 @@
 #include <thread>
 #include <unordered_set>
 
+namespace steiner::internal {
+
 namespace {
 
 // Neighbours per point that take part in medians: the nearest ones in the
@@ -745,3 +747,5 @@ std::vector<Point> scale_steiner_points(const Point *terminals, int32_t count, i
     *length = best_length;
     return std::vector<Point>(best.begin() + count, best.end());
 }
+
+} // namespace steiner::internal

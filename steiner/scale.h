@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace steiner::internal {
+
 // Reported between the stages of scale_steiner_points.
 struct ScaleProgress {
     const char *phase; // "grow", "improve" or "order"
@@ -33,5 +35,7 @@ std::vector<Point> scale_steiner_points(const Point *terminals, int32_t count, i
                                         bool local_search, int64_t *length,
                                         void (*progress)(void *context, const ScaleProgress &),
                                         void *context);
+
+} // namespace steiner::internal
 
 #endif

@@ -16,6 +16,8 @@
 #include <climits>
 #include <cstdlib>
 
+namespace steiner::internal {
+
 namespace {
 
 // A greedy that starts wrong rarely recovers, so on nets of up to
@@ -635,3 +637,5 @@ std::vector<Point> small_steiner_points(const Point *terminals, int32_t count, i
         result.push_back(search.grid[c]);
     return result;
 }
+
+} // namespace steiner::internal

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace steiner::internal {
+
 // Above this many terminals the Hanan grid grows past what a per-net budget of
 // a fraction of a millisecond allows.
 constexpr int32_t SMALL_MAX_TERMINALS = 64;
@@ -24,5 +26,7 @@ constexpr int32_t SMALL_MAX_TERMINALS = 64;
 // terminals are allowed. Single-threaded and deterministic. Throws
 // std::bad_alloc when memory runs out.
 std::vector<Point> small_steiner_points(const Point *terminals, int32_t count, int64_t *length);
+
+} // namespace steiner::internal
 
 #endif

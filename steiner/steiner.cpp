@@ -15,7 +15,8 @@ namespace steiner {
 
 namespace {
 
-static_assert(coordinate_min == MST1_COORD_MIN && coordinate_max == MST1_COORD_MAX,
+static_assert(coordinate_min == internal::MST1_COORD_MIN &&
+                  coordinate_max == internal::MST1_COORD_MAX,
               "the library takes the coordinates the tree package takes");
 
 void check_input(const Point *terminals, size_t count, const Options &options) {
@@ -79,7 +80,7 @@ Tree closed_form(const Point *terminals, size_t count) {
     return tree;
 }
 
-void report_progress(void *context, const ScaleProgress &step) {
+void report_progress(void *context, const internal::ScaleProgress &step) {
     const auto *progress = static_cast<const std::function<void(const Progress &)> *>(context);
     (*progress)(Progress{step.phase, step.round, step.length});
 }
@@ -91,30 +92,30 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
     if (count <= 2 || (count == 3 && options.effort != Effort::rmst))
         return closed_form(terminals, count);
 
-    std::vector<::Point> points(count);
+    std::vector<internal::Point> points(count);
     for (size_t k = 0; k < count; k++)
-        points[k] = ::Point{terminals[k].row, terminals[k].column};
+        points[k] = internal::Point{terminals[k].row, terminals[k].column};
     Tree tree;
     tree.terminal_count = count;
     std::vector<int32_t> parents;
-    tree.rmst_length = mst1_build_tree_into(points, &parents);
+    tree.rmst_length = internal::mst1_build_tree_into(points, &parents);
     if (options.effort != Effort::rmst) {
         int64_t length = 0;
         const auto n = static_cast<int32_t>(count);
-        std::vector<::Point> steiner_points;
-        if (options.effort == Effort::greedy && n <= SMALL_MAX_TERMINALS) {
-            steiner_points = small_steiner_points(points.data(), n, &length);
+        std::vector<internal::Point> steiner_points;
+        if (options.effort == Effort::greedy && n <= internal::SMALL_MAX_TERMINALS) {
+            steiner_points = internal::small_steiner_points(points.data(), n, &length);
         } else {
             // The search takes a mutable context; the caller's options stay untouched.
             std::function<void(const Progress &)> progress = options.progress;
-            steiner_points = scale_steiner_points(points.data(), n, options.threads,
-                                                  options.effort == Effort::best, &length,
-                                                  progress ? report_progress : nullptr, &progress);
+            steiner_points = internal::scale_steiner_points(
+                points.data(), n, options.threads, options.effort == Effort::best, &length,
+                progress ? report_progress : nullptr, &progress);
         }
         points.insert(points.end(), steiner_points.begin(), steiner_points.end());
     }
-    tree.length =
-        points.size() == count ? tree.rmst_length : mst1_build_tree_into(points, &parents);
+    tree.length = points.size() == count ? tree.rmst_length
+                                         : internal::mst1_build_tree_into(points, &parents);
     tree.parents = std::move(parents);
     tree.nodes.resize(points.size());
     for (size_t k = 0; k < points.size(); k++)
@@ -143,7 +144,7 @@ std::vector<Tree> route_many(const std::vector<std::vector<Point>> &nets, const 
     Options alone = options;
     alone.threads = 1;
     alone.progress = nullptr;
-    run_parallel(nets.size(), options.threads, [&](size_t k) {
+    internal::run_parallel(nets.size(), options.threads, [&](size_t k) {
         if (nets[k].size() < large)
             trees[k] = route(nets[k], alone);
     });

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 // Terminals (0,5), (10,5), (5,0), then candidates (5,5) and (5,5) again.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 // Everything a reader makes of text: the pairs, then "end" or the fault's

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 // Writes text to a scratch file and loads it the way the driver does.

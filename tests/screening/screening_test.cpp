@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 TEST(ScreenCandidateTest, DuplicateAndCornerRules) {

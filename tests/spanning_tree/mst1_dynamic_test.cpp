@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 int64_t rebuilt_length(const std::vector<Point> &points, const std::vector<int32_t> &members) {

@@ -9,6 +9,8 @@
 #include <sys/resource.h>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 struct Tree {

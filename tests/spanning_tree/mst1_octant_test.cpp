@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 using Build = int64_t (*)(int32_t, const Point *, int32_t *);

@@ -5,6 +5,8 @@
 #include <sys/resource.h>
 #include <vector>
 
+using namespace steiner::internal;
+
 // The address-space cap of the allocation death test would starve the
 
 namespace {

@@ -8,6 +8,10 @@
 #include <random>
 #include <vector>
 
+using steiner::internal::MST1_COORD_MAX;
+using steiner::internal::MST1_COORD_MIN;
+using steiner::internal::Point;
+
 // count points with both coordinates uniform in lo..hi.
 inline std::vector<Point> random_points(std::mt19937 &random, int32_t count, int32_t lo,
                                         int32_t hi) {

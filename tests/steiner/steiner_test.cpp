@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 std::vector<steiner::Point> uniform(size_t count, int32_t grid, uint32_t seed) {

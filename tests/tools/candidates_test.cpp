@@ -1,6 +1,5 @@
 #include "candidates.h"
 
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +7,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+using namespace steiner::internal;
 
 namespace {
 

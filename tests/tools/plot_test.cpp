@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 // ---- A small XML well-formedness checker -----------------------------------

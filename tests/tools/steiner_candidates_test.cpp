@@ -15,6 +15,8 @@
 #include <sys/wait.h>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 struct RunResult {
@@ -175,9 +177,9 @@ TEST_F(SteinerCandidatesTest, LocalOrderIsTheSameOnAnyThreadsAndTheRouterKeepsIt
     std::vector<steiner::Point> net;
     for (const Point &t : terminals)
         net.push_back(steiner::Point{t.row, t.column});
-    EXPECT_NE(report.find("Total wirelength is: " + std::to_string(steiner::route(net).length) +
-                          "\n"),
-              std::string::npos);
+    EXPECT_NE(
+        report.find("Total wirelength is: " + std::to_string(steiner::route(net).length) + "\n"),
+        std::string::npos);
 }
 
 TEST_F(SteinerCandidatesTest, FailuresWriteOneLineAndNothingElse) {

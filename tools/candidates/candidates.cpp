@@ -9,6 +9,8 @@
 #include <new>
 #include <thread>
 
+using namespace steiner::internal;
+
 // ---- Seeded permutation -----------------------------------------------------
 
 static uint64_t splitmix64_next(uint64_t *state) {

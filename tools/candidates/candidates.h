@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+using steiner::internal::Point;
+using steiner::internal::ScreenIndex;
+
 // ---- Seeded permutation -----------------------------------------------------
 
 // A bijection on [0, domain) chosen by a seed: a balanced Feistel network on the

@@ -20,6 +20,8 @@
 #include <system_error>
 #include <thread>
 
+using namespace steiner::internal;
+
 namespace {
 
 // Candidates per chunk of a gain pass: the chunk's tree stays small enough for

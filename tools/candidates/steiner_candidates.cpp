@@ -11,6 +11,8 @@
 #include <memory>
 #include <new>
 
+using namespace steiner::internal;
+
 static int fail(const std::string &message) {
     fprintf(stderr, "steiner_candidates: %s\n", message.c_str());
     return 1;

@@ -13,6 +13,8 @@
 #include <new>
 #include <utility>
 
+using namespace steiner::internal;
+
 namespace {
 
 const char USAGE[] = "usage: steiner_plot [--candidates FILE] < report > tree.svg";

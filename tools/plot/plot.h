@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+using steiner::internal::Point;
+
 constexpr double PLOT_WIDTH = 800.0;  // canvas width
 constexpr double PLOT_HEIGHT = 880.0; // canvas height: plot area, margins, caption and legend
 constexpr double PLOT_MARGIN = 40.0;  // space left, right and above the plot area
@@ -33,12 +35,12 @@ constexpr double PLOT_AREA = 720.0;   // side of the square plot area
 
 // What the plotter takes from one router report.
 struct PlotReport {
-    std::vector<Point> nodes;   // Node #1.. in report order; nodes[0] is the root
-    std::vector<Point> parents; // parent coordinates of each node, as printed
-    int32_t terminal_count = 0; // echoed points minus candidates; the first nodes
+    std::vector<Point> nodes;    // Node #1.. in report order; nodes[0] is the root
+    std::vector<Point> parents;  // parent coordinates of each node, as printed
+    int32_t terminal_count = 0;  // echoed points minus candidates; the first nodes
     int32_t candidate_count = 0; // candidates the router accepted
-    int64_t length_before = 0;  // wirelength of the terminals' spanning tree
-    int64_t length_after = 0;   // final "Total wirelength is" value
+    int64_t length_before = 0;   // wirelength of the terminals' spanning tree
+    int64_t length_after = 0;    // final "Total wirelength is" value
 };
 
 // Parses a whole report from in. Lines the plotter does not use (prompts,

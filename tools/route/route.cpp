@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+using namespace steiner::internal;
+
 namespace {
 
 // Nets are read, routed and written in batches of about this many terminals,
