@@ -77,6 +77,56 @@ int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent);
 // with that. Uses the key buffer in the same way.
 int64_t mst1_build_tree_reference(int32_t n, const Point *points, int32_t *parent);
 
+// ---- Octants ------------------------------------------------------------------
+
+// The octant, 0..7, of the offset (drow, dcolumn) from a point, which must not
+// be (0, 0). Quadrant q, turned by q quarter turns into u > 0, v >= 0 (u, v =
+// row, column; column, -row; -row, -column; -column, row), holds octant 2q
+// where v < u and 2q + 1 where v >= u. The half-open borders make the octants
+// partition the plane around the point, and two points a, b in one octant
+// with |a| <= |b| are strictly nearer to each other than b is to the centre:
+// so a new point gains spanning-tree edges only to its nearest point in each
+// octant, and every octant computation here uses these borders.
+inline int mst1_octant_of(int32_t drow, int32_t dcolumn) {
+    int32_t u, v, quadrant;
+    if (drow > 0 && dcolumn >= 0) {
+        u = drow;
+        v = dcolumn;
+        quadrant = 0;
+    } else if (dcolumn > 0 && drow <= 0) {
+        u = dcolumn;
+        v = -drow;
+        quadrant = 1;
+    } else if (drow < 0 && dcolumn <= 0) {
+        u = -drow;
+        v = -dcolumn;
+        quadrant = 2;
+    } else {
+        u = -dcolumn;
+        v = drow;
+        quadrant = 3;
+    }
+    return 2 * quadrant + (v < u ? 0 : 1);
+}
+
+// For every point k of points[0..n-1] and octant o, a nearest point to k in
+// that octant: nearest[8 k + o] is its index (the lowest index among points at
+// its place), or -1 when the octant is empty. Any of several equally near
+// points may be given. Points at k's own place lie in none of its octants.
+// O(n log n), about 200 bytes of scratch per point; returns 0, or -1 when the
+// scratch cannot be allocated. Coordinates must lie in the accepted range.
+int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest);
+
+// What joining a new point c to a tree saves: with q_0..q_(k-1) the tree
+// points nearest to c in its nonempty octants, at distances distance[i], and
+// longest[i][j] the longest tree edge on the path between q_i and q_j, the
+// tree gets shorter by
+//     MST over the q_i with edge i-j costing max(longest[i][j], distance[i], distance[j])
+//     - (distance[0] + ... + distance[k-1]),
+// which is negative when it gets longer. Upper bounds in longest give an upper
+// bound on the saving. 1 <= k <= 8.
+int64_t mst1_join_saving(int32_t k, const int32_t *distance, const int32_t (*longest)[8]);
+
 // ---- Incremental tree -------------------------------------------------------
 
 // The minimum spanning tree of a growing subset of a fixed point list, kept
@@ -130,6 +180,14 @@ void mst1_dynamic_rollback(Mst1Dynamic *tree);
 
 // The current total length (0 for an empty tree).
 int64_t mst1_dynamic_length(const Mst1Dynamic *tree);
+
+// How much the tree would get shorter if a point at p joined it: the exact
+// saving when it is positive, and 0 when the tree would get no shorter
+// (including when p coincides with a point in it). p need not be one of the
+// tree's points, and nothing changes but the link-cut forest's internal
+// shape; most points that save nothing are settled from bounds alone. p must
+// lie in the accepted range.
+int64_t mst1_dynamic_gain(Mst1Dynamic *tree, const Point &p);
 
 // ---- Diagnostics ------------------------------------------------------------
 

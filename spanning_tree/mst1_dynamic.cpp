@@ -273,33 +273,6 @@ void uncommit_all(Mst1Dynamic *t) {
     t->pending_count = 0;
 }
 
-// Octants around a point, numbered 0..7. Quadrant q (rotated by q quarter
-// turns into u > 0, v >= 0) holds octant 2q where v < u and 2q+1 where v >= u.
-// The half-open edges make the octants partition the plane minus the point,
-// and within one octant two points a, b with |a| <= |b| are strictly closer to
-// each other than b is to the centre.
-int octant_of(int32_t drow, int32_t dcolumn) {
-    int32_t u, v, quadrant;
-    if (drow > 0 && dcolumn >= 0) {
-        u = drow;
-        v = dcolumn;
-        quadrant = 0;
-    } else if (dcolumn > 0 && drow <= 0) {
-        u = dcolumn;
-        v = -drow;
-        quadrant = 1;
-    } else if (drow < 0 && dcolumn <= 0) {
-        u = -drow;
-        v = -dcolumn;
-        quadrant = 2;
-    } else {
-        u = -dcolumn;
-        v = drow;
-        quadrant = 3;
-    }
-    return 2 * quadrant + (v < u ? 0 : 1);
-}
-
 // Octants (bit per octant) holding at least one grid point of the box
 // [row_lo, row_hi] x [column_lo, column_hi], given relative to the centre.
 // Exact for integer points, so a search never skips a box that could hold an
@@ -374,7 +347,7 @@ int32_t search_index(const IndexView &index, const Point &centre, int32_t *neare
                 if (drow == 0 && dcolumn == 0)
                     return index.slot[s].point;
                 int32_t d = std::abs(drow) + std::abs(dcolumn);
-                int o = octant_of(drow, dcolumn);
+                int o = mst1_octant_of(drow, dcolumn);
                 if (d < distance[o]) {
                     distance[o] = d;
                     nearest[o] = index.slot[s].point;
@@ -439,7 +412,7 @@ int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit,
         if (drow == 0 && dcolumn == 0)
             return point;
         const int32_t d = std::abs(drow) + std::abs(dcolumn);
-        const int o = octant_of(drow, dcolumn);
+        const int o = mst1_octant_of(drow, dcolumn);
         if (d < distance[o]) {
             distance[o] = d;
             nearest[o] = point;
@@ -717,43 +690,71 @@ void undo_to(Mst1Dynamic *t, size_t entry, int32_t keep) {
         set_active(t, t->added[static_cast<size_t>(--t->added_count)], false);
 }
 
-// Spanning-tree length over the octant neighbours 0..k-1 where joining i and
-// j costs max(bound[i][j], d[i], d[j]), less the sum of the d[i]: an upper
-// bound on what adding the centre saves when every bound[i][j] is at least
-// the longest tree edge between neighbours i and j, and exactly that saving
-// when each is that edge.
-int64_t saving_bound(int32_t k, const int32_t *d, const int32_t (*bound)[8]) {
-    int64_t key[8];
-    bool joined[8] = {};
-    int64_t total = 0;
-    for (int32_t i = 0; i < k; i++) {
-        key[i] = std::max({bound[0][i], d[0], d[i]});
-        total -= d[i];
+// The longest tree edges between every two octant neighbours q[0..k-1],
+// into longest: make_root and access at q[0] give its row; two others, the
+// larger of theirs when they differ (the path maxima of a tree are an
+// ultrametric), or else, within each group of equal values, found the same
+// way from the group's first member.
+void path_maxima(Mst1Dynamic *t, int32_t k, const int32_t *q, int32_t (*longest)[8]) {
+    LinkNode *n = t->link.data();
+    int32_t group[8];
+    int32_t size = k;
+    for (int32_t i = 0; i < k; i++)
+        group[i] = i;
+    // Groups wait as runs of group[]; a run's members are pairwise unknown.
+    int32_t pending[8][8];
+    int32_t pending_size[8];
+    int32_t waiting = 0;
+    std::copy(group, group + size, pending[0]);
+    pending_size[waiting++] = size;
+    while (waiting > 0) {
+        waiting--;
+        const int32_t *members = pending[waiting];
+        const int32_t count = pending_size[waiting];
+        int32_t local[8];
+        std::copy(members, members + count, local);
+        const int32_t first = local[0];
+        make_root(t, q[first] + 1);
+        int32_t value[8];
+        for (int32_t a = 1; a < count; a++) {
+            access(t, q[local[a]] + 1);
+            value[a] = n[n[q[local[a]] + 1].heaviest].weight;
+            longest[first][local[a]] = longest[local[a]][first] = value[a];
+        }
+        longest[first][first] = 0;
+        for (int32_t a = 1; a < count; a++) {
+            for (int32_t b = a + 1; b < count; b++)
+                if (value[a] != value[b])
+                    longest[local[a]][local[b]] = longest[local[b]][local[a]] =
+                        std::max(value[a], value[b]);
+            // The first member of each group of two or more equal values
+            // gathers the group.
+            bool leads = true;
+            for (int32_t b = 1; b < a; b++)
+                leads = leads && value[b] != value[a];
+            if (!leads)
+                continue;
+            int32_t members_found = 0;
+            for (int32_t b = a; b < count; b++)
+                if (value[b] == value[a])
+                    pending[waiting][members_found++] = local[b];
+            if (members_found > 1)
+                pending_size[waiting++] = members_found;
+        }
     }
-    joined[0] = true;
-    for (int32_t step = 1; step < k; step++) {
-        int32_t best = -1;
-        for (int32_t i = 1; i < k; i++)
-            if (!joined[i] && (best < 0 || key[i] < key[best]))
-                best = i;
-        joined[best] = true;
-        total += key[best];
-        for (int32_t i = 1; i < k; i++)
-            if (!joined[i])
-                key[i] = std::min(key[i], int64_t{std::max({bound[best][i], d[best], d[i]})});
-    }
-    return total;
 }
 
-// False when adding points[index] (not in the tree) surely leaves the tree no
-// shorter; true when it may shorten it. Changes no length or edge.
-bool may_shorten(Mst1Dynamic *t, int32_t index) {
+// What adding a point at centre (not in the tree) saves, when that is
+// positive; 0 when the bounds show it is not. Without exact, a positive
+// answer is only an upper bound, from the longest edges on the paths from
+// the first neighbour; with it, the saving itself.
+int64_t join_saving(Mst1Dynamic *t, const Point &centre, bool exact) {
     int32_t nearest[8];
     int32_t distance[8];
     // A coinciding point joins at length 0 and changes nothing else.
     const int32_t longest = longest_edge_bound(t);
-    if (search_octants(t, t->points[index], longest, nearest, distance) >= 0)
-        return false;
+    if (search_octants(t, centre, longest, nearest, distance) >= 0)
+        return 0;
     int32_t q[8];
     int32_t d[8];
     int32_t k = 0;
@@ -765,16 +766,20 @@ bool may_shorten(Mst1Dynamic *t, int32_t index) {
     }
     // Only the first edge: it lengthens the tree.
     if (k < 2)
-        return false;
+        return 0;
     int32_t bound[8][8];
     for (int32_t i = 0; i < k; i++)
         for (int32_t j = 0; j < k; j++)
             bound[i][j] = std::min(longest, rect_dist_points(t->points[q[i]], t->points[q[j]]));
-    if (saving_bound(k, d, bound) <= 0)
-        return false;
+    if (mst1_join_saving(k, d, bound) <= 0)
+        return 0;
+    if (exact) {
+        path_maxima(t, k, q, bound);
+        return std::max<int64_t>(0, mst1_join_saving(k, d, bound));
+    }
     // The longest edges on the paths from q[0]: exact for those pairs, and for
-    // two others the larger of theirs when they differ (the path maxima of a
-    // tree are an ultrametric), else at most the common value.
+    // two others the larger of theirs when they differ, else at most the
+    // common value.
     LinkNode *n = t->link.data();
     int32_t path_max[8];
     make_root(t, q[0] + 1);
@@ -789,7 +794,7 @@ bool may_shorten(Mst1Dynamic *t, int32_t index) {
                 bound[i][j] = std::max(path_max[i], path_max[j]);
             else
                 bound[i][j] = std::min(bound[i][j], path_max[i]);
-    return saving_bound(k, d, bound) > 0;
+    return std::max<int64_t>(0, mst1_join_saving(k, d, bound));
 }
 
 } // namespace
@@ -884,7 +889,7 @@ int64_t mst1_dynamic_add_if_shorter(Mst1Dynamic *tree, int32_t index) {
     if (!addable(tree, index))
         return -1;
     const int64_t before = tree->length;
-    if (!may_shorten(tree, index))
+    if (join_saving(tree, tree->points[index], false) == 0)
         return before;
     const size_t entry = tree->journal.size();
     const int32_t keep = tree->added_count;
@@ -951,6 +956,34 @@ void mst1_dynamic_rollback(Mst1Dynamic *tree) {
 
 int64_t mst1_dynamic_length(const Mst1Dynamic *tree) {
     return tree == nullptr ? 0 : tree->length;
+}
+
+int64_t mst1_dynamic_gain(Mst1Dynamic *tree, const Point &p) {
+    return tree == nullptr ? 0 : join_saving(tree, p, true);
+}
+
+int64_t mst1_join_saving(int32_t k, const int32_t *distance, const int32_t (*longest)[8]) {
+    int64_t key[8];
+    bool joined[8] = {};
+    int64_t total = 0;
+    for (int32_t i = 0; i < k; i++) {
+        key[i] = std::max({longest[0][i], distance[0], distance[i]});
+        total -= distance[i];
+    }
+    joined[0] = true;
+    for (int32_t step = 1; step < k; step++) {
+        int32_t best = -1;
+        for (int32_t i = 1; i < k; i++)
+            if (!joined[i] && (best < 0 || key[i] < key[best]))
+                best = i;
+        joined[best] = true;
+        total += key[best];
+        for (int32_t i = 1; i < k; i++)
+            if (!joined[i])
+                key[i] = std::min(
+                    key[i], int64_t{std::max({longest[best][i], distance[best], distance[i]})});
+    }
+    return total;
 }
 
 } // namespace steiner::internal

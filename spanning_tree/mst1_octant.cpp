@@ -556,4 +556,36 @@ int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *k
     return total;
 }
 
+int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest) {
+    if (n < 1)
+        return 0;
+    const auto count = static_cast<size_t>(n);
+    // The scratch block starts with 8-byte words, so the two arrays before it
+    // are padded to a multiple of 8 bytes.
+    const size_t arrays = (2 * count * sizeof(int32_t) + 7) / 8 * 8;
+    auto *block = static_cast<char *>(malloc(arrays + octant_scratch_bytes(n)));
+    if (block == nullptr)
+        return -1;
+    auto *lowest = reinterpret_cast<int32_t *>(block);
+    int32_t *place_of = lowest + count;
+    size_t bytes = 0;
+    Scratch s = carve(n, block + arrays, &bytes);
+    for (int32_t k = 0; k < n; k++)
+        lowest[k] = k;
+    int32_t root = 0;
+    const int32_t m = fold_places(n, points, lowest, s, &root);
+    for (int32_t p = 0; p < m; p++)
+        place_of[s.original[p]] = p;
+    find_octant_neighbours(m, s);
+    for (size_t k = 0; k < count; k++) {
+        const auto p = static_cast<size_t>(place_of[lowest[k]]);
+        for (size_t o = 0; o < 8; o++) {
+            const int32_t q = s.nearest[8 * p + o];
+            nearest[8 * k + o] = q < 0 ? -1 : s.original[q];
+        }
+    }
+    free(block);
+    return 0;
+}
+
 } // namespace steiner::internal

@@ -1,0 +1,144 @@
+// The octant neighbours, the saving of joining a point, and the small dense
+// tree, each against the plain computation it stands in for.
+#include "mst1.h"
+#include "mst1_dense.h"
+#include "mst1_handle.h"
+#include "random_points.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+using namespace steiner::internal;
+
+namespace {
+
+int64_t tree_length(const std::vector<Point> &points) {
+    std::vector<int32_t> parent;
+    return mst1_build_tree_into(points, &parent);
+}
+
+// Tie-heavy sets on small grids, wide ones, and ones at the coordinate limits.
+std::vector<std::vector<Point>> point_sets(uint32_t seed, int32_t count) {
+    std::mt19937 random(seed);
+    std::vector<std::vector<Point>> sets;
+    for (int32_t side : {3, 6, 12, 1000})
+        sets.push_back(random_points(random, count, 0, side - 1));
+    sets.push_back(random_points(random, count, MST1_COORD_MIN, MST1_COORD_MAX));
+    sets.push_back(points_at_the_limits(random, count));
+    return sets;
+}
+
+TEST(OctantNeighboursTest, EachIsANearestPointOfItsOctant) {
+    for (int32_t count : {1, 2, 9, 60, 300}) {
+        for (const std::vector<Point> &points : point_sets(static_cast<uint32_t>(count), count)) {
+            const size_t n = points.size();
+            std::vector<int32_t> nearest(8 * n);
+            ASSERT_EQ(mst1_octant_neighbours(count, points.data(), nearest.data()), 0);
+            for (size_t k = 0; k < n; k++) {
+                int32_t best[8];
+                std::fill(best, best + 8, -1);
+                for (size_t j = 0; j < n; j++) {
+                    const int32_t drow = points[j].row - points[k].row;
+                    const int32_t dcolumn = points[j].column - points[k].column;
+                    if (drow == 0 && dcolumn == 0)
+                        continue;
+                    const int o = mst1_octant_of(drow, dcolumn);
+                    const int32_t d = std::abs(drow) + std::abs(dcolumn);
+                    if (best[o] < 0 || d < best[o])
+                        best[o] = d;
+                }
+                for (size_t o = 0; o < 8; o++) {
+                    const int32_t q = nearest[8 * k + o];
+                    SCOPED_TRACE(testing::Message()
+                                 << count << " points, point " << k << ", octant " << o);
+                    ASSERT_EQ(q < 0, best[o] < 0);
+                    if (q < 0)
+                        continue;
+                    const Point &p = points[static_cast<size_t>(q)];
+                    const int32_t drow = p.row - points[k].row;
+                    const int32_t dcolumn = p.column - points[k].column;
+                    ASSERT_FALSE(drow == 0 && dcolumn == 0);
+                    EXPECT_EQ(mst1_octant_of(drow, dcolumn), static_cast<int>(o));
+                    EXPECT_EQ(std::abs(drow) + std::abs(dcolumn), best[o]);
+                    // The lowest index at that place.
+                    for (int32_t j = 0; j < q; j++)
+                        EXPECT_FALSE(points[static_cast<size_t>(j)].row == p.row &&
+                                     points[static_cast<size_t>(j)].column == p.column);
+                }
+            }
+        }
+    }
+}
+
+// The saving of a point, from the incremental tree and from the dense tree,
+// is what rebuilding the tree with it shows, when positive, and 0 otherwise.
+TEST(JoinSavingTest, BothTreesGiveTheSavingARebuildShows) {
+    for (int32_t count : {1, 2, 5, 20, 70}) {
+        uint32_t seed = 100 + static_cast<uint32_t>(count);
+        for (const std::vector<Point> &points : point_sets(seed, 2 * count)) {
+            const std::vector<Point> base(points.begin(), points.begin() + count);
+            const Mst1DynamicPtr dynamic = mst1_dynamic_make(base);
+            const int64_t before = mst1_dynamic_start(dynamic.get(), count);
+            Mst1Dense dense(base.size() + 1);
+            dense.assign(base.data(), base.size());
+            ASSERT_EQ(dense.length(), before);
+            // The other points, the base's own points, which save nothing, and
+            // medians of three base points, which often save something.
+            std::vector<Point> probes = points;
+            for (size_t k = 2; k < base.size(); k++) {
+                const Point &a = base[k - 2], &b = base[k - 1], &c = base[k];
+                probes.push_back(
+                    Point{std::max(std::min(a.row, b.row), std::min(std::max(a.row, b.row), c.row)),
+                          std::max(std::min(a.column, b.column),
+                                   std::min(std::max(a.column, b.column), c.column))});
+            }
+            for (const Point &probe : probes) {
+                std::vector<Point> with = base;
+                with.push_back(probe);
+                const int64_t saving = std::max<int64_t>(0, before - tree_length(with));
+                SCOPED_TRACE(testing::Message() << count << " points, probe (" << probe.row << ", "
+                                                << probe.column << ")");
+                EXPECT_EQ(mst1_dynamic_gain(dynamic.get(), probe), saving);
+                EXPECT_EQ(dense.gain(probe), saving);
+            }
+            EXPECT_EQ(mst1_dynamic_length(dynamic.get()), before);
+        }
+    }
+}
+
+// Points joining one by one, and the tree built afresh: the same length, a
+// tree over every point, and degrees that count its edges.
+TEST(DenseTreeTest, GrowsAsARebuildWould) {
+    for (const std::vector<Point> &points : point_sets(7, 90)) {
+        Mst1Dense dense(points.size());
+        dense.assign(points.data(), 10);
+        for (size_t k = 10; k < points.size(); k++) {
+            dense.add(points[k]);
+            const std::vector<Point> prefix(points.begin(),
+                                            points.begin() + static_cast<std::ptrdiff_t>(k + 1));
+            ASSERT_EQ(dense.length(), tree_length(prefix)) << "after point " << k;
+        }
+        int64_t sum = 0;
+        std::vector<int32_t> degree(points.size(), 0);
+        for (size_t k = 1; k < dense.size(); k++) {
+            const auto up = static_cast<size_t>(dense.parent(k));
+            size_t at = k;
+            for (size_t steps = 0; at != 0; steps++) {
+                ASSERT_LT(steps, dense.size()) << "point " << k << " never reaches the root";
+                at = static_cast<size_t>(dense.parent(at));
+            }
+            sum += rect_dist_points(dense.point(k), dense.point(up));
+            degree[k]++;
+            degree[up]++;
+        }
+        EXPECT_EQ(sum, dense.length());
+        for (size_t k = 0; k < dense.size(); k++)
+            EXPECT_EQ(dense.degree(k), degree[k]);
+    }
+}
+
+} // namespace
