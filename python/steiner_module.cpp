@@ -47,7 +47,8 @@ template <typename T> bool fits_int32(T value) {
         return static_cast<int64_t>(value) >= INT32_MIN && static_cast<int64_t>(value) <= INT32_MAX;
 }
 
-template <typename T> void read_points(const py::array &array, std::vector<steiner::Point> *points) {
+template <typename T>
+void read_points(const py::array &array, std::vector<steiner::Point> *points) {
     const auto *data = static_cast<const char *>(array.data());
     const py::ssize_t row_stride = array.strides(0);
     const py::ssize_t column_stride = array.strides(1);
@@ -60,8 +61,8 @@ template <typename T> void read_points(const py::array &array, std::vector<stein
         // The library words every range fault; only values it cannot even be
         // handed are refused here, in its words.
         if (!fits_int32(row) || !fits_int32(column))
-            throw py::value_error("terminal " + std::to_string(k) + " (row " +
-                                  std::to_string(row) + ", column " + std::to_string(column) +
+            throw py::value_error("terminal " + std::to_string(k) + " (row " + std::to_string(row) +
+                                  ", column " + std::to_string(column) +
                                   ") lies outside the coordinate range " +
                                   std::to_string(steiner::coordinate_min) + " to " +
                                   std::to_string(steiner::coordinate_max));
@@ -186,11 +187,15 @@ py::list route_many(const py::iterable &nets, const std::string &effort,
                     const py::object &threads) {
     steiner::Options options;
     options.effort = parse_effort(effort);
-    options.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    options.threads =
+        static_cast<int>(std::min(cores, static_cast<unsigned>(steiner::max_threads)));
     if (!threads.is_none()) {
         const auto asked = threads.cast<long long>();
-        if (asked < 1 || asked > 256)
-            throw py::value_error("threads must be from 1 to 256, not " + std::to_string(asked));
+        if (asked < 1 || asked > steiner::max_threads)
+            throw py::value_error("threads must be from 1 to " +
+                                  std::to_string(steiner::max_threads) + ", not " +
+                                  std::to_string(asked));
         options.threads = static_cast<int>(asked);
     }
     std::vector<std::vector<steiner::Point>> points;
@@ -228,8 +233,8 @@ PYBIND11_MODULE(steiner, module) {
                       "Number of terminals: the first nodes.")
         .def_property_readonly("steiner_count", &steiner::Tree::steiner_count,
                                "Number of Steiner points: the nodes after the terminals.")
-        .def_property_readonly("nodes", &nodes,
-                               "int32 array (m, 2) of (row, column): terminals, then Steiner points.")
+        .def_property_readonly(
+            "nodes", &nodes, "int32 array (m, 2) of (row, column): terminals, then Steiner points.")
         .def_property_readonly("parents", &parents, "int32 array (m,): each node's parent index.")
         .def_property_readonly("edges", &edges,
                                "int32 array (m - 1, 2) of node index pairs (node, parent).")

@@ -6,14 +6,15 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 namespace steiner::internal {
 
-// Runs work(k) for k in 0..count-1 on up to threads threads, each k exactly
-// once. An exception thrown by any task is passed on once all have stopped.
+// Runs work(k) for k in 0..count-1, each k exactly once, on the calling
+// thread and up to threads - 1 more, never more than count in all. A thread
+// that cannot be started (no memory, no thread left) leaves its share to the
+// others. An exception thrown by any task is passed on once all have stopped.
 template <typename Work> void run_parallel(size_t count, int threads, Work work) {
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
@@ -35,13 +36,13 @@ template <typename Work> void run_parallel(size_t count, int threads, Work work)
     };
     const size_t helpers = std::min(count, static_cast<size_t>(std::max(threads, 1))) - (count > 0);
     std::vector<std::thread> pool;
-    for (size_t k = 0; k < helpers; k++) {
-        try {
+    try {
+        // Room first, so that starting a thread is the only step that can fail.
+        pool.reserve(helpers);
+        for (size_t k = 0; k < helpers; k++)
             pool.emplace_back(worker);
-        } catch (const std::system_error &) {
-            // Fewer threads only take longer.
-            break;
-        }
+    } catch (...) {
+        // Fewer threads only take longer.
     }
     worker();
     for (std::thread &thread : pool)

@@ -1,10 +1,9 @@
 #include "steiner/steiner.h"
 
+#include "engine.h"
 #include "mst1.h"
 #include "mst1_handle.h"
 #include "parallel.h"
-#include "scale.h"
-#include "small.h"
 
 #include <algorithm>
 #include <new>
@@ -25,9 +24,10 @@ void check_input(const Point *terminals, size_t count, const Options &options) {
     if (count > max_terminals)
         throw std::invalid_argument("steiner::route: the net has " + std::to_string(count) +
                                     " terminals; at most 1073741823 are allowed");
-    if (options.threads < 1)
+    if (options.threads < 1 || options.threads > max_threads)
         throw std::invalid_argument("steiner::route: threads is " +
-                                    std::to_string(options.threads) + "; it must be at least 1");
+                                    std::to_string(options.threads) + "; it must be from 1 to " +
+                                    std::to_string(max_threads));
     for (size_t k = 0; k < count; k++) {
         const Point &p = terminals[k];
         if (p.row < coordinate_min || p.row > coordinate_max || p.column < coordinate_min ||
@@ -80,7 +80,7 @@ Tree closed_form(const Point *terminals, size_t count) {
     return tree;
 }
 
-void report_progress(void *context, const internal::ScaleProgress &step) {
+void report_progress(void *context, const internal::SearchStep &step) {
     const auto *progress = static_cast<const std::function<void(const Progress &)> *>(context);
     (*progress)(Progress{step.phase, step.round, step.length});
 }
@@ -101,17 +101,15 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
     tree.rmst_length = internal::mst1_build_tree_into(points, &parents);
     if (options.effort != Effort::rmst) {
         int64_t length = 0;
-        const auto n = static_cast<int32_t>(count);
-        std::vector<internal::Point> steiner_points;
-        if (options.effort == Effort::greedy && n <= internal::SMALL_MAX_TERMINALS) {
-            steiner_points = internal::small_steiner_points(points.data(), n, &length);
-        } else {
-            // The search takes a mutable context; the caller's options stay untouched.
-            std::function<void(const Progress &)> progress = options.progress;
-            steiner_points = internal::scale_steiner_points(
-                points.data(), n, options.threads, options.effort == Effort::best, &length,
-                progress ? report_progress : nullptr, &progress);
-        }
+        // The search takes a mutable context; the caller's options stay untouched.
+        std::function<void(const Progress &)> progress = options.progress;
+        internal::SearchOptions search;
+        search.threads = options.threads;
+        search.improve = options.effort == Effort::best;
+        search.listener = progress ? report_progress : nullptr;
+        search.context = &progress;
+        const std::vector<internal::Point> steiner_points = internal::search_steiner_points(
+            points.data(), static_cast<int32_t>(count), search, &length);
         points.insert(points.end(), steiner_points.begin(), steiner_points.end());
     }
     tree.length = points.size() == count ? tree.rmst_length

@@ -193,7 +193,8 @@ TEST(RouteTest, InvalidInputIsNamed) {
     EXPECT_EQ(message({{0, 0}, {536870912, 3}}, 1),
               "steiner::route: terminal 1 (row 536870912, column 3) lies outside the coordinate "
               "range -536870911 to 536870911");
-    EXPECT_EQ(message({{0, 0}}, 0), "steiner::route: threads is 0; it must be at least 1");
+    EXPECT_EQ(message({{0, 0}}, 0), "steiner::route: threads is 0; it must be from 1 to 256");
+    EXPECT_EQ(message({{0, 0}}, 257), "steiner::route: threads is 257; it must be from 1 to 256");
     EXPECT_EQ(message({{-536870911, 536870911}}, 1), "accepted");
     try {
         steiner::route_many({{{1, 1}}, {}});

@@ -21,7 +21,8 @@ constexpr size_t BATCH_NETS = 1 << 14;
 
 int default_threads() {
     const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::min(std::max(cores, 1u), 256u));
+    return static_cast<int>(
+        std::min(std::max(cores, 1u), static_cast<unsigned>(steiner::max_threads)));
 }
 
 void append_number(std::string *text, int64_t value) {

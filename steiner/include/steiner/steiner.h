@@ -29,6 +29,9 @@ constexpr int32_t coordinate_max = 536870911;
 // The most terminals a net may have.
 constexpr size_t max_terminals = 1073741823;
 
+// The most threads a call may be given.
+constexpr int max_threads = 256;
+
 struct Point {
     int32_t row;    // first coordinate
     int32_t column; // second coordinate
@@ -37,21 +40,24 @@ struct Point {
 // How hard to look for a short tree.
 enum class Effort {
     rmst,   // the terminals' minimum spanning tree: no Steiner points
-    greedy, // Steiner points kept greedily by how much each shortens the tree;
-            // nets of up to 64 terminals in tens to hundreds of microseconds
-    best,   // greedy, then improved by a local search: near-optimal
+    greedy, // Steiner points kept greedily by how much each shortens the tree
+    best,   // greedy, then improved by a local search: near-optimal, and
+            // never longer than greedy
 };
 
 // A moment of a long run, for progress displays.
 struct Progress {
-    const char *phase; // what the run is doing now
-    int round;         // counts from 1 within the phase
+    const char *phase; // what the run is doing now: "grow", "improve" or "order"
+    int round;         // counts from 1 each time the run enters the phase
     int64_t length;    // tree length reached so far
 };
 
 struct Options {
     Effort effort = Effort::best;
-    // Threads measuring one large net (at least 1). The tree never depends on it.
+    // Threads measuring one large net, or routing many nets: 1 to
+    // max_threads. No more threads are started than there are pieces of
+    // work, and a thread that cannot be started leaves its work to the
+    // others. The tree never depends on it.
     int threads = 1;
     // Called from the calling thread between stages of long runs; may be empty.
     std::function<void(const Progress &)> progress;
@@ -61,11 +67,12 @@ struct Options {
 struct Tree {
     // The terminals in input order, then the Steiner points, in an order in
     // which each one shortens the spanning tree of the terminals and the
-    // Steiner points before it.
+    // Steiner points before it. Every Steiner point has at least three
+    // edges, so a net of n >= 2 terminals has at most n - 2 of them.
     std::vector<Point> nodes;
-    // parents[k] is the index of node k's parent; node 0 is the root and its
-    // own parent. Each edge k - parents[k] has the rectilinear length between
-    // its ends.
+    // The minimum spanning tree of nodes: parents[k] is the index of node k's
+    // parent; node 0 is the root and its own parent. Each edge k - parents[k]
+    // has the rectilinear length between its ends.
     std::vector<int32_t> parents;
     size_t terminal_count = 0; // the first nodes
     int64_t length = 0;        // the sum of the edge lengths
@@ -76,10 +83,12 @@ struct Tree {
     }
 };
 
-// Routes one net. Nets of 1, 2 and 3 terminals are answered in closed form and
-// are optimal. Throws std::invalid_argument for no terminals, more than
-// max_terminals, a coordinate outside coordinate_min..coordinate_max or fewer
-// than 1 thread; std::bad_alloc when memory runs out.
+// Routes one net. Nets of 1 and 2 terminals, and of 3 at efforts greedy and
+// best, are answered in closed form and are optimal; at effort rmst, three
+// terminals get their spanning tree. Throws std::invalid_argument for no
+// terminals, more than max_terminals, a coordinate outside
+// coordinate_min..coordinate_max or threads outside 1..max_threads;
+// std::bad_alloc when memory runs out.
 Tree route(const Point *terminals, size_t count, const Options &options = Options());
 Tree route(const std::vector<Point> &terminals, const Options &options = Options());
 

@@ -1,0 +1,125 @@
+// The search for Steiner points behind every effort of steiner::route and the
+// generator's default order: one greedy engine.
+//
+// A working set holds the terminals, then Steiner points in an order in which
+// each shortened the spanning tree of the points before it. Candidates are
+// medians of a point and two of its nearest neighbours in the octant graph
+// (where the shortest tree of three close points meets), screened as the
+// router screens. Gains are exact savings from the tree package, on a dense
+// tree with all path maxima for small sets and on the incremental tree for
+// large ones, measured on worker threads. The greedy keeps the candidate with
+// the largest gain, re-measuring lazily, and forms candidates again around the
+// points that joined. A local search regrows the tree around each Steiner
+// point with the same greedy. Steiner points of degree 2 or less are pruned
+// before a result is given.
+#ifndef STEINER_ENGINE_H
+#define STEINER_ENGINE_H
+
+#include "mst1.h"
+#include "screening.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace steiner::internal {
+
+// A moment of the search, for progress displays.
+struct SearchStep {
+    const char *phase; // "grow", "improve" or "order"
+    int round;         // counts from 1 each time a phase begins
+    int64_t length;    // tree length reached so far
+};
+
+using SearchListener = void (*)(void *context, const SearchStep &step);
+
+struct SearchOptions {
+    int threads = 1;      // measuring gains of large sets; the result never depends on it
+    bool improve = false; // the local search after the greedy growth
+    SearchListener listener = nullptr; // called from the calling thread; may be null
+    void *context = nullptr;
+};
+
+// Steiner points for terminals[0..count-1] (count at least 1, coordinates in
+// the accepted range, repeats allowed), in an order in which each strictly
+// shortens the minimum spanning tree of the terminals and the points before
+// it, each passing the router's screening against the terminals, and none of
+// degree below 3 in the minimum spanning tree of the terminals and all of
+// them (as mst1_build_tree builds it, in this order). *length gets that
+// tree's length. With improve, the result is never longer than without.
+// Throws std::bad_alloc when memory runs out.
+std::vector<Point> search_steiner_points(const Point *terminals, int32_t count,
+                                         const SearchOptions &options, int64_t *length);
+
+// ---- Shared by the engine's parts ---------------------------------------------
+
+struct ScreenIndexDeleter {
+    void operator()(ScreenIndex *index) const {
+        screen_index_free(index);
+    }
+};
+
+// One search: the terminals, their screening, and how gains are measured.
+struct Search {
+    const Point *terminals;
+    size_t count;
+    std::unique_ptr<ScreenIndex, ScreenIndexDeleter> screen;
+    SearchOptions options;
+    const char *phase; // last reported
+    int round;         // rounds reported in it
+
+    void report(const char *step_phase, int64_t length);
+};
+
+// Candidates and their gains against a working set.
+struct Pool {
+    std::vector<Point> points;  // sorted by row, then column, without repeats
+    std::vector<int64_t> gains; // exact savings, 0 where there is none
+};
+
+// The candidates around points[first_new..] (every point when first_new is
+// 0) and the points whose nearest neighbours they may have become, that no
+// point occupies and the screening accepts, with their gains against points.
+Pool form_pool(const Search &search, const std::vector<Point> &points, size_t first_new);
+
+// The gain of every candidate against points, on up to threads threads.
+std::vector<int64_t> measure_gains(const std::vector<Point> &points,
+                                   const std::vector<Point> &candidates, int threads);
+
+// Appends to *points the candidates of pool that the lazy greedy keeps, in
+// the order kept, starting with pool.points[forced] when forced is not -1
+// (it must save something); *length is the working set's tree length, kept
+// up to date. Returns how many joined.
+size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced);
+
+// Rounds of keeping candidates greedily and forming them again around the
+// points that joined, starting from pool (formed against *points); returns
+// the tree length.
+int64_t grow(Search *search, std::vector<Point> *points, int64_t length, Pool pool, int32_t forced);
+
+// The Steiner points of points (after the terminals) that pruned leaves, put
+// in an order in which each shortens the tree (the largest gain first,
+// measured afresh, among them only; a point that would not is left out), until
+// the tree of the result has no Steiner point of degree 2 or less. Points that
+// are already in such an order (ordered) keep it when nothing is pruned.
+// Replaces *points and returns the tree length.
+int64_t finish(const Search &search, std::vector<Point> *points, bool ordered);
+
+// The local search: each Steiner point with the Steiner points near it is
+// taken out and the subtree regrown greedily from the Hanan points of its own
+// points; a shorter subtree replaces it. Returns the Steiner points left,
+// pruned, in no useful order, and sets *length to their tree's length (with
+// the terminals).
+std::vector<Point> improve_locally(const Search &search, const std::vector<Point> &points,
+                                   int64_t *length);
+
+// The Steiner points (after the terminals in points) left when those of
+// degree 2 or less in the minimum spanning tree of points are taken out, with
+// those that then fall to degree 2 or less, each degree-2 point's two edges
+// spliced into one. *length gets the length of that tree before pruning.
+std::vector<Point> pruned(const Search &search, const std::vector<Point> &points, int64_t *length);
+
+} // namespace steiner::internal
+
+#endif

@@ -1,0 +1,330 @@
+// Candidates, their gains, and the lazy greedy that keeps them.
+#include "engine.h"
+
+#include "mst1_dense.h"
+#include "mst1_handle.h"
+#include "parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <queue>
+
+namespace steiner::internal {
+
+namespace {
+
+// Neighbours per point that take part in medians: the nearest ones in the
+// octant graph. Eight covers a point's octant neighbours in a uniform net;
+// more adds candidates that rarely win.
+constexpr size_t NEIGHBOURS = 8;
+
+// Rounds of forming candidates and keeping the best of them, at most. Later
+// rounds find little; the cap bounds the time on any net.
+constexpr int GROW_ROUNDS = 12;
+
+// Up to this many points a gain is read from a dense tree with all path
+// maxima (a scan of the points); beyond, from the incremental tree, whose
+// searches and path queries grow with the logarithm of the points.
+constexpr size_t DENSE_MAX = 128;
+
+// Candidates a worker takes at a time in a gain pass over an incremental tree.
+constexpr size_t CHUNK = 4096;
+
+bool point_less(const Point &a, const Point &b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+bool point_equal(const Point &a, const Point &b) {
+    return a.row == b.row && a.column == b.column;
+}
+
+int32_t median3(int32_t a, int32_t b, int32_t c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+// A candidate in contention: the largest gain leads, then the lowest index.
+struct Ranked {
+    int64_t gain;
+    int32_t index;
+};
+
+struct RankedLess {
+    bool operator()(const Ranked &a, const Ranked &b) const {
+        return a.gain != b.gain ? a.gain < b.gain : a.index > b.index;
+    }
+};
+
+// The working set's tree while candidates join it, for a small set.
+class DenseGrowth {
+  public:
+    DenseGrowth(const std::vector<Point> &points, const std::vector<Point> &candidates)
+        // A greedy seldom keeps more candidates than there are points.
+        : tree_(points.size() + std::min(candidates.size(), points.size() + 8)),
+          candidates_(candidates) {
+        tree_.assign(points.data(), points.size());
+    }
+    bool full() const {
+        return tree_.size() == tree_.capacity();
+    }
+    int64_t gain(int32_t k) {
+        return tree_.gain(candidates_[static_cast<size_t>(k)]);
+    }
+    void add(int32_t k) {
+        tree_.add(candidates_[static_cast<size_t>(k)]);
+    }
+    int64_t length() const {
+        return tree_.length();
+    }
+
+  private:
+    Mst1Dense tree_;
+    const std::vector<Point> &candidates_;
+};
+
+// The same for a large set: the incremental tree over the set and the
+// candidates, holding the set from the start.
+class IncrementalGrowth {
+  public:
+    IncrementalGrowth(const std::vector<Point> &points, const std::vector<Point> &candidates)
+        : all_(points), base_(points.size()) {
+        all_.insert(all_.end(), candidates.begin(), candidates.end());
+        tree_ = mst1_dynamic_make(all_);
+        mst1_dynamic_start(tree_.get(), static_cast<int32_t>(base_));
+    }
+    bool full() const {
+        return false;
+    }
+    int64_t gain(int32_t k) {
+        return mst1_dynamic_gain(tree_.get(), all_[base_ + static_cast<size_t>(k)]);
+    }
+    void add(int32_t k) {
+        mst1_dynamic_add(tree_.get(), static_cast<int32_t>(base_) + k);
+        mst1_dynamic_commit(tree_.get());
+    }
+    int64_t length() const {
+        return mst1_dynamic_length(tree_.get());
+    }
+
+  private:
+    std::vector<Point> all_;
+    size_t base_;
+    Mst1DynamicPtr tree_;
+};
+
+// The lazy greedy: the leader is measured afresh and kept while its gain is
+// positive and still leads the others' last measured gains; a gain only
+// falls as points join, except near them, where the next round looks again.
+// Returns the candidates kept, in order.
+template <class Growth>
+std::vector<int32_t> drain(Growth *growth, const std::vector<int64_t> &gains, int32_t forced) {
+    std::vector<Ranked> ranked;
+    for (size_t k = 0; k < gains.size(); k++)
+        if (gains[k] > 0 && static_cast<int32_t>(k) != forced)
+            ranked.push_back(Ranked{gains[k], static_cast<int32_t>(k)});
+    const RankedLess less;
+    std::priority_queue<Ranked, std::vector<Ranked>, RankedLess> heap(less, std::move(ranked));
+    std::vector<int32_t> kept;
+    if (forced >= 0) {
+        growth->add(forced);
+        kept.push_back(forced);
+    }
+    while (!heap.empty() && !growth->full()) {
+        Ranked top = heap.top();
+        heap.pop();
+        top.gain = growth->gain(top.index);
+        if (top.gain <= 0)
+            continue;
+        if (heap.empty() || !less(top, heap.top())) {
+            growth->add(top.index);
+            kept.push_back(top.index);
+        } else {
+            heap.push(top);
+        }
+    }
+    return kept;
+}
+
+// For every point, its nearest neighbours in the octant graph (each point's
+// nearest point in each octant, both ways), nearest first, at most
+// NEIGHBOURS: near[start[k] .. start[k + 1] - 1].
+void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
+                  std::vector<int32_t> *near) {
+    const size_t n = points.size();
+    std::vector<int32_t> nearest(8 * n);
+    if (mst1_octant_neighbours(static_cast<int32_t>(n), points.data(), nearest.data()) < 0)
+        throw std::bad_alloc();
+    std::vector<size_t> first(n + 1, 0);
+    for (size_t k = 0; k < n; k++)
+        for (size_t o = 0; o < 8; o++)
+            if (const int32_t q = nearest[8 * k + o]; q >= 0) {
+                first[k + 1]++;
+                first[static_cast<size_t>(q) + 1]++;
+            }
+    for (size_t k = 0; k < n; k++)
+        first[k + 1] += first[k];
+    std::vector<std::pair<int32_t, int32_t>> edges(first[n]); // (distance, neighbour)
+    std::vector<size_t> fill(first.begin(), first.end() - 1);
+    for (size_t k = 0; k < n; k++)
+        for (size_t o = 0; o < 8; o++)
+            if (const int32_t q = nearest[8 * k + o]; q >= 0) {
+                const auto sq = static_cast<size_t>(q);
+                const int32_t d = rect_dist_points(points[k], points[sq]);
+                edges[fill[k]++] = {d, q};
+                edges[fill[sq]++] = {d, static_cast<int32_t>(k)};
+            }
+    start->assign(1, 0);
+    near->clear();
+    for (size_t k = 0; k < n; k++) {
+        const auto begin = edges.begin() + static_cast<std::ptrdiff_t>(first[k]);
+        auto end = edges.begin() + static_cast<std::ptrdiff_t>(first[k + 1]);
+        std::sort(begin, end);
+        end = std::unique(begin, end);
+        for (auto e = begin; e != end && e - begin < static_cast<std::ptrdiff_t>(NEIGHBOURS); ++e)
+            near->push_back(e->second);
+        start->push_back(near->size());
+    }
+}
+
+} // namespace
+
+void Search::report(const char *step_phase, int64_t length) {
+    round = phase != nullptr && std::strcmp(phase, step_phase) == 0 ? round + 1 : 1;
+    phase = step_phase;
+    if (options.listener != nullptr)
+        options.listener(options.context, SearchStep{phase, round, length});
+}
+
+std::vector<int64_t> measure_gains(const std::vector<Point> &points,
+                                   const std::vector<Point> &candidates, int threads) {
+    std::vector<int64_t> gains(candidates.size(), 0);
+    if (candidates.empty())
+        return gains;
+    if (points.size() <= DENSE_MAX) {
+        Mst1Dense tree(points.size());
+        tree.assign(points.data(), points.size());
+        for (size_t k = 0; k < candidates.size(); k++)
+            gains[k] = tree.gain(candidates[k]);
+        return gains;
+    }
+    // One tree per worker, each measuring chunks of candidates taken in turn;
+    // a gain never depends on the worker that measured it.
+    const size_t chunks = (candidates.size() + CHUNK - 1) / CHUNK;
+    const size_t workers = std::min(chunks, static_cast<size_t>(std::max(threads, 1)));
+    std::atomic<size_t> next{0};
+    run_parallel(workers, threads, [&](size_t) {
+        const Mst1DynamicPtr tree = mst1_dynamic_make(points);
+        mst1_dynamic_start(tree.get(), static_cast<int32_t>(points.size()));
+        for (size_t chunk = next++; chunk < chunks; chunk = next++) {
+            const size_t last = std::min(candidates.size(), (chunk + 1) * CHUNK);
+            for (size_t k = chunk * CHUNK; k < last; k++)
+                gains[k] = mst1_dynamic_gain(tree.get(), candidates[k]);
+        }
+    });
+    return gains;
+}
+
+Pool form_pool(const Search &search, const std::vector<Point> &points, size_t first_new) {
+    const size_t n = points.size();
+    std::vector<size_t> start;
+    std::vector<int32_t> near;
+    octant_graph(points, &start, &near);
+    // Candidates change only near the points that joined: around those
+    // points, and around the points whose nearest neighbours they may have
+    // become.
+    std::vector<uint8_t> focus(n, first_new == 0 ? 1 : 0);
+    for (size_t k = first_new; k < n && first_new > 0; k++) {
+        focus[k] = 1;
+        for (size_t e = start[k]; e < start[k + 1]; e++)
+            focus[static_cast<size_t>(near[e])] = 1;
+    }
+    std::vector<Point> found;
+    for (size_t u = 0; u < n; u++) {
+        if (!focus[u])
+            continue;
+        const Point &p = points[u];
+        for (size_t a = start[u]; a < start[u + 1]; a++) {
+            const Point &q = points[static_cast<size_t>(near[a])];
+            for (size_t b = a + 1; b < start[u + 1]; b++) {
+                const Point &r = points[static_cast<size_t>(near[b])];
+                found.push_back(
+                    Point{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)});
+            }
+        }
+    }
+    std::sort(found.begin(), found.end(), point_less);
+    found.erase(std::unique(found.begin(), found.end(), point_equal), found.end());
+    std::vector<Point> occupied = points;
+    std::sort(occupied.begin(), occupied.end(), point_less);
+    Pool pool;
+    for (const Point &c : found)
+        if (!std::binary_search(occupied.begin(), occupied.end(), c, point_less) &&
+            screen_candidate_indexed(search.screen.get(), c.row, c.column))
+            pool.points.push_back(c);
+    pool.gains = measure_gains(points, pool.points, search.options.threads);
+    return pool;
+}
+
+size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool,
+                     int32_t forced) {
+    std::vector<int32_t> kept;
+    if (points->size() <= DENSE_MAX) {
+        DenseGrowth growth(*points, pool.points);
+        kept = drain(&growth, pool.gains, forced);
+        *length = growth.length();
+    } else {
+        IncrementalGrowth growth(*points, pool.points);
+        kept = drain(&growth, pool.gains, forced);
+        *length = growth.length();
+    }
+    for (int32_t k : kept)
+        points->push_back(pool.points[static_cast<size_t>(k)]);
+    return kept.size();
+}
+
+int64_t grow(Search *search, std::vector<Point> *points, int64_t length, Pool pool,
+             int32_t forced) {
+    for (int round = 0; round < GROW_ROUNDS; round++) {
+        const size_t before = points->size();
+        keep_greedily(points, &length, pool, forced);
+        forced = -1;
+        search->report("grow", length);
+        if (points->size() == before)
+            break;
+        pool = form_pool(*search, *points, before);
+    }
+    return length;
+}
+
+int64_t finish(const Search &search, std::vector<Point> *points, bool ordered) {
+    int64_t length = 0;
+    std::vector<Point> rest = pruned(search, *points, &length);
+    while (!ordered || rest.size() + search.count < points->size()) {
+        points->assign(search.terminals, search.terminals + search.count);
+        length = 0;
+        // Points left out may shorten the tree once others have joined.
+        for (;;) {
+            Pool pool;
+            pool.points = rest;
+            pool.gains = measure_gains(*points, rest, search.options.threads);
+            const size_t before = points->size();
+            if (keep_greedily(points, &length, pool, -1) == 0)
+                break;
+            std::vector<Point> joined(points->begin() + static_cast<std::ptrdiff_t>(before),
+                                      points->end());
+            std::sort(joined.begin(), joined.end(), point_less);
+            rest.erase(std::remove_if(rest.begin(), rest.end(),
+                                      [&joined](const Point &p) {
+                                          return std::binary_search(joined.begin(), joined.end(), p,
+                                                                    point_less);
+                                      }),
+                       rest.end());
+        }
+        ordered = true;
+        rest = pruned(search, *points, &length);
+    }
+    return length;
+}
+
+} // namespace steiner::internal

@@ -1,0 +1,338 @@
+// The local search and pruning, on an explicit spanning tree of the working
+// set.
+//
+// A move takes out a Steiner point, with the Steiner points near it whose
+// edges all stay within a few hops, and regrows that subtree from the Hanan
+// points of its own points with the engine's greedy. The subtree is a minimum
+// tree of its own points, so a regrown subtree that is shorter shortens the
+// whole tree by at least as much: every accepted move is a true improvement,
+// found without a global rebuild.
+#include "engine.h"
+
+#include "mst1_handle.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace steiner::internal {
+
+namespace {
+
+// The subtree a local move regrows: points up to this many tree hops from the
+// removed point, at most BALL_CAP of them beyond its direct neighbours.
+// Smaller subtrees leave most of the search's gain unfound; larger ones cost
+// time for little more.
+constexpr int BALL_DEPTH = 3;
+constexpr size_t BALL_CAP = 40;
+
+// A local move regrows greedily, then again from each of this many best
+// first choices: a greedy that starts wrong rarely recovers, and trying the
+// alternatives more than halves the distance to the optimum.
+constexpr size_t LOOKAHEAD = 8;
+
+// Sweeps of the local search: later sweeps find little.
+constexpr int SWEEPS = 2;
+
+bool point_less(const Point &a, const Point &b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+bool point_equal(const Point &a, const Point &b) {
+    return a.row == b.row && a.column == b.column;
+}
+
+uint64_t point_key(const Point &p) {
+    return (uint64_t{static_cast<uint32_t>(p.row)} << 32) | static_cast<uint32_t>(p.column);
+}
+
+// An explicit spanning tree of the terminals and Steiner points, changed by
+// local moves. Points taken out stay in the arrays, marked dead.
+struct Layout {
+    std::vector<Point> points; // the terminals first
+    std::vector<uint8_t> alive;
+    std::vector<std::vector<int32_t>> adjacency;
+    std::unordered_set<uint64_t> taken; // coordinates of the living points
+    std::vector<uint32_t> seen;         // per point: the move that last reached it
+    uint32_t move;
+    size_t terminals;
+    int64_t length;
+};
+
+Layout make_layout(const std::vector<Point> &points, size_t terminals) {
+    Layout layout;
+    layout.points = points;
+    layout.alive.assign(points.size(), 1);
+    layout.adjacency.resize(points.size());
+    std::vector<int32_t> parent;
+    layout.length = mst1_build_tree_into(points, &parent);
+    for (size_t k = 1; k < points.size(); k++) {
+        layout.adjacency[k].push_back(parent[k]);
+        layout.adjacency[static_cast<size_t>(parent[k])].push_back(static_cast<int32_t>(k));
+    }
+    for (const Point &p : points)
+        layout.taken.insert(point_key(p));
+    layout.seen.assign(points.size(), 0);
+    layout.move = 0;
+    layout.terminals = terminals;
+    return layout;
+}
+
+void unlink(Layout *layout, int32_t a, int32_t b) {
+    auto drop = [](std::vector<int32_t> *list, int32_t v) {
+        list->erase(std::find(list->begin(), list->end(), v));
+    };
+    drop(&layout->adjacency[static_cast<size_t>(a)], b);
+    drop(&layout->adjacency[static_cast<size_t>(b)], a);
+    layout->length -= rect_dist_points(layout->points[static_cast<size_t>(a)],
+                                       layout->points[static_cast<size_t>(b)]);
+}
+
+void link(Layout *layout, int32_t a, int32_t b) {
+    layout->adjacency[static_cast<size_t>(a)].push_back(b);
+    layout->adjacency[static_cast<size_t>(b)].push_back(a);
+    layout->length += rect_dist_points(layout->points[static_cast<size_t>(a)],
+                                       layout->points[static_cast<size_t>(b)]);
+}
+
+void kill(Layout *layout, int32_t x) {
+    layout->alive[static_cast<size_t>(x)] = 0;
+    layout->taken.erase(point_key(layout->points[static_cast<size_t>(x)]));
+}
+
+int32_t add_point(Layout *layout, const Point &p) {
+    layout->points.push_back(p);
+    layout->alive.push_back(1);
+    layout->adjacency.emplace_back();
+    layout->seen.push_back(0);
+    layout->taken.insert(point_key(p));
+    return static_cast<int32_t>(layout->points.size() - 1);
+}
+
+// Takes out Steiner points of degree 1 and 2 (a degree-2 point's two edges
+// become one, which is no longer), until none is left, starting from x.
+void prune(Layout *layout, int32_t x) {
+    std::vector<int32_t> work{x};
+    while (!work.empty()) {
+        const int32_t v = work.back();
+        work.pop_back();
+        const auto sv = static_cast<size_t>(v);
+        if (sv < layout->terminals || !layout->alive[sv] || layout->adjacency[sv].size() > 2)
+            continue;
+        const std::vector<int32_t> ends = layout->adjacency[sv];
+        for (int32_t e : ends)
+            unlink(layout, v, e);
+        if (ends.size() == 2)
+            link(layout, ends[0], ends[1]);
+        kill(layout, v);
+        work.insert(work.end(), ends.begin(), ends.end());
+    }
+}
+
+// Greedy growth of base from the candidates of pool, with forced (-1: none)
+// joining first. Returns the length; *added gets the candidates kept, in order.
+int64_t regrow(const std::vector<Point> &base, const Pool &pool, int32_t forced,
+               std::vector<int32_t> *added) {
+    std::vector<Point> points = base;
+    int64_t length = 0;
+    keep_greedily(&points, &length, pool, forced);
+    added->clear();
+    for (size_t k = base.size(); k < points.size(); k++) {
+        const auto at =
+            std::lower_bound(pool.points.begin(), pool.points.end(), points[k], point_less);
+        added->push_back(static_cast<int32_t>(at - pool.points.begin()));
+    }
+    return length;
+}
+
+// One move of the local search: the subtree within BALL_DEPTH hops of
+// Steiner point x loses x and every other Steiner point whose edges all stay
+// inside it, and is regrown greedily from the Hanan points of its points near
+// the removed ones; the greedy also starts from each of the best few first
+// choices in turn. Applied when the regrown subtree is shorter.
+bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
+    const auto sx = static_cast<size_t>(x);
+    const uint32_t move = ++layout->move;
+    std::vector<int32_t> ball{x};
+    std::vector<int32_t> up{-1};
+    layout->seen[sx] = move;
+    size_t layer_first = 0;
+    for (int depth = 1; depth <= BALL_DEPTH; depth++) {
+        const size_t layer_last = ball.size();
+        for (size_t k = layer_first; k < layer_last; k++) {
+            for (int32_t v : layout->adjacency[static_cast<size_t>(ball[k])]) {
+                const auto sv = static_cast<size_t>(v);
+                if (layout->seen[sv] == move)
+                    continue;
+                // x's own neighbours always belong: x's edges all go.
+                if (depth > 1 && ball.size() > BALL_CAP)
+                    continue;
+                layout->seen[sv] = move;
+                ball.push_back(v);
+                up.push_back(ball[k]);
+            }
+        }
+        layer_first = layer_last;
+    }
+    int64_t old_length = 0;
+    for (size_t k = 1; k < ball.size(); k++)
+        old_length += rect_dist_points(layout->points[static_cast<size_t>(ball[k])],
+                                       layout->points[static_cast<size_t>(up[k])]);
+    // Removed: x, and Steiner points with no edge leaving the subtree. The
+    // window spans their bounding box widened by their longest edge.
+    std::vector<uint8_t> removed(ball.size(), 0);
+    removed[0] = 1;
+    int64_t reach = 0;
+    int64_t row_lo = layout->points[sx].row;
+    int64_t row_hi = row_lo;
+    int64_t column_lo = layout->points[sx].column;
+    int64_t column_hi = column_lo;
+    for (size_t k = 0; k < ball.size(); k++) {
+        const auto sv = static_cast<size_t>(ball[k]);
+        if (k > 0 && sv < layout->terminals)
+            continue;
+        bool inside = true;
+        int64_t longest = 0;
+        for (int32_t v : layout->adjacency[sv]) {
+            inside = inside && layout->seen[static_cast<size_t>(v)] == move;
+            longest = std::max<int64_t>(
+                longest,
+                rect_dist_points(layout->points[sv], layout->points[static_cast<size_t>(v)]));
+        }
+        if (!inside)
+            continue;
+        removed[k] = 1;
+        reach = std::max(reach, longest);
+        row_lo = std::min<int64_t>(row_lo, layout->points[sv].row);
+        row_hi = std::max<int64_t>(row_hi, layout->points[sv].row);
+        column_lo = std::min<int64_t>(column_lo, layout->points[sv].column);
+        column_hi = std::max<int64_t>(column_hi, layout->points[sv].column);
+    }
+    std::vector<Point> local;
+    Pool pool;
+    std::vector<int32_t> kept_ids;
+    std::vector<int32_t> rows;
+    std::vector<int32_t> columns;
+    for (size_t k = 0; k < ball.size(); k++) {
+        const Point &p = layout->points[static_cast<size_t>(ball[k])];
+        if (!removed[k]) {
+            local.push_back(p);
+            kept_ids.push_back(ball[k]);
+        }
+        if (p.row >= row_lo - reach && p.row <= row_hi + reach)
+            rows.push_back(p.row);
+        if (p.column >= column_lo - reach && p.column <= column_hi + reach)
+            columns.push_back(p.column);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    for (int32_t row : rows) {
+        for (int32_t column : columns) {
+            const Point c{row, column};
+            if (layout->taken.count(point_key(c)) != 0) {
+                // A removed point's place is free again.
+                bool free = false;
+                for (size_t k = 0; k < ball.size(); k++)
+                    free = free || (removed[k] &&
+                                    point_equal(layout->points[static_cast<size_t>(ball[k])], c));
+                if (!free)
+                    continue;
+            }
+            if (screen_candidate_indexed(screen, row, column))
+                pool.points.push_back(c);
+        }
+    }
+    pool.gains = measure_gains(local, pool.points, 1);
+    const std::vector<int64_t> &gains = pool.gains;
+    std::vector<int32_t> added;
+    int64_t best = regrow(local, pool, -1, &added);
+    std::vector<int32_t> by_gain;
+    for (size_t k = 0; k < gains.size(); k++)
+        if (gains[k] > 0)
+            by_gain.push_back(static_cast<int32_t>(k));
+    const size_t tries = std::min(by_gain.size(), LOOKAHEAD);
+    std::partial_sort(by_gain.begin(), by_gain.begin() + static_cast<ptrdiff_t>(tries),
+                      by_gain.end(), [&gains](int32_t a, int32_t b) {
+                          return gains[static_cast<size_t>(a)] != gains[static_cast<size_t>(b)]
+                                     ? gains[static_cast<size_t>(a)] > gains[static_cast<size_t>(b)]
+                                     : a < b;
+                      });
+    std::vector<int32_t> other;
+    for (size_t t = 0; t < tries; t++) {
+        if (!added.empty() && by_gain[t] == added[0])
+            continue;
+        const int64_t length = regrow(local, pool, by_gain[t], &other);
+        if (length < best) {
+            best = length;
+            added = other;
+        }
+    }
+    if (best >= old_length)
+        return false;
+
+    std::vector<Point> chosen = local;
+    for (size_t k = 1; k < ball.size(); k++)
+        unlink(layout, ball[k], up[k]);
+    for (size_t k = 0; k < ball.size(); k++)
+        if (removed[k])
+            kill(layout, ball[k]);
+    std::vector<int32_t> ids = kept_ids;
+    for (int32_t k : added) {
+        const Point &p = pool.points[static_cast<size_t>(k)];
+        chosen.push_back(p);
+        ids.push_back(add_point(layout, p));
+    }
+    std::vector<int32_t> parent;
+    mst1_build_tree_into(chosen, &parent);
+    for (size_t k = 1; k < chosen.size(); k++)
+        link(layout, ids[k], ids[static_cast<size_t>(parent[k])]);
+    for (int32_t v : ids)
+        prune(layout, v);
+    return true;
+}
+
+// Local search sweeps over the Steiner points of layout, each point taken out
+// and its subtree regrown; pruning keeps every Steiner point at degree 3 or
+// more. Stops after a sweep that changes nothing.
+void improve(Layout *layout, const ScreenIndex *screen) {
+    for (size_t x = layout->terminals; x < layout->points.size(); x++)
+        prune(layout, static_cast<int32_t>(x));
+    for (int sweep = 0; sweep < SWEEPS; sweep++) {
+        bool changed = false;
+        const size_t end = layout->points.size();
+        for (size_t x = layout->terminals; x < end; x++)
+            if (layout->alive[x] && relocate(layout, screen, static_cast<int32_t>(x)))
+                changed = true;
+        if (!changed)
+            break;
+    }
+}
+
+std::vector<Point> alive_steiner(const Layout &layout) {
+    std::vector<Point> rest;
+    for (size_t k = layout.terminals; k < layout.points.size(); k++)
+        if (layout.alive[k])
+            rest.push_back(layout.points[k]);
+    return rest;
+}
+
+} // namespace
+
+std::vector<Point> pruned(const Search &search, const std::vector<Point> &points, int64_t *length) {
+    Layout layout = make_layout(points, search.count);
+    *length = layout.length;
+    for (size_t x = layout.terminals; x < layout.points.size(); x++)
+        prune(&layout, static_cast<int32_t>(x));
+    return alive_steiner(layout);
+}
+
+std::vector<Point> improve_locally(const Search &search, const std::vector<Point> &points,
+                                   int64_t *length) {
+    Layout layout = make_layout(points, search.count);
+    improve(&layout, search.screen.get());
+    *length = layout.length;
+    return alive_steiner(layout);
+}
+
+} // namespace steiner::internal

@@ -1,0 +1,105 @@
+// The search as a whole: the greedy growth, restarted from several first
+// choices on small nets; for the best effort, rounds of local search, order
+// and growth on top of it; and the finish that prunes and orders each result.
+#include "engine.h"
+
+#include "mst1_handle.h"
+
+#include <algorithm>
+#include <new>
+
+namespace steiner::internal {
+
+namespace {
+
+// A greedy that starts wrong rarely recovers, so on nets of up to
+// FEW_TERMINALS growth starts from each of the FIRST_CHOICES best first
+// points, keeping the shortest result; on larger nets the time is better
+// spent elsewhere.
+constexpr size_t FEW_TERMINALS = 12;
+constexpr size_t FIRST_CHOICES = 4;
+
+// Rounds of local search, order and growth; each round must shorten the tree
+// to be followed by another.
+constexpr int MAX_ROUNDS = 8;
+
+// The greedy growth from the terminals: *points gets the terminals and the
+// Steiner points kept; returns the tree length.
+int64_t grow_greedily(Search *search, std::vector<Point> *points) {
+    const std::vector<Point> terminals(search->terminals, search->terminals + search->count);
+    std::vector<int32_t> parent;
+    const int64_t start = mst1_build_tree_into(terminals, &parent);
+    const Pool pool = form_pool(*search, terminals, 0);
+    std::vector<int32_t> firsts;
+    for (size_t k = 0; k < pool.gains.size(); k++)
+        if (pool.gains[k] > 0)
+            firsts.push_back(static_cast<int32_t>(k));
+    const size_t choices =
+        std::min(firsts.size(), search->count <= FEW_TERMINALS ? FIRST_CHOICES : size_t{1});
+    std::partial_sort(firsts.begin(), firsts.begin() + static_cast<std::ptrdiff_t>(choices),
+                      firsts.end(), [&pool](int32_t a, int32_t b) {
+                          const int64_t ga = pool.gains[static_cast<size_t>(a)];
+                          const int64_t gb = pool.gains[static_cast<size_t>(b)];
+                          return ga != gb ? ga > gb : a < b;
+                      });
+    *points = terminals;
+    int64_t best = start;
+    for (size_t c = 0; c < choices; c++) {
+        std::vector<Point> trial = terminals;
+        const int64_t length = grow(search, &trial, start, pool, firsts[c]);
+        if (length < best) {
+            best = length;
+            *points = std::move(trial);
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+std::vector<Point> search_steiner_points(const Point *terminals, int32_t count,
+                                         const SearchOptions &options, int64_t *length) {
+    Search search{terminals, static_cast<size_t>(count), nullptr, options, nullptr, 0};
+    search.screen.reset(screen_index_build(terminals, count));
+    if (search.screen == nullptr)
+        throw std::bad_alloc();
+
+    std::vector<Point> greedy;
+    grow_greedily(&search, &greedy);
+    const int64_t greedy_length = finish(search, &greedy, true);
+    std::vector<Point> best = greedy;
+    int64_t best_length = greedy_length;
+    if (options.improve) {
+        std::vector<Point> points = greedy;
+        int64_t improved = INT64_MAX;
+        for (int round = 0; round < MAX_ROUNDS; round++) {
+            int64_t layout_length = 0;
+            const std::vector<Point> rest = improve_locally(search, points, &layout_length);
+            search.report("improve", layout_length);
+            // The search came back to a set it had already reached.
+            if (layout_length >= improved)
+                break;
+            improved = layout_length;
+            points.assign(terminals, terminals + count);
+            points.insert(points.end(), rest.begin(), rest.end());
+            int64_t current = finish(search, &points, false);
+            current = grow(&search, &points, current, form_pool(search, points, 0), -1);
+            if (current >= best_length)
+                break;
+            best = points;
+            best_length = current;
+        }
+        best_length = finish(search, &best, true);
+        // Pruning what growth left can cost length, rarely; the greedy's tree
+        // is as good a start.
+        if (best_length > greedy_length) {
+            best = greedy;
+            best_length = greedy_length;
+        }
+    }
+    search.report("order", best_length);
+    *length = best_length;
+    return std::vector<Point>(best.begin() + count, best.end());
+}
+
+} // namespace steiner::internal
