@@ -1,0 +1,25 @@
+// What every tree the library returns must satisfy, checked from the outside:
+// shared by the tests and the fuzz targets.
+#ifndef STEINER_TESTS_TREE_PROPERTIES_H
+#define STEINER_TESTS_TREE_PROPERTIES_H
+
+#include <steiner/steiner.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace tree_properties {
+
+int64_t distance(const steiner::Point &a, const steiner::Point &b);
+
+// The length of a minimum spanning tree over the points.
+int64_t spanning_length(const std::vector<steiner::Point> &points);
+
+// The names of the promises the tree breaks for this net; empty when it keeps
+// them all. Once the links themselves are broken (a parent out of range, a
+// node that never reaches the root), nothing further is checked.
+std::vector<const char *> broken(const std::vector<steiner::Point> &net, const steiner::Tree &tree);
+
+} // namespace tree_properties
+
+#endif
