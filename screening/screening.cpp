@@ -73,13 +73,14 @@ void screen_index_free(ScreenIndex *index) {
     free(index);
 }
 
-static bool row_then_column(const Point &a, const Point &b) {
+// Function objects rather than functions, so that the searches inline them.
+constexpr auto row_then_column = [](const Point &a, const Point &b) {
     return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
+};
 
-static bool column_then_row(const Point &a, const Point &b) {
+constexpr auto column_then_row = [](const Point &a, const Point &b) {
     return a.column != b.column ? a.column < b.column : a.row < b.row;
-}
+};
 
 ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts) {
     auto *index = static_cast<ScreenIndex *>(calloc(1, sizeof(ScreenIndex)));

@@ -109,6 +109,14 @@ inline int mst1_octant_of(int32_t drow, int32_t dcolumn) {
     return 2 * quadrant + (v < u ? 0 : 1);
 }
 
+// For centre, a nearest point of points[0..n-1] in each octant around it:
+// nearest[o] is its index and distance[o] its distance, both -1 when the
+// octant is empty; among equally near points the lowest index. Points at
+// centre's place lie in no octant: returns the index of the first of them, or
+// -1 when there is none. O(n).
+int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, int32_t *nearest,
+                         int32_t *distance);
+
 // For every point k of points[0..n-1] and octant o, a nearest point to k in
 // that octant: nearest[8 k + o] is its index (the lowest index among points at
 // its place), or -1 when the octant is empty. Any of several equally near

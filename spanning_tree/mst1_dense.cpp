@@ -35,27 +35,14 @@ void Mst1Dense::assign(const Point *points, size_t count) {
 }
 
 size_t Mst1Dense::nearest(const Point &c, int32_t *distance, int32_t *index, int32_t *same) const {
-    int32_t best[8];
     int32_t at[8];
-    std::fill(best, best + 8, INT32_MAX);
-    *same = -1;
-    for (size_t k = 0; k < points_.size(); k++) {
-        const int32_t drow = points_[k].row - c.row;
-        const int32_t dcolumn = points_[k].column - c.column;
-        if (drow == 0 && dcolumn == 0) {
-            *same = static_cast<int32_t>(k);
-            return 0;
-        }
-        const int o = mst1_octant_of(drow, dcolumn);
-        const int32_t d = std::abs(drow) + std::abs(dcolumn);
-        if (d < best[o]) {
-            best[o] = d;
-            at[o] = static_cast<int32_t>(k);
-        }
-    }
+    int32_t best[8];
+    *same = mst1_octant_scan(static_cast<int32_t>(points_.size()), points_.data(), c, at, best);
+    if (*same >= 0)
+        return 0;
     size_t count = 0;
     for (size_t o = 0; o < 8; o++) {
-        if (best[o] != INT32_MAX) {
+        if (at[o] >= 0) {
             distance[count] = best[o];
             index[count] = at[o];
             count++;

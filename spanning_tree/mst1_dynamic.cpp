@@ -963,25 +963,31 @@ int64_t mst1_dynamic_gain(Mst1Dynamic *tree, const Point &p) {
 }
 
 int64_t mst1_join_saving(int32_t k, const int32_t *distance, const int32_t (*longest)[8]) {
-    int64_t key[8];
-    bool joined[8] = {};
-    int64_t total = 0;
-    for (int32_t i = 0; i < k; i++) {
-        key[i] = std::max({longest[0][i], distance[0], distance[i]});
+    // Prim's algorithm from neighbour 0 over a shrinking list of the
+    // neighbours still waiting to join.
+    int32_t key[8];
+    int32_t waiting[8];
+    int32_t left = 0;
+    int64_t total = -int64_t{distance[0]};
+    for (int32_t i = 1; i < k; i++) {
+        key[left] = std::max(longest[0][i], std::max(distance[0], distance[i]));
+        waiting[left++] = i;
         total -= distance[i];
     }
-    joined[0] = true;
-    for (int32_t step = 1; step < k; step++) {
-        int32_t best = -1;
-        for (int32_t i = 1; i < k; i++)
-            if (!joined[i] && (best < 0 || key[i] < key[best]))
-                best = i;
-        joined[best] = true;
-        total += key[best];
-        for (int32_t i = 1; i < k; i++)
-            if (!joined[i])
-                key[i] = std::min(
-                    key[i], int64_t{std::max({longest[best][i], distance[best], distance[i]})});
+    while (left > 0) {
+        int32_t slot = 0;
+        for (int32_t s = 1; s < left; s++)
+            slot = key[s] < key[slot] ? s : slot;
+        const int32_t next = waiting[slot];
+        total += key[slot];
+        left--;
+        key[slot] = key[left];
+        waiting[slot] = waiting[left];
+        for (int32_t s = 0; s < left; s++) {
+            const int32_t i = waiting[s];
+            key[s] =
+                std::min(key[s], std::max(longest[next][i], std::max(distance[next], distance[i])));
+        }
     }
     return total;
 }

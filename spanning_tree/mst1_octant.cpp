@@ -36,6 +36,9 @@ namespace {
 // Join time of a place that has not joined.
 constexpr int32_t NEVER = INT32_MAX;
 
+// Up to this many points, octant neighbours are found by comparing every two.
+constexpr int32_t OCTANT_SCAN_MAX = 48;
+
 // Places per leaf of the index over the Z-ordered places.
 constexpr int32_t LEAF_SIZE = 8;
 
@@ -556,9 +559,38 @@ int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *k
     return total;
 }
 
+int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, int32_t *nearest,
+                         int32_t *distance) {
+    std::fill(nearest, nearest + 8, -1);
+    std::fill(distance, distance + 8, -1);
+    int32_t same = -1;
+    for (int32_t k = 0; k < n; k++) {
+        const int32_t drow = points[k].row - centre.row;
+        const int32_t dcolumn = points[k].column - centre.column;
+        if (drow == 0 && dcolumn == 0) {
+            same = same < 0 ? k : same;
+            continue;
+        }
+        const int o = mst1_octant_of(drow, dcolumn);
+        const int32_t d = std::abs(drow) + std::abs(dcolumn);
+        if (nearest[o] < 0 || d < distance[o]) {
+            nearest[o] = k;
+            distance[o] = d;
+        }
+    }
+    return same;
+}
+
 int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest) {
     if (n < 1)
         return 0;
+    // A few points are quicker compared pairwise than swept.
+    if (n <= OCTANT_SCAN_MAX) {
+        int32_t distance[8];
+        for (int32_t k = 0; k < n; k++)
+            mst1_octant_scan(n, points, points[k], nearest + 8 * static_cast<size_t>(k), distance);
+        return 0;
+    }
     const auto count = static_cast<size_t>(n);
     // The scratch block starts with 8-byte words, so the two arrays before it
     // are padded to a multiple of 8 bytes.

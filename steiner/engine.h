@@ -16,6 +16,7 @@
 #define STEINER_ENGINE_H
 
 #include "mst1.h"
+#include "mst1_dense.h"
 #include "screening.h"
 
 #include <cstddef>
@@ -41,16 +42,24 @@ struct SearchOptions {
     void *context = nullptr;
 };
 
-// Steiner points for terminals[0..count-1] (count at least 1, coordinates in
-// the accepted range, repeats allowed), in an order in which each strictly
-// shortens the minimum spanning tree of the terminals and the points before
-// it, each passing the router's screening against the terminals, and none of
-// degree below 3 in the minimum spanning tree of the terminals and all of
-// them (as mst1_build_tree builds it, in this order). *length gets that
-// tree's length. With improve, the result is never longer than without.
-// Throws std::bad_alloc when memory runs out.
-std::vector<Point> search_steiner_points(const Point *terminals, int32_t count,
-                                         const SearchOptions &options, int64_t *length);
+// What the search found for a net.
+struct SearchResult {
+    // The terminals, then Steiner points in an order in which each strictly
+    // shortens the minimum spanning tree of the points before it, each passing
+    // the router's screening against the terminals.
+    std::vector<Point> points;
+    // The minimum spanning tree of points as mst1_build_tree builds it, in
+    // which no Steiner point has degree below 3.
+    std::vector<int32_t> parents;
+    int64_t length;          // that tree's length
+    int64_t terminal_length; // the length of the terminals' tree
+};
+
+// The search for terminals[0..count-1] (count at least 1, coordinates in the
+// accepted range, repeats allowed). With improve, the result is never longer
+// than without. Throws std::bad_alloc when memory runs out.
+SearchResult search_steiner_points(const Point *terminals, int32_t count,
+                                   const SearchOptions &options);
 
 // ---- Shared by the engine's parts ---------------------------------------------
 
@@ -62,12 +71,17 @@ struct ScreenIndexDeleter {
 
 // One search: the terminals, their screening, and how gains are measured.
 struct Search {
+    Search(const Point *terminals, size_t count, const SearchOptions &options);
+
     const Point *terminals;
     size_t count;
     std::unique_ptr<ScreenIndex, ScreenIndexDeleter> screen;
     SearchOptions options;
-    const char *phase; // last reported
-    int round;         // rounds reported in it
+    // The working set's tree while a small set grows, made once for the
+    // whole search: room for twice the terminals and more.
+    Mst1Dense growing;
+    const char *phase = nullptr; // last reported
+    int round = 0;               // rounds reported in it
 
     void report(const char *step_phase, int64_t length);
 };
@@ -80,8 +94,12 @@ struct Pool {
 
 // The candidates around points[first_new..] (every point when first_new is
 // 0) and the points whose nearest neighbours they may have become, that no
-// point occupies and the screening accepts, with their gains against points.
-Pool form_pool(const Search &search, const std::vector<Point> &points, size_t first_new);
+// point occupies and the screening accepts, by row, then column.
+std::vector<Point> candidates_around(const Search &search, const std::vector<Point> &points,
+                                     size_t first_new);
+
+// Those candidates with their gains against points.
+Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_new);
 
 // The gain of every candidate against points, on up to threads threads.
 std::vector<int64_t> measure_gains(const std::vector<Point> &points,
@@ -93,18 +111,19 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
 // up to date. Returns how many joined.
 size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced);
 
-// Rounds of keeping candidates greedily and forming them again around the
-// points that joined, starting from pool (formed against *points); returns
-// the tree length.
-int64_t grow(Search *search, std::vector<Point> *points, int64_t length, Pool pool, int32_t forced);
+// Rounds of keeping candidates greedily (starting with pool.points[forced]
+// unless forced is -1) and forming them again around the points that joined,
+// starting from pool (formed against *points); returns the tree length.
+int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forced);
 
 // The Steiner points of points (after the terminals) that pruned leaves, put
 // in an order in which each shortens the tree (the largest gain first,
 // measured afresh, among them only; a point that would not is left out), until
 // the tree of the result has no Steiner point of degree 2 or less. Points that
 // are already in such an order (ordered) keep it when nothing is pruned.
-// Replaces *points and returns the tree length.
-int64_t finish(const Search &search, std::vector<Point> *points, bool ordered);
+// Replaces *points, fills *parents with their tree and returns its length.
+int64_t finish(const Search &search, std::vector<Point> *points, bool ordered,
+               std::vector<int32_t> *parents);
 
 // The local search: each Steiner point with the Steiner points near it is
 // taken out and the subtree regrown greedily from the Hanan points of its own
@@ -117,8 +136,10 @@ std::vector<Point> improve_locally(const Search &search, const std::vector<Point
 // The Steiner points (after the terminals in points) left when those of
 // degree 2 or less in the minimum spanning tree of points are taken out, with
 // those that then fall to degree 2 or less, each degree-2 point's two edges
-// spliced into one. *length gets the length of that tree before pruning.
-std::vector<Point> pruned(const Search &search, const std::vector<Point> &points, int64_t *length);
+// spliced into one. *parents gets that tree before pruning, and *length its
+// length.
+std::vector<Point> pruned(const Search &search, const std::vector<Point> &points,
+                          std::vector<int32_t> *parents, int64_t *length);
 
 } // namespace steiner::internal
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <queue>
@@ -36,8 +37,16 @@ bool point_less(const Point &a, const Point &b) {
     return a.row != b.row ? a.row < b.row : a.column < b.column;
 }
 
-bool point_equal(const Point &a, const Point &b) {
-    return a.row == b.row && a.column == b.column;
+// A point as one number that sorts by row, then column: offsets from the
+// least accepted coordinate fit 31 bits.
+uint64_t point_key(const Point &p) {
+    return static_cast<uint64_t>(int64_t{p.row} - MST1_COORD_MIN) << 32 |
+           static_cast<uint64_t>(int64_t{p.column} - MST1_COORD_MIN);
+}
+
+Point key_point(uint64_t key) {
+    return Point{static_cast<int32_t>(static_cast<int64_t>(key >> 32) + MST1_COORD_MIN),
+                 static_cast<int32_t>(static_cast<int64_t>(key & 0xffffffffu) + MST1_COORD_MIN)};
 }
 
 int32_t median3(int32_t a, int32_t b, int32_t c) {
@@ -56,30 +65,23 @@ struct RankedLess {
     }
 };
 
-// The working set's tree while candidates join it, for a small set.
+// A small working set's tree while candidates join it.
 class DenseGrowth {
   public:
-    DenseGrowth(const std::vector<Point> &points, const std::vector<Point> &candidates)
-        // A greedy seldom keeps more candidates than there are points.
-        : tree_(points.size() + std::min(candidates.size(), points.size() + 8)),
-          candidates_(candidates) {
-        tree_.assign(points.data(), points.size());
-    }
+    DenseGrowth(Mst1Dense *tree, const std::vector<Point> &candidates)
+        : tree_(tree), candidates_(candidates) {}
     bool full() const {
-        return tree_.size() == tree_.capacity();
+        return tree_->size() == tree_->capacity();
     }
     int64_t gain(int32_t k) {
-        return tree_.gain(candidates_[static_cast<size_t>(k)]);
+        return tree_->gain(candidates_[static_cast<size_t>(k)]);
     }
     void add(int32_t k) {
-        tree_.add(candidates_[static_cast<size_t>(k)]);
-    }
-    int64_t length() const {
-        return tree_.length();
+        tree_->add(candidates_[static_cast<size_t>(k)]);
     }
 
   private:
-    Mst1Dense tree_;
+    Mst1Dense *tree_;
     const std::vector<Point> &candidates_;
 };
 
@@ -189,6 +191,15 @@ void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
 
 } // namespace
 
+Search::Search(const Point *search_terminals, size_t search_count,
+               const SearchOptions &search_options)
+    : terminals(search_terminals), count(search_count),
+      screen(screen_index_build(search_terminals, static_cast<int32_t>(search_count))),
+      options(search_options), growing(search_count <= DENSE_MAX ? 2 * search_count + 16 : 0) {
+    if (screen == nullptr)
+        throw std::bad_alloc();
+}
+
 void Search::report(const char *step_phase, int64_t length) {
     round = phase != nullptr && std::strcmp(phase, step_phase) == 0 ? round + 1 : 1;
     phase = step_phase;
@@ -225,7 +236,8 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
     return gains;
 }
 
-Pool form_pool(const Search &search, const std::vector<Point> &points, size_t first_new) {
+std::vector<Point> candidates_around(const Search &search, const std::vector<Point> &points,
+                                     size_t first_new) {
     const size_t n = points.size();
     std::vector<size_t> start;
     std::vector<int32_t> near;
@@ -239,7 +251,7 @@ Pool form_pool(const Search &search, const std::vector<Point> &points, size_t fi
         for (size_t e = start[k]; e < start[k + 1]; e++)
             focus[static_cast<size_t>(near[e])] = 1;
     }
-    std::vector<Point> found;
+    std::vector<uint64_t> found;
     for (size_t u = 0; u < n; u++) {
         if (!focus[u])
             continue;
@@ -248,21 +260,82 @@ Pool form_pool(const Search &search, const std::vector<Point> &points, size_t fi
             const Point &q = points[static_cast<size_t>(near[a])];
             for (size_t b = a + 1; b < start[u + 1]; b++) {
                 const Point &r = points[static_cast<size_t>(near[b])];
-                found.push_back(
-                    Point{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)});
+                found.push_back(point_key(
+                    Point{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)}));
             }
         }
     }
-    std::sort(found.begin(), found.end(), point_less);
-    found.erase(std::unique(found.begin(), found.end(), point_equal), found.end());
-    std::vector<Point> occupied = points;
-    std::sort(occupied.begin(), occupied.end(), point_less);
-    Pool pool;
-    for (const Point &c : found)
-        if (!std::binary_search(occupied.begin(), occupied.end(), c, point_less) &&
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    std::vector<uint64_t> occupied(n);
+    for (size_t k = 0; k < n; k++)
+        occupied[k] = point_key(points[k]);
+    std::sort(occupied.begin(), occupied.end());
+    std::vector<Point> candidates;
+    for (uint64_t key : found) {
+        const Point c = key_point(key);
+        if (!std::binary_search(occupied.begin(), occupied.end(), key) &&
             screen_candidate_indexed(search.screen.get(), c.row, c.column))
-            pool.points.push_back(c);
-    pool.gains = measure_gains(points, pool.points, search.options.threads);
+            candidates.push_back(c);
+    }
+    return candidates;
+}
+
+namespace {
+
+// The next round's candidates for a small set, where measuring a candidate
+// costs less than forming it: the last round's that saved something and did
+// not join (one that saved nothing seldom helps later, unless a point joined
+// near it), and the medians of each point that joined with two of its nearest
+// points in the octants around it.
+std::vector<Point> next_candidates(const Search &search, const std::vector<Point> &points,
+                                   size_t first_new, const Pool &last) {
+    std::vector<uint64_t> occupied(points.size());
+    for (size_t k = 0; k < points.size(); k++)
+        occupied[k] = point_key(points[k]);
+    std::sort(occupied.begin(), occupied.end());
+    std::vector<uint64_t> found;
+    for (size_t k = 0; k < last.points.size(); k++)
+        if (last.gains[k] > 0)
+            found.push_back(point_key(last.points[k]));
+    for (size_t k = first_new; k < points.size(); k++) {
+        const Point &p = points[k];
+        int32_t nearest[8];
+        int32_t distance[8];
+        mst1_octant_scan(static_cast<int32_t>(points.size()), points.data(), p, nearest, distance);
+        for (size_t a = 0; a < 8; a++)
+            for (size_t b = a + 1; b < 8 && distance[a] >= 0; b++) {
+                if (distance[b] < 0)
+                    continue;
+                const Point &q = points[static_cast<size_t>(nearest[a])];
+                const Point &r = points[static_cast<size_t>(nearest[b])];
+                const Point m{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)};
+                if (screen_candidate_indexed(search.screen.get(), m.row, m.column))
+                    found.push_back(point_key(m));
+            }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    std::vector<Point> candidates;
+    for (uint64_t key : found)
+        if (!std::binary_search(occupied.begin(), occupied.end(), key))
+            candidates.push_back(key_point(key));
+    return candidates;
+}
+
+} // namespace
+
+Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_new) {
+    Pool pool;
+    pool.points = candidates_around(*search, points, first_new);
+    if (points.size() > search->growing.capacity()) {
+        pool.gains = measure_gains(points, pool.points, search->options.threads);
+        return pool;
+    }
+    search->growing.assign(points.data(), points.size());
+    pool.gains.resize(pool.points.size());
+    for (size_t k = 0; k < pool.points.size(); k++)
+        pool.gains[k] = search->growing.gain(pool.points[k]);
     return pool;
 }
 
@@ -270,9 +343,12 @@ size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
                      int32_t forced) {
     std::vector<int32_t> kept;
     if (points->size() <= DENSE_MAX) {
-        DenseGrowth growth(*points, pool.points);
+        // A greedy seldom keeps more candidates than there are points.
+        Mst1Dense tree(points->size() + std::min(pool.points.size(), points->size() + 8));
+        tree.assign(points->data(), points->size());
+        DenseGrowth growth(&tree, pool.points);
         kept = drain(&growth, pool.gains, forced);
-        *length = growth.length();
+        *length = tree.length();
     } else {
         IncrementalGrowth growth(*points, pool.points);
         kept = drain(&growth, pool.gains, forced);
@@ -283,26 +359,48 @@ size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
     return kept.size();
 }
 
-int64_t grow(Search *search, std::vector<Point> *points, int64_t length, Pool pool,
-             int32_t forced) {
-    for (int round = 0; round < GROW_ROUNDS; round++) {
+int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forced) {
+    if (points->size() > search->growing.capacity()) {
+        int64_t length = 0;
+        for (int round = 0; round < GROW_ROUNDS; round++) {
+            const size_t before = points->size();
+            keep_greedily(points, &length, pool, forced);
+            forced = -1;
+            search->report("grow", length);
+            if (points->size() == before)
+                break;
+            pool = form_pool(search, *points, before);
+        }
+        return length;
+    }
+    // One tree through every round: it holds the working set as it grows and
+    // measures the next round's candidates. Steiner points seldom outnumber
+    // the terminals.
+    Mst1Dense &tree = search->growing;
+    tree.assign(points->data(), points->size());
+    for (int round = 0; round < GROW_ROUNDS && tree.size() < tree.capacity(); round++) {
         const size_t before = points->size();
-        keep_greedily(points, &length, pool, forced);
+        DenseGrowth growth(&tree, pool.points);
+        for (int32_t k : drain(&growth, pool.gains, forced))
+            points->push_back(pool.points[static_cast<size_t>(k)]);
         forced = -1;
-        search->report("grow", length);
+        search->report("grow", tree.length());
         if (points->size() == before)
             break;
-        pool = form_pool(*search, *points, before);
+        pool.points = next_candidates(*search, *points, before, pool);
+        pool.gains.resize(pool.points.size());
+        for (size_t k = 0; k < pool.points.size(); k++)
+            pool.gains[k] = tree.gain(pool.points[k]);
     }
-    return length;
+    return tree.length();
 }
 
-int64_t finish(const Search &search, std::vector<Point> *points, bool ordered) {
+int64_t finish(const Search &search, std::vector<Point> *points, bool ordered,
+               std::vector<int32_t> *parents) {
     int64_t length = 0;
-    std::vector<Point> rest = pruned(search, *points, &length);
+    std::vector<Point> rest = pruned(search, *points, parents, &length);
     while (!ordered || rest.size() + search.count < points->size()) {
         points->assign(search.terminals, search.terminals + search.count);
-        length = 0;
         // Points left out may shorten the tree once others have joined.
         for (;;) {
             Pool pool;
@@ -322,7 +420,7 @@ int64_t finish(const Search &search, std::vector<Point> *points, bool ordered) {
                        rest.end());
         }
         ordered = true;
-        rest = pruned(search, *points, &length);
+        rest = pruned(search, *points, parents, &length);
     }
     return length;
 }

@@ -58,19 +58,18 @@ struct Layout {
     int64_t length;
 };
 
-Layout make_layout(const std::vector<Point> &points, size_t terminals) {
+// The layout of the spanning tree of points given by parent, of that length.
+Layout make_layout(const std::vector<Point> &points, const std::vector<int32_t> &parent,
+                   int64_t length, size_t terminals) {
     Layout layout;
     layout.points = points;
     layout.alive.assign(points.size(), 1);
     layout.adjacency.resize(points.size());
-    std::vector<int32_t> parent;
-    layout.length = mst1_build_tree_into(points, &parent);
+    layout.length = length;
     for (size_t k = 1; k < points.size(); k++) {
         layout.adjacency[k].push_back(parent[k]);
         layout.adjacency[static_cast<size_t>(parent[k])].push_back(static_cast<int32_t>(k));
     }
-    for (const Point &p : points)
-        layout.taken.insert(point_key(p));
     layout.seen.assign(points.size(), 0);
     layout.move = 0;
     layout.terminals = terminals;
@@ -319,9 +318,21 @@ std::vector<Point> alive_steiner(const Layout &layout) {
 
 } // namespace
 
-std::vector<Point> pruned(const Search &search, const std::vector<Point> &points, int64_t *length) {
-    Layout layout = make_layout(points, search.count);
-    *length = layout.length;
+std::vector<Point> pruned(const Search &search, const std::vector<Point> &points,
+                          std::vector<int32_t> *parents, int64_t *length) {
+    const std::vector<int32_t> &parent = *parents;
+    *length = mst1_build_tree_into(points, parents);
+    std::vector<int32_t> degree(points.size(), 0);
+    for (size_t k = 1; k < points.size(); k++) {
+        degree[k]++;
+        degree[static_cast<size_t>(parent[k])]++;
+    }
+    // Mostly there is nothing to prune, and no explicit tree is needed.
+    if (std::all_of(degree.begin() + static_cast<std::ptrdiff_t>(search.count), degree.end(),
+                    [](int32_t d) { return d > 2; }))
+        return std::vector<Point>(points.begin() + static_cast<std::ptrdiff_t>(search.count),
+                                  points.end());
+    Layout layout = make_layout(points, parent, *length, search.count);
     for (size_t x = layout.terminals; x < layout.points.size(); x++)
         prune(&layout, static_cast<int32_t>(x));
     return alive_steiner(layout);
@@ -329,7 +340,11 @@ std::vector<Point> pruned(const Search &search, const std::vector<Point> &points
 
 std::vector<Point> improve_locally(const Search &search, const std::vector<Point> &points,
                                    int64_t *length) {
-    Layout layout = make_layout(points, search.count);
+    std::vector<int32_t> parent;
+    const int64_t start = mst1_build_tree_into(points, &parent);
+    Layout layout = make_layout(points, parent, start, search.count);
+    for (const Point &p : points)
+        layout.taken.insert(point_key(p));
     improve(&layout, search.screen.get());
     *length = layout.length;
     return alive_steiner(layout);

@@ -23,13 +23,11 @@ constexpr size_t FIRST_CHOICES = 4;
 // to be followed by another.
 constexpr int MAX_ROUNDS = 8;
 
-// The greedy growth from the terminals: *points gets the terminals and the
-// Steiner points kept; returns the tree length.
-int64_t grow_greedily(Search *search, std::vector<Point> *points) {
+// The greedy growth from the terminals, whose tree has length start: *points
+// gets the terminals and the Steiner points kept; returns the tree length.
+int64_t grow_greedily(Search *search, int64_t start, std::vector<Point> *points) {
     const std::vector<Point> terminals(search->terminals, search->terminals + search->count);
-    std::vector<int32_t> parent;
-    const int64_t start = mst1_build_tree_into(terminals, &parent);
-    const Pool pool = form_pool(*search, terminals, 0);
+    const Pool pool = form_pool(search, terminals, 0);
     std::vector<int32_t> firsts;
     for (size_t k = 0; k < pool.gains.size(); k++)
         if (pool.gains[k] > 0)
@@ -46,7 +44,7 @@ int64_t grow_greedily(Search *search, std::vector<Point> *points) {
     int64_t best = start;
     for (size_t c = 0; c < choices; c++) {
         std::vector<Point> trial = terminals;
-        const int64_t length = grow(search, &trial, start, pool, firsts[c]);
+        const int64_t length = grow(search, &trial, pool, firsts[c]);
         if (length < best) {
             best = length;
             *points = std::move(trial);
@@ -57,20 +55,25 @@ int64_t grow_greedily(Search *search, std::vector<Point> *points) {
 
 } // namespace
 
-std::vector<Point> search_steiner_points(const Point *terminals, int32_t count,
-                                         const SearchOptions &options, int64_t *length) {
-    Search search{terminals, static_cast<size_t>(count), nullptr, options, nullptr, 0};
-    search.screen.reset(screen_index_build(terminals, count));
-    if (search.screen == nullptr)
-        throw std::bad_alloc();
+SearchResult search_steiner_points(const Point *terminals, int32_t count,
+                                   const SearchOptions &options) {
+    Search search(terminals, static_cast<size_t>(count), options);
+    SearchResult result;
+    std::vector<int32_t> scratch;
+    result.terminal_length =
+        mst1_build_tree_into(std::vector<Point>(terminals, terminals + count), &scratch);
 
     std::vector<Point> greedy;
-    grow_greedily(&search, &greedy);
-    const int64_t greedy_length = finish(search, &greedy, true);
-    std::vector<Point> best = greedy;
-    int64_t best_length = greedy_length;
+    std::vector<int32_t> greedy_parents;
+    grow_greedily(&search, result.terminal_length, &greedy);
+    const int64_t greedy_length = finish(search, &greedy, true, &greedy_parents);
+    result.points = greedy;
+    result.parents = greedy_parents;
+    result.length = greedy_length;
     if (options.improve) {
         std::vector<Point> points = greedy;
+        std::vector<Point> &best = result.points;
+        int64_t best_length = greedy_length;
         int64_t improved = INT64_MAX;
         for (int round = 0; round < MAX_ROUNDS; round++) {
             int64_t layout_length = 0;
@@ -82,24 +85,24 @@ std::vector<Point> search_steiner_points(const Point *terminals, int32_t count,
             improved = layout_length;
             points.assign(terminals, terminals + count);
             points.insert(points.end(), rest.begin(), rest.end());
-            int64_t current = finish(search, &points, false);
-            current = grow(&search, &points, current, form_pool(search, points, 0), -1);
+            finish(search, &points, false, &scratch);
+            const int64_t current = grow(&search, &points, form_pool(&search, points, 0), -1);
             if (current >= best_length)
                 break;
             best = points;
             best_length = current;
         }
-        best_length = finish(search, &best, true);
+        result.length = finish(search, &best, true, &result.parents);
         // Pruning what growth left can cost length, rarely; the greedy's tree
         // is as good a start.
-        if (best_length > greedy_length) {
-            best = greedy;
-            best_length = greedy_length;
+        if (result.length > greedy_length) {
+            result.points = greedy;
+            result.parents = greedy_parents;
+            result.length = greedy_length;
         }
     }
-    search.report("order", best_length);
-    *length = best_length;
-    return std::vector<Point>(best.begin() + count, best.end());
+    search.report("order", result.length);
+    return result;
 }
 
 } // namespace steiner::internal

@@ -40,7 +40,8 @@ void check_input(const Point *terminals, size_t count, const Options &options) {
 }
 
 int64_t distance(const Point &a, const Point &b) {
-    return std::abs(int64_t{a.row} - b.row) + std::abs(int64_t{a.column} - b.column);
+    return internal::rect_dist_points(internal::Point{a.row, a.column},
+                                      internal::Point{b.row, b.column});
 }
 
 int32_t median(int32_t a, int32_t b, int32_t c) {
@@ -98,9 +99,9 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
     Tree tree;
     tree.terminal_count = count;
     std::vector<int32_t> parents;
-    tree.rmst_length = internal::mst1_build_tree_into(points, &parents);
-    if (options.effort != Effort::rmst) {
-        int64_t length = 0;
+    if (options.effort == Effort::rmst) {
+        tree.rmst_length = tree.length = internal::mst1_build_tree_into(points, &parents);
+    } else {
         // The search takes a mutable context; the caller's options stay untouched.
         std::function<void(const Progress &)> progress = options.progress;
         internal::SearchOptions search;
@@ -108,12 +109,13 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
         search.improve = options.effort == Effort::best;
         search.listener = progress ? report_progress : nullptr;
         search.context = &progress;
-        const std::vector<internal::Point> steiner_points = internal::search_steiner_points(
-            points.data(), static_cast<int32_t>(count), search, &length);
-        points.insert(points.end(), steiner_points.begin(), steiner_points.end());
+        internal::SearchResult found =
+            internal::search_steiner_points(points.data(), static_cast<int32_t>(count), search);
+        points = std::move(found.points);
+        parents = std::move(found.parents);
+        tree.length = found.length;
+        tree.rmst_length = found.terminal_length;
     }
-    tree.length = points.size() == count ? tree.rmst_length
-                                         : internal::mst1_build_tree_into(points, &parents);
     tree.parents = std::move(parents);
     tree.nodes.resize(points.size());
     for (size_t k = 0; k < points.size(); k++)

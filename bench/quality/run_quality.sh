@@ -3,7 +3,7 @@
 #
 # Usage: bench/quality/run_quality.sh [--orders LIST] [--max-n N] [--keep DIR]
 #   --orders LIST  comma-separated steiner_candidates orders to run
-#                  (local, shuffle, rows, gain, greedy, refine; default: local)
+#                  (local, shuffle, rows; default: local)
 #   --max-n N      only instances with at most N terminals (default: all)
 #   --keep DIR     keep every generated file and router report under DIR
 #
@@ -20,9 +20,9 @@
 # terminals' spanning tree, instances at the optimum, and mean and largest
 # generator and router wall times. The summary covers the instances with a
 # proven optimum, with the two reference heuristics of lengths.tsv beside it.
-# The orders that write every candidate (shuffle, rows, gain, greedy) make
-# files of up to a million points for the 1000-point nets, which the router
-# takes seconds each to run; use --max-n to leave those out.
+# The orders that write the Hanan grid (shuffle, rows) make files of up to a
+# million points for the 1000-point nets, which the router takes seconds each
+# to run; use --max-n to leave those out.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -47,7 +47,7 @@ fi
 IFS=, read -r -a order_list <<<"$orders"
 for order in "${order_list[@]}"; do
     case "$order" in
-    local | shuffle | rows | gain | greedy | refine) ;;
+    local | shuffle | rows) ;;
     *) echo "run_quality.sh: unknown order \"$order\"" >&2; exit 1 ;;
     esac
 done

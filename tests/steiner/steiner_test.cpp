@@ -9,6 +9,7 @@
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -136,6 +137,28 @@ TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
         thread.join();
     for (int count : agreed)
         EXPECT_EQ(count, 3);
+}
+
+TEST(RouteTest, ProgressComesFromTheCallingThreadAndCountsRoundsFromOneInEachPhase) {
+    std::vector<std::pair<std::string, int>> steps;
+    const std::thread::id caller = std::this_thread::get_id();
+    steiner::Options options;
+    options.threads = 2;
+    options.progress = [&](const steiner::Progress &step) {
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        steps.emplace_back(step.phase, step.round);
+    };
+    steiner::route(uniform(600, 100000, 5), options);
+    ASSERT_GT(steps.size(), 3u);
+    bool improved = false;
+    for (size_t k = 0; k < steps.size(); k++) {
+        const bool same_phase = k > 0 && steps[k].first == steps[k - 1].first;
+        EXPECT_EQ(steps[k].second, same_phase ? steps[k - 1].second + 1 : 1)
+            << "step " << k << ": " << steps[k].first;
+        improved = improved || steps[k].first == "improve";
+    }
+    EXPECT_TRUE(improved);
+    EXPECT_EQ(steps.back().first, "order");
 }
 
 TEST(RouteTest, SmallNetsInClosedForm) {

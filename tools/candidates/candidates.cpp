@@ -69,18 +69,11 @@ const char *candidates_usage() {
            "  --grid G       grid size for --random, 1 to 536870912\n"
            "  --seed S       seed for the terminals and the candidate order (default 1)\n"
            "  --order O      candidate order (default local):\n"
-           "                 local    Steiner points chosen among medians of nearby points\n"
-           "                          and improved locally, for nets of any size; only the\n"
-           "                          points the router keeps are written\n"
-           "                 the other orders list the Hanan grid (at most 2^25 points):\n"
-           "                 shuffle  seeded random order\n"
-           "                 rows     by row, then column\n"
-           "                 gain     by how much each alone shortens the terminals' tree\n"
-           "                 greedy   the points the router's one-at-a-time insertion keeps,\n"
-           "                          largest gain first, then the rest\n"
-           "                 refine   greedy, improved by dropping Steiner points of degree\n"
-           "                          2 or less and growing again; only the points the\n"
-           "                          router keeps are written\n"
+           "                 local    the Steiner points of the library's best tree, for\n"
+           "                          nets of any size, in an order in which the router\n"
+           "                          keeps every one\n"
+           "                 shuffle  the Hanan grid in a seeded random order\n"
+           "                 rows     the Hanan grid by row, then column (at most 2^25 points)\n"
            "  --limit C      write at most C candidates (default: all)\n"
            "  --threads T    worker threads, 1 to 256 (default: the machine's cores); the\n"
            "                 file written does not depend on it\n";
@@ -96,9 +89,9 @@ bool candidates_order_from_name(const std::string &name, CandidateOrder *order) 
     static const struct {
         const char *name;
         CandidateOrder order;
-    } names[] = {{"shuffle", CandidateOrder::Shuffle}, {"rows", CandidateOrder::Rows},
-                 {"gain", CandidateOrder::Gain},       {"greedy", CandidateOrder::Greedy},
-                 {"refine", CandidateOrder::Refine},   {"local", CandidateOrder::Local}};
+    } names[] = {{"shuffle", CandidateOrder::Shuffle},
+                 {"rows", CandidateOrder::Rows},
+                 {"local", CandidateOrder::Local}};
     for (const auto &entry : names) {
         if (name == entry.name) {
             *order = entry.order;
@@ -146,9 +139,7 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
             }
             const std::string name = argv[++k];
             if (!candidates_order_from_name(name, &options->order)) {
-                *error =
-                    "--order must be one of local, shuffle, rows, gain, greedy, refine, not \"" +
-                    name + "\"";
+                *error = "--order must be one of local, shuffle, rows, not \"" + name + "\"";
                 return false;
             }
             continue;

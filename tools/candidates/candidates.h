@@ -1,8 +1,9 @@
-// Input-file generator: terminals read from a file or drawn at random, and the
-// Hanan-grid points that pass the router's candidate screening, in an order
-// chosen to make the router's tree short (or a seeded random one). The thin
-// driver steiner_candidates.cpp calls these in order: parse the arguments, get
-// the terminals, list and order the candidates, write.
+// Input-file generator: terminals read from a file or drawn at random, and
+// candidate points that pass the router's screening: the library's best
+// Steiner points, in an order in which the router keeps each one, or the
+// Hanan grid in a seeded random order or by rows. The thin driver
+// steiner_candidates.cpp calls these in order: parse the arguments, get the
+// terminals, list the candidates, write.
 #ifndef STEINER_CANDIDATES_H
 #define STEINER_CANDIDATES_H
 
@@ -11,7 +12,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,10 +44,11 @@ uint64_t shuffle_index(const Shuffle *shuffle, uint64_t index);
 
 constexpr int64_t CANDIDATES_ALL = -1; // no cap on the number of candidates
 
-// The order of the candidates in the file; see candidates_order.
-enum class CandidateOrder { Shuffle, Rows, Gain, Greedy, Refine, Local };
+// The candidates in the file: the library's best Steiner points (Local), or
+// the Hanan grid in a seeded random order (Shuffle) or by rows (Rows).
+enum class CandidateOrder { Shuffle, Rows, Local };
 
-// The order named shuffle, rows, gain, greedy, refine or local; false for any other name.
+// The order named shuffle, rows or local; false for any other name.
 bool candidates_order_from_name(const std::string &name, CandidateOrder *order);
 
 // What the command line asks for. Terminals come from exactly one source.
@@ -118,51 +119,8 @@ void candidates_hanan(const Point *terminals, int32_t num_terminals,
 // The number of Hanan-grid points: distinct terminal rows times distinct columns.
 uint64_t candidates_hanan_size(const Point *terminals, int32_t num_terminals);
 
-// The largest Hanan grid the ordered (not shuffled) outputs handle: every one
-// of its points is listed and measured.
+// The largest Hanan grid the rows order lists.
 constexpr uint64_t CANDIDATES_MAX_HANAN = uint64_t{1} << 25;
-
-// ---- Orders -----------------------------------------------------------------
-
-// A file order and what the router makes of it (block 1, every candidate).
-struct OrderResult {
-    std::vector<Point> candidates; // the candidates to write, in order
-    size_t kept;    // the router keeps exactly candidates[0..kept-1] (Greedy, Refine; else 0)
-    int64_t length; // the tree length it then reports (Greedy, Refine; else the terminals')
-};
-
-// Orders the candidates of candidates_hanan (rows order) for the router:
-// - Rows: as given.
-// - Gain: by how much each alone shortens the terminals' tree, largest first;
-//   equal gains keep rows order.
-// - Greedy: the router's insertion simulated on the incremental tree: the
-//   candidate that shortens the current tree most (first in rows order among
-//   equal gains) is kept next, until none shortens it; then the rest, largest
-//   gain against the final tree first. Leaders are re-measured lazily: a
-//   candidate is kept when its fresh gain is at least every other candidate's
-//   last measured gain, and a full pass over all candidates ends the search.
-// - Refine: Greedy, then rounds of dropping every Steiner point of degree 2 or
-//   less in the final tree, re-keeping the rest (largest gain first, among them
-//   only) and growing greedily again, while a round shortens the tree. Only
-//   the kept points of the best round are listed.
-// progress, when set, is told the phase, the step and the current length as
-// the search goes on, from the calling thread.
-// Shuffle and Local are not handled here (see candidates_draw and the
-// library's steiner::route). Throws std::bad_alloc when memory runs out.
-// Deterministic: the threads (at least 1) that measure gains never change a
-// result.
-using OrderProgress = std::function<void(const char *phase, int step, int64_t length)>;
-OrderResult candidates_order(CandidateOrder order, const Point *terminals, int32_t num_terminals,
-                             const std::vector<Point> &candidates, int threads,
-                             const OrderProgress &progress = OrderProgress());
-
-// What the router does with a point file holding the terminals and then
-// candidates, with block size 1 and every candidate accepted: the tree length
-// it reports, and per candidate whether it was kept (*kept, resized). Screening
-// applies as in the router. Throws std::bad_alloc when memory runs out.
-int64_t candidates_simulate_router(const Point *terminals, int32_t num_terminals,
-                                   const std::vector<Point> &candidates,
-                                   std::vector<uint8_t> *kept);
 
 // ---- Output -----------------------------------------------------------------
 

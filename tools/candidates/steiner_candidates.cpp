@@ -78,19 +78,13 @@ static int run(int argc, const char *const *argv) {
     Progress progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) != 0, false};
     if (options.order == CandidateOrder::Local) {
         candidates = local_order(terminals, options.threads, &progress);
-    } else if (options.order != CandidateOrder::Shuffle) {
+    } else if (options.order == CandidateOrder::Rows) {
         const uint64_t grid_size = candidates_hanan_size(terminals.data(), num_terminals);
         if (grid_size > CANDIDATES_MAX_HANAN)
             return fail("the Hanan grid has " + std::to_string(grid_size) +
-                        " points; orders other than local and shuffle handle at most " +
+                        " points; the rows order lists at most " +
                         std::to_string(CANDIDATES_MAX_HANAN));
         candidates_hanan(terminals.data(), num_terminals, &candidates);
-        candidates = candidates_order(options.order, terminals.data(), num_terminals, candidates,
-                                      options.threads,
-                                      [&progress](const char *phase, int step, int64_t length) {
-                                          show_progress(&progress, phase, step, length);
-                                      })
-                         .candidates;
     }
     if (progress.shown)
         fputc('\n', stderr);
