@@ -19,16 +19,17 @@ namespace steiner::internal {
 namespace {
 
 // The subtree a local move regrows: points up to this many tree hops from the
-// removed point, at most BALL_CAP of them beyond its direct neighbours.
-// Smaller subtrees leave most of the search's gain unfound; larger ones cost
-// time for little more.
-constexpr int BALL_DEPTH = 3;
+// removed point, at most BALL_CAP of them beyond its direct neighbours. On the
+// proven benchmark nets (mean above the optimum) three hops reach 0.235%,
+// four 0.179%; five reach 0.163% in half again the time, but worse on some
+// sets.
+constexpr int BALL_DEPTH = 4;
 constexpr size_t BALL_CAP = 40;
 
 // A local move regrows greedily, then again from each of this many best
-// first choices: a greedy that starts wrong rarely recovers, and trying the
-// alternatives more than halves the distance to the optimum.
-constexpr size_t LOOKAHEAD = 8;
+// first choices: a greedy that starts wrong rarely recovers. On the same nets
+// 16 first choices reach 0.191%, 24 0.179%, 32 0.177%.
+constexpr size_t LOOKAHEAD = 24;
 
 // Sweeps of the local search: later sweeps find little.
 constexpr int SWEEPS = 2;
