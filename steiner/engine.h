@@ -63,6 +63,17 @@ SearchResult search_steiner_points(const Point *terminals, int32_t count,
 
 // ---- Shared by the engine's parts ---------------------------------------------
 
+inline bool point_less(const Point &a, const Point &b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+// A point as one number that sorts by row, then column: offsets from the
+// least accepted coordinate fit 31 bits.
+inline uint64_t point_key(const Point &p) {
+    return static_cast<uint64_t>(int64_t{p.row} - MST1_COORD_MIN) << 32 |
+           static_cast<uint64_t>(int64_t{p.column} - MST1_COORD_MIN);
+}
+
 struct ScreenIndexDeleter {
     void operator()(ScreenIndex *index) const {
         screen_index_free(index);

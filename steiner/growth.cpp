@@ -33,17 +33,6 @@ constexpr size_t DENSE_MAX = 128;
 // Candidates a worker takes at a time in a gain pass over an incremental tree.
 constexpr size_t CHUNK = 4096;
 
-bool point_less(const Point &a, const Point &b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
-// A point as one number that sorts by row, then column: offsets from the
-// least accepted coordinate fit 31 bits.
-uint64_t point_key(const Point &p) {
-    return static_cast<uint64_t>(int64_t{p.row} - MST1_COORD_MIN) << 32 |
-           static_cast<uint64_t>(int64_t{p.column} - MST1_COORD_MIN);
-}
-
 Point key_point(uint64_t key) {
     return Point{static_cast<int32_t>(static_cast<int64_t>(key >> 32) + MST1_COORD_MIN),
                  static_cast<int32_t>(static_cast<int64_t>(key & 0xffffffffu) + MST1_COORD_MIN)};

@@ -34,16 +34,8 @@ constexpr size_t LOOKAHEAD = 24;
 // Sweeps of the local search: later sweeps find little.
 constexpr int SWEEPS = 2;
 
-bool point_less(const Point &a, const Point &b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
 bool point_equal(const Point &a, const Point &b) {
     return a.row == b.row && a.column == b.column;
-}
-
-uint64_t point_key(const Point &p) {
-    return (uint64_t{static_cast<uint32_t>(p.row)} << 32) | static_cast<uint32_t>(p.column);
 }
 
 // An explicit spanning tree of the terminals and Steiner points, changed by
