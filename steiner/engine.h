@@ -99,7 +99,7 @@ struct Search {
 
 // Candidates and their gains against a working set.
 struct Pool {
-    std::vector<Point> points;  // sorted by row, then column, without repeats
+    std::vector<Point> points;  // without repeats
     std::vector<int64_t> gains; // exact savings, 0 where there is none
 };
 

@@ -121,7 +121,9 @@ void prune(Layout *layout, int32_t x) {
 }
 
 // Greedy growth of base from the candidates of pool, with forced (-1: none)
-// joining first. Returns the length; *added gets the candidates kept, in order.
+// joining first. Returns the length; *added gets the candidates kept, in
+// order, found by their place in pool.points, which is sorted by row, then
+// column.
 int64_t regrow(const std::vector<Point> &base, const Pool &pool, int32_t forced,
                std::vector<int32_t> *added) {
     std::vector<Point> points = base;
