@@ -103,20 +103,23 @@ TEST(RouteTest, EveryEffortGivesASoundTreeTheRouterKeeps) {
     }
 }
 
+bool same(const steiner::Tree &a, const steiner::Tree &b) {
+    if (a.length != b.length || a.rmst_length != b.rmst_length ||
+        a.terminal_count != b.terminal_count || a.nodes.size() != b.nodes.size() ||
+        a.parents != b.parents)
+        return false;
+    for (size_t k = 0; k < a.nodes.size(); k++)
+        if (a.nodes[k].row != b.nodes[k].row || a.nodes[k].column != b.nodes[k].column)
+            return false;
+    return true;
+}
+
 TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
     const std::vector<std::vector<steiner::Point>> nets = {uniform(300, 100000, 7),
                                                            uniform(40, 50, 8), uniform(5, 9, 9)};
     std::vector<steiner::Tree> expected;
     for (const auto &net : nets)
         expected.push_back(steiner::route(net));
-    auto same = [](const steiner::Tree &a, const steiner::Tree &b) {
-        if (a.length != b.length || a.nodes.size() != b.nodes.size() || a.parents != b.parents)
-            return false;
-        for (size_t k = 0; k < a.nodes.size(); k++)
-            if (a.nodes[k].row != b.nodes[k].row || a.nodes[k].column != b.nodes[k].column)
-                return false;
-        return true;
-    };
     steiner::Options three;
     three.threads = 3;
     EXPECT_TRUE(same(steiner::route(nets[0], three), expected[0]));
@@ -137,6 +140,27 @@ TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
         thread.join();
     for (int count : agreed)
         EXPECT_EQ(count, 3);
+}
+
+TEST(RouteTest, ManyNetsBesideALargeOneAsEachAlone) {
+    // Small nets on either side keep both threads busy while the net large
+    // enough to take every thread waits for them.
+    std::vector<std::vector<steiner::Point>> nets;
+    uint32_t seed = 21;
+    for (size_t count : {1u, 2u, 5u, 12u, 40u, 65u, 200u})
+        nets.push_back(uniform(count, 1000, seed++));
+    nets.push_back(uniform(4096, 1000000, seed++));
+    for (size_t count : {3u, 9u, 64u, 130u})
+        nets.push_back(uniform(count, 30, seed++));
+    steiner::Options options;
+    options.effort = steiner::Effort::greedy;
+    options.threads = 2;
+    const std::vector<steiner::Tree> trees = steiner::route_many(nets, options);
+    ASSERT_EQ(trees.size(), nets.size());
+    options.threads = 1;
+    for (size_t k = 0; k < nets.size(); k++)
+        EXPECT_TRUE(same(trees[k], steiner::route(nets[k], options)))
+            << "net " << k << " of " << nets[k].size() << " terminals";
 }
 
 TEST(RouteTest, ProgressComesFromTheCallingThreadAndCountsRoundsFromOneInEachPhase) {
