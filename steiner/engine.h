@@ -80,12 +80,18 @@ struct ScreenIndexDeleter {
     }
 };
 
-// One search: the terminals, their screening, and how gains are measured.
-struct Search {
-    Search(const Point *terminals, size_t count, const SearchOptions &options);
-
+// A net's terminals, and the threads that measure gains of large sets.
+struct Net {
     const Point *terminals;
     size_t count;
+    int threads;
+};
+
+// One search: the net, its screening, and the tree a small set grows on.
+struct Search {
+    Search(const Net &search_net, const SearchOptions &search_options);
+
+    Net net;
     std::unique_ptr<ScreenIndex, ScreenIndexDeleter> screen;
     SearchOptions options;
     // The working set's tree while a small set grows, made once for the
@@ -133,8 +139,13 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
 // the tree of the result has no Steiner point of degree 2 or less. Points that
 // are already in such an order (ordered) keep it when nothing is pruned.
 // Replaces *points, fills *parents with their tree and returns its length.
-int64_t finish(const Search &search, std::vector<Point> *points, bool ordered,
+int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents);
+
+// Takes out the Steiner points of degree 2 or less and those that then fall
+// to degree 2 or less, keeping the others in their order; replaces *points,
+// fills *parents with their tree and returns its length, which is no longer.
+int64_t prune_weak(const Net &net, std::vector<Point> *points, std::vector<int32_t> *parents);
 
 // The local search: each Steiner point with the Steiner points near it is
 // taken out and the subtree regrown greedily from the Hanan points of its own
@@ -149,7 +160,7 @@ std::vector<Point> improve_locally(const Search &search, const std::vector<Point
 // those that then fall to degree 2 or less, each degree-2 point's two edges
 // spliced into one. *parents gets that tree before pruning, and *length its
 // length.
-std::vector<Point> pruned(const Search &search, const std::vector<Point> &points,
+std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
                           std::vector<int32_t> *parents, int64_t *length);
 
 } // namespace steiner::internal

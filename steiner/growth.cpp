@@ -179,11 +179,11 @@ void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
 
 } // namespace
 
-Search::Search(const Point *search_terminals, size_t search_count,
-               const SearchOptions &search_options)
-    : terminals(search_terminals), count(search_count),
-      screen(screen_index_build(search_terminals, static_cast<int32_t>(search_count))),
-      options(search_options), growing(search_count <= DENSE_MAX ? 2 * search_count + 16 : 0) {
+Search::Search(const Net &search_net, const SearchOptions &search_options)
+    : net(search_net),
+      screen(screen_index_build(search_net.terminals, static_cast<int32_t>(search_net.count))),
+      options(search_options),
+      growing(search_net.count <= DENSE_MAX ? 2 * search_net.count + 16 : 0) {
     if (screen == nullptr)
         throw std::bad_alloc();
 }
@@ -317,7 +317,7 @@ Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_ne
     Pool pool;
     pool.points = candidates_around(*search, points, first_new);
     if (points.size() > search->growing.capacity()) {
-        pool.gains = measure_gains(points, pool.points, search->options.threads);
+        pool.gains = measure_gains(points, pool.points, search->net.threads);
         return pool;
     }
     search->growing.assign(points.data(), points.size());
@@ -383,17 +383,17 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
     return tree.length();
 }
 
-int64_t finish(const Search &search, std::vector<Point> *points, bool ordered,
+int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents) {
     int64_t length = 0;
-    std::vector<Point> rest = pruned(search, *points, parents, &length);
-    while (!ordered || rest.size() + search.count < points->size()) {
-        points->assign(search.terminals, search.terminals + search.count);
+    std::vector<Point> rest = pruned(net, *points, parents, &length);
+    while (!ordered || rest.size() + net.count < points->size()) {
+        points->assign(net.terminals, net.terminals + net.count);
         // Points left out may shorten the tree once others have joined.
         for (;;) {
             Pool pool;
             pool.points = rest;
-            pool.gains = measure_gains(*points, rest, search.options.threads);
+            pool.gains = measure_gains(*points, rest, net.threads);
             const size_t before = points->size();
             if (keep_greedily(points, &length, pool, -1) == 0)
                 break;
@@ -408,9 +408,20 @@ int64_t finish(const Search &search, std::vector<Point> *points, bool ordered,
                        rest.end());
         }
         ordered = true;
-        rest = pruned(search, *points, parents, &length);
+        rest = pruned(net, *points, parents, &length);
     }
     return length;
+}
+
+int64_t prune_weak(const Net &net, std::vector<Point> *points, std::vector<int32_t> *parents) {
+    for (;;) {
+        int64_t length = 0;
+        std::vector<Point> rest = pruned(net, *points, parents, &length);
+        if (rest.size() + net.count == points->size())
+            return length;
+        points->resize(net.count);
+        points->insert(points->end(), rest.begin(), rest.end());
+    }
 }
 
 } // namespace steiner::internal

@@ -313,7 +313,7 @@ std::vector<Point> alive_steiner(const Layout &layout) {
 
 } // namespace
 
-std::vector<Point> pruned(const Search &search, const std::vector<Point> &points,
+std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
                           std::vector<int32_t> *parents, int64_t *length) {
     const std::vector<int32_t> &parent = *parents;
     *length = mst1_build_tree_into(points, parents);
@@ -323,11 +323,11 @@ std::vector<Point> pruned(const Search &search, const std::vector<Point> &points
         degree[static_cast<size_t>(parent[k])]++;
     }
     // Mostly there is nothing to prune, and no explicit tree is needed.
-    if (std::all_of(degree.begin() + static_cast<std::ptrdiff_t>(search.count), degree.end(),
+    if (std::all_of(degree.begin() + static_cast<std::ptrdiff_t>(net.count), degree.end(),
                     [](int32_t d) { return d > 2; }))
-        return std::vector<Point>(points.begin() + static_cast<std::ptrdiff_t>(search.count),
+        return std::vector<Point>(points.begin() + static_cast<std::ptrdiff_t>(net.count),
                                   points.end());
-    Layout layout = make_layout(points, parent, *length, search.count);
+    Layout layout = make_layout(points, parent, *length, net.count);
     for (size_t x = layout.terminals; x < layout.points.size(); x++)
         prune(&layout, static_cast<int32_t>(x));
     return alive_steiner(layout);
@@ -337,7 +337,7 @@ std::vector<Point> improve_locally(const Search &search, const std::vector<Point
                                    int64_t *length) {
     std::vector<int32_t> parent;
     const int64_t start = mst1_build_tree_into(points, &parent);
-    Layout layout = make_layout(points, parent, start, search.count);
+    Layout layout = make_layout(points, parent, start, search.net.count);
     for (const Point &p : points)
         layout.taken.insert(point_key(p));
     improve(&layout, search.screen.get());

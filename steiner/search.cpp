@@ -2,6 +2,7 @@
 // choices on small nets; for the best effort, rounds of local search, order
 // and growth on top of it; and the finish that prunes and orders each result.
 #include "engine.h"
+#include "exact.h"
 
 #include "mst1_handle.h"
 
@@ -23,17 +24,47 @@ constexpr size_t FIRST_CHOICES = 4;
 // to be followed by another.
 constexpr int MAX_ROUNDS = 8;
 
+size_t distinct_places(const Point *points, size_t count) {
+    std::vector<uint64_t> places(count);
+    for (size_t k = 0; k < count; k++)
+        places[k] = point_key(points[k]);
+    std::sort(places.begin(), places.end());
+    return static_cast<size_t>(std::unique(places.begin(), places.end()) - places.begin());
+}
+
+// A minimal tree of a net of few places, its Steiner points put in order by
+// the finish. On some nets a few of them shorten the tree only together; the
+// finish leaves those out, and they follow the others so that the tree stays
+// minimal.
+void minimal_tree(const Net &net, SearchResult *result) {
+    std::vector<Point> steiner;
+    const int64_t optimum = exact_steiner_tree(net.terminals, net.count, &steiner);
+    std::vector<Point> &points = result->points;
+    points.assign(net.terminals, net.terminals + net.count);
+    points.insert(points.end(), steiner.begin(), steiner.end());
+    result->length = finish(net, &points, false, &result->parents);
+    if (result->length == optimum)
+        return;
+    std::vector<Point> kept(points.begin() + static_cast<std::ptrdiff_t>(net.count), points.end());
+    std::sort(kept.begin(), kept.end(), point_less);
+    for (const Point &p : steiner)
+        if (!std::binary_search(kept.begin(), kept.end(), p, point_less))
+            points.push_back(p);
+    result->length = prune_weak(net, &points, &result->parents);
+}
+
 // The greedy growth from the terminals, whose tree has length start: *points
 // gets the terminals and the Steiner points kept; returns the tree length.
 int64_t grow_greedily(Search *search, int64_t start, std::vector<Point> *points) {
-    const std::vector<Point> terminals(search->terminals, search->terminals + search->count);
+    const std::vector<Point> terminals(search->net.terminals,
+                                       search->net.terminals + search->net.count);
     const Pool pool = form_pool(search, terminals, 0);
     std::vector<int32_t> firsts;
     for (size_t k = 0; k < pool.gains.size(); k++)
         if (pool.gains[k] > 0)
             firsts.push_back(static_cast<int32_t>(k));
     const size_t choices =
-        std::min(firsts.size(), search->count <= FEW_TERMINALS ? FIRST_CHOICES : size_t{1});
+        std::min(firsts.size(), search->net.count <= FEW_TERMINALS ? FIRST_CHOICES : size_t{1});
     std::partial_sort(firsts.begin(), firsts.begin() + static_cast<std::ptrdiff_t>(choices),
                       firsts.end(), [&pool](int32_t a, int32_t b) {
                           const int64_t ga = pool.gains[static_cast<size_t>(a)];
@@ -57,16 +88,23 @@ int64_t grow_greedily(Search *search, int64_t start, std::vector<Point> *points)
 
 SearchResult search_steiner_points(const Point *terminals, int32_t count,
                                    const SearchOptions &options) {
-    Search search(terminals, static_cast<size_t>(count), options);
+    const Net net{terminals, static_cast<size_t>(count), options.threads};
     SearchResult result;
     std::vector<int32_t> scratch;
     result.terminal_length =
         mst1_build_tree_into(std::vector<Point>(terminals, terminals + count), &scratch);
+    if (distinct_places(terminals, net.count) <= EXACT_MAX_PLACES) {
+        minimal_tree(net, &result);
+        if (options.listener != nullptr)
+            options.listener(options.context, SearchStep{"order", 1, result.length});
+        return result;
+    }
 
+    Search search(net, options);
     std::vector<Point> greedy;
     std::vector<int32_t> greedy_parents;
     grow_greedily(&search, result.terminal_length, &greedy);
-    const int64_t greedy_length = finish(search, &greedy, true, &greedy_parents);
+    const int64_t greedy_length = finish(net, &greedy, true, &greedy_parents);
     result.points = greedy;
     result.parents = greedy_parents;
     result.length = greedy_length;
@@ -85,14 +123,14 @@ SearchResult search_steiner_points(const Point *terminals, int32_t count,
             improved = layout_length;
             points.assign(terminals, terminals + count);
             points.insert(points.end(), rest.begin(), rest.end());
-            finish(search, &points, false, &scratch);
+            finish(net, &points, false, &scratch);
             const int64_t current = grow(&search, &points, form_pool(&search, points, 0), -1);
             if (current >= best_length)
                 break;
             best = points;
             best_length = current;
         }
-        result.length = finish(search, &best, true, &result.parents);
+        result.length = finish(net, &best, true, &result.parents);
         // Pruning what growth left can cost length, rarely; the greedy's tree
         // is as good a start.
         if (result.length > greedy_length) {

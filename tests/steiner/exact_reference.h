@@ -13,7 +13,7 @@
 namespace exact_reference {
 
 // The most distinct terminals a net may have; coincident terminals count once.
-constexpr size_t max_terminals = 8;
+constexpr size_t max_terminals = 9;
 
 // The shortest rectilinear tree joining the terminals, Steiner points allowed.
 // Throws std::invalid_argument for an empty net or more than max_terminals

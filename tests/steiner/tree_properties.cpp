@@ -78,14 +78,28 @@ std::vector<const char *> broken(const std::vector<steiner::Point> &net,
         faults.push_back("no longer than the spanning tree");
     if (tree.rmst_length != spanning_length(net))
         faults.push_back("rmst_length is the terminals' spanning tree");
-    // Each Steiner point earns its place against the nodes listed before it.
+    // The Steiner points that shorten the tree one at a time come first, each
+    // shortening it against the nodes before it; the rest, if any, shorten it
+    // only together: none of them alone shortens the first ones' tree.
     std::vector<steiner::Point> before(tree.nodes.begin(),
                                        tree.nodes.begin() + static_cast<std::ptrdiff_t>(n));
-    for (size_t k = n; k < nodes; k++) {
-        const int64_t without = spanning_length(before);
+    size_t first = n;
+    int64_t prefix = spanning_length(before);
+    for (; first < nodes; first++) {
+        before.push_back(tree.nodes[first]);
+        const int64_t with = spanning_length(before);
+        before.pop_back();
+        if (with >= prefix)
+            break;
+        before.push_back(tree.nodes[first]);
+        prefix = with;
+    }
+    for (size_t k = first; k < nodes; k++) {
         before.push_back(tree.nodes[k]);
-        if (spanning_length(before) >= without) {
-            faults.push_back("each Steiner point shortens the spanning tree before it");
+        const bool shortens = spanning_length(before) < prefix;
+        before.pop_back();
+        if (shortens) {
+            faults.push_back("Steiner points that shorten the tree one at a time come first");
             break;
         }
     }

@@ -38,6 +38,7 @@ struct Point {
 };
 
 // How hard to look for a short tree.
+// Nets of up to 9 distinct places get a minimal tree at greedy and best.
 enum class Effort {
     rmst,   // the terminals' minimum spanning tree: no Steiner points
     greedy, // Steiner points kept greedily by how much each shortens the tree
@@ -65,10 +66,13 @@ struct Options {
 
 // A rectilinear tree over a net.
 struct Tree {
-    // The terminals in input order, then the Steiner points, in an order in
-    // which each one shortens the spanning tree of the terminals and the
-    // Steiner points before it. Every Steiner point has at least three
-    // edges, so a net of n >= 2 terminals has at most n - 2 of them.
+    // The terminals in input order, then the Steiner points: first those
+    // that shorten the spanning tree one at a time, each shortening the
+    // spanning tree of the nodes before it, then any that shorten it only
+    // together (which only minimal trees of small nets may need, and none of
+    // which alone shortens the tree of the nodes before the first of them).
+    // Every Steiner point has at least three edges, so a net of n >= 2
+    // terminals has at most n - 2 of them.
     std::vector<Point> nodes;
     // The minimum spanning tree of nodes: parents[k] is the index of node k's
     // parent; node 0 is the root and its own parent. Each edge k - parents[k]

@@ -1,0 +1,25 @@
+// Rectilinear Steiner minimal trees of small nets, exactly.
+#ifndef STEINER_EXACT_H
+#define STEINER_EXACT_H
+
+#include "mst1.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace steiner::internal {
+
+// The most distinct places a net may have for exact_steiner_tree.
+constexpr size_t EXACT_MAX_PLACES = 9;
+
+// The Steiner points of a rectilinear Steiner minimal tree over
+// points[0..count-1], into *steiner, and its length. The points (count at
+// least 1, in the accepted range) may repeat, at most EXACT_MAX_PLACES
+// distinct places. The minimum spanning tree of the points and the Steiner
+// points has that length. Throws std::bad_alloc when memory runs out.
+int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point> *steiner);
+
+} // namespace steiner::internal
+
+#endif
