@@ -1,6 +1,7 @@
 // Exact trees of small nets: the Hanan grid recurrence with plain lengths.
 #include "exact.h"
 
+#include "exact_tables.h"
 #include "hanan.h"
 
 #include <algorithm>
@@ -59,6 +60,82 @@ struct LengthCost {
     }
 };
 
+// The minimal tree of net (distinct places sorted by row, then column, as
+// many as the tables serve) from its permutation's table.
+int64_t from_table(const std::vector<Point> &net, std::vector<Point> *steiner) {
+    namespace tables = exact_tables;
+    const size_t n = net.size();
+    // Rows in order of the places; columns ranked, ties by row.
+    int32_t rows[tables::max_places];
+    int32_t columns[tables::max_places];
+    size_t by_column[tables::max_places];
+    size_t rank[tables::max_places];
+    // By column, ties by row: an insertion sort, as there are a handful.
+    for (size_t i = 0; i < n; i++) {
+        rows[i] = net[i].row;
+        size_t at = i;
+        for (; at > 0 && net[by_column[at - 1]].column > net[i].column; at--)
+            by_column[at] = by_column[at - 1];
+        by_column[at] = i;
+    }
+    for (size_t j = 0; j < n; j++) {
+        rank[by_column[j]] = j;
+        columns[j] = net[by_column[j]].column;
+    }
+    uint32_t lehmer = 0;
+    for (size_t i = 0; i < n; i++) {
+        uint32_t smaller = 0;
+        for (size_t j = i + 1; j < n; j++)
+            smaller += rank[j] < rank[i];
+        lehmer = lehmer * static_cast<uint32_t>(n - i) + smaller;
+    }
+    const uint32_t canonical = tables::canonical[tables::canonical_start[n] + lehmer];
+    const uint32_t family = tables::family_start[n] + (canonical >> 3);
+    const unsigned symmetry = canonical & 7u;
+    // The gaps in the family frame: a frame's rows are the net's rows or
+    // columns, in order or reversed, as the symmetry maps them.
+    int64_t row_gap[tables::max_places - 1];
+    int64_t column_gap[tables::max_places - 1];
+    for (size_t g = 0; g + 1 < n; g++) {
+        const int64_t row = int64_t{rows[g + 1]} - rows[g];
+        const int64_t column = int64_t{columns[g + 1]} - columns[g];
+        const auto [r, c] = tables::apply(symmetry, n, g, g);
+        const auto [r_next, c_next] = tables::apply(symmetry, n, g + 1, g + 1);
+        // The frame's row from line g and g + 1 of the net (of its rows,
+        // unless the symmetry swaps rows and columns), and its column likewise.
+        const bool swapped = symmetry >= 4;
+        row_gap[std::min(r, r_next)] = swapped ? column : row;
+        column_gap[std::min(c, c_next)] = swapped ? row : column;
+    }
+    const tables::Entry *best = nullptr;
+    int64_t length = INT64_MAX;
+    for (uint32_t e = tables::first_entry[family]; e < tables::first_entry[family + 1]; e++) {
+        const tables::Entry &entry = tables::entries[e];
+        int64_t sum = 0;
+        for (size_t g = 0; g + 1 < n; g++)
+            sum += static_cast<int64_t>((entry.counts >> tables::row_count_shift(g)) & 15u) *
+                       row_gap[g] +
+                   static_cast<int64_t>((entry.counts >> tables::column_count_shift(g)) & 15u) *
+                       column_gap[g];
+        if (sum < length) {
+            length = sum;
+            best = &entry;
+        }
+    }
+    const size_t points = (best->points >> tables::count_shift) & 7u;
+    const unsigned back = tables::inverse(symmetry);
+    for (size_t k = 0; k < points; k++) {
+        const uint64_t bits = best->points >> tables::point_shift(k);
+        const auto [i, j] = tables::apply(back, n, bits & 15u, (bits >> 4) & 15u);
+        const Point p{rows[i], columns[j]};
+        if (!std::binary_search(net.begin(), net.end(), p, point_less) &&
+            std::find_if(steiner->begin(), steiner->end(),
+                         [&p](const Point &q) { return point_equal(p, q); }) == steiner->end())
+            steiner->push_back(p);
+    }
+    return length;
+}
+
 } // namespace
 
 int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point> *steiner) {
@@ -68,6 +145,8 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
     steiner->clear();
     if (net.size() < 2)
         return 0;
+    if (net.size() >= exact_tables::min_places && net.size() <= exact_tables::max_places)
+        return from_table(net, steiner);
     std::vector<int32_t> rows;
     std::vector<int32_t> columns;
     for (const Point &p : net) {
@@ -90,7 +169,7 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
     HananRecurrence<LengthCost> recurrence;
     recurrence.solve(grid, cost);
     const int64_t length = recurrence.result();
-    std::vector<size_t> meetings = recurrence.meetings(cost, length);
+    std::vector<size_t> meetings = recurrence.tree(cost, length).meetings;
     std::sort(meetings.begin(), meetings.end());
     meetings.erase(std::unique(meetings.begin(), meetings.end()), meetings.end());
     for (size_t v : meetings) {

@@ -80,28 +80,45 @@ template <class Cost> class HananRecurrence {
         return best_[(masks_ - 1) * nodes_ + grid_->terminals.back()];
     }
 
-    // The nodes where subtrees meet in a tree of cost target, an element of
-    // result(): its Steiner points, and possibly terminals.
-    std::vector<size_t> meetings(const Cost &cost, const Element &target) const {
-        std::vector<size_t> found;
-        std::vector<std::pair<std::pair<size_t, size_t>, Element>> work;
-        work.push_back({{masks_ - 1, grid_->terminals.back()}, target});
+    // A tree of cost target, an element of result(): the nodes where
+    // subtrees meet (its Steiner points, and possibly terminals), and edges
+    // between them and the terminals, each standing for a shortest path.
+    struct Tree {
+        std::vector<size_t> meetings;
+        std::vector<std::pair<size_t, size_t>> edges;
+    };
+    Tree tree(const Cost &cost, const Element &target) const {
+        Tree found;
+        struct Item {
+            size_t mask, node, from;
+            Element want;
+        };
+        std::vector<Item> work{
+            {masks_ - 1, grid_->terminals.back(), grid_->terminals.back(), target}};
         while (!work.empty()) {
-            auto [place, want] = work.back();
-            auto [mask, v] = place;
+            Item item = work.back();
             work.pop_back();
-            while ((mask & (mask - 1)) != 0) {
-                size_t part = 0;
-                Element left{}, right{};
-                if (split_of(cost, mask, v, want, &part, &left, &right)) {
-                    found.push_back(v);
-                    work.push_back({{part, v}, left});
-                    work.push_back({{mask ^ part, v}, right});
+            for (;;) {
+                if ((item.mask & (item.mask - 1)) == 0) {
+                    size_t t = 0;
+                    while ((item.mask >> t) != 1)
+                        t++;
+                    found.edges.emplace_back(item.from, grid_->terminals[t]);
                     break;
                 }
-                // Not made at v: it came along a shortest path from where it
+                size_t part = 0;
+                Element left{}, right{};
+                if (split_of(cost, item.mask, item.node, item.want, &part, &left, &right)) {
+                    found.meetings.push_back(item.node);
+                    if (item.node != item.from)
+                        found.edges.emplace_back(item.from, item.node);
+                    work.push_back({part, item.node, item.node, left});
+                    work.push_back({item.mask ^ part, item.node, item.node, right});
+                    break;
+                }
+                // Not made here: it came along a shortest path from where it
                 // was made, through a neighbour.
-                if (!step_back(cost, mask, &v, &want))
+                if (!step_back(cost, item.mask, &item.node, &item.want))
                     break;
             }
         }
