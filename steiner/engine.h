@@ -135,17 +135,20 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
 
 // The Steiner points of points (after the terminals) that pruned leaves, put
 // in an order in which each shortens the tree (the largest gain first,
-// measured afresh, among them only; a point that would not is left out), until
-// the tree of the result has no Steiner point of degree 2 or less. Points that
-// are already in such an order (ordered) keep it when nothing is pruned.
-// Replaces *points, fills *parents with their tree and returns its length.
+// measured afresh, among them only), followed by any that shorten it only
+// together; again until the tree has no Steiner point of degree 2 or less.
+// Points that are already in such an order (ordered) keep it when nothing is
+// pruned. Replaces *points, fills *parents with their tree and returns its
+// length, which is never longer.
 int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents);
 
-// Takes out the Steiner points of degree 2 or less and those that then fall
-// to degree 2 or less, keeping the others in their order; replaces *points,
-// fills *parents with their tree and returns its length, which is no longer.
-int64_t prune_weak(const Net &net, std::vector<Point> *points, std::vector<int32_t> *parents);
+// Exact windows swept over the tree of points: connected pieces of the tree
+// whose terminals and attachment points the tables serve, re-solved
+// exactly. Returns the Steiner points left, in no useful order, and sets
+// *length to their tree's length.
+std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &points,
+                                   int64_t *length);
 
 // The local search: each Steiner point with the Steiner points near it is
 // taken out and the subtree regrown greedily from the Hanan points of its own

@@ -145,6 +145,7 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
     steiner->clear();
     if (net.size() < 2)
         return 0;
+    static_assert(exact_tables::max_places == EXACT_TABLE_PLACES, "the tables serve as announced");
     if (net.size() >= exact_tables::min_places && net.size() <= exact_tables::max_places)
         return from_table(net, steiner);
     std::vector<int32_t> rows;

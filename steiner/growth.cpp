@@ -389,14 +389,17 @@ int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
     std::vector<Point> rest = pruned(net, *points, parents, &length);
     while (!ordered || rest.size() + net.count < points->size()) {
         points->assign(net.terminals, net.terminals + net.count);
-        // Points left out may shorten the tree once others have joined.
+        // Points left out may shorten the tree once others have joined; those
+        // that never do alone shorten it together, and follow the others.
         for (;;) {
             Pool pool;
             pool.points = rest;
             pool.gains = measure_gains(*points, rest, net.threads);
             const size_t before = points->size();
-            if (keep_greedily(points, &length, pool, -1) == 0)
+            if (keep_greedily(points, &length, pool, -1) == 0) {
+                points->insert(points->end(), rest.begin(), rest.end());
                 break;
+            }
             std::vector<Point> joined(points->begin() + static_cast<std::ptrdiff_t>(before),
                                       points->end());
             std::sort(joined.begin(), joined.end(), point_less);
@@ -411,17 +414,6 @@ int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
         rest = pruned(net, *points, parents, &length);
     }
     return length;
-}
-
-int64_t prune_weak(const Net &net, std::vector<Point> *points, std::vector<int32_t> *parents) {
-    for (;;) {
-        int64_t length = 0;
-        std::vector<Point> rest = pruned(net, *points, parents, &length);
-        if (rest.size() + net.count == points->size())
-            return length;
-        points->resize(net.count);
-        points->insert(points->end(), rest.begin(), rest.end());
-    }
 }
 
 } // namespace steiner::internal

@@ -9,6 +9,7 @@
 // found without a global rebuild.
 #include "engine.h"
 
+#include "exact.h"
 #include "mst1_handle.h"
 
 #include <algorithm>
@@ -33,6 +34,9 @@ constexpr size_t LOOKAHEAD = 24;
 
 // Sweeps of the local search: later sweeps find little.
 constexpr int SWEEPS = 2;
+
+// Sweeps of exact windows, at most.
+constexpr int WINDOW_SWEEPS = 8;
 
 bool point_equal(const Point &a, const Point &b) {
     return a.row == b.row && a.column == b.column;
@@ -303,6 +307,99 @@ void improve(Layout *layout, const ScreenIndex *screen) {
     }
 }
 
+// One exact window: the connected piece of the tree grown breadth first from
+// centre while its fixed points (its terminals, and its nodes with edges
+// leaving it) number at most EXACT_TABLE_PLACES. Its other Steiner points and
+// its edges give way to a minimal tree over the fixed points when that is
+// shorter; the rest of the tree hangs from the fixed points, so it stays one
+// tree.
+bool exact_window(Layout *layout, int32_t centre) {
+    const size_t limit = EXACT_TABLE_PLACES;
+    const uint32_t move = ++layout->move;
+    auto fixed = [layout](int32_t v, int32_t outside) {
+        return static_cast<size_t>(v) < layout->terminals || outside > 0;
+    };
+    std::vector<int32_t> window{centre};
+    std::vector<int32_t> outside{
+        static_cast<int32_t>(layout->adjacency[static_cast<size_t>(centre)].size())};
+    layout->seen[static_cast<size_t>(centre)] = move;
+    size_t fixed_count = fixed(centre, outside[0]) ? 1 : 0;
+    for (size_t k = 0; k < window.size(); k++) {
+        for (int32_t v : layout->adjacency[static_cast<size_t>(window[k])]) {
+            const auto sv = static_cast<size_t>(v);
+            if (layout->seen[sv] == move)
+                continue;
+            // v joins: its only neighbour inside is window[k].
+            const auto v_outside = static_cast<int32_t>(layout->adjacency[sv].size()) - 1;
+            const size_t after =
+                fixed_count + (fixed(v, v_outside) ? 1 : 0) -
+                (fixed(window[k], outside[k]) && !fixed(window[k], outside[k] - 1) ? 1 : 0);
+            if (after > limit)
+                continue;
+            layout->seen[sv] = move;
+            window.push_back(v);
+            outside.push_back(v_outside);
+            outside[k]--;
+            fixed_count = after;
+        }
+    }
+    std::vector<Point> places;
+    std::vector<int32_t> place_ids;
+    int64_t before = 0;
+    for (size_t k = 0; k < window.size(); k++) {
+        const auto sv = static_cast<size_t>(window[k]);
+        if (fixed(window[k], outside[k])) {
+            places.push_back(layout->points[sv]);
+            place_ids.push_back(window[k]);
+        }
+        for (int32_t v : layout->adjacency[sv])
+            if (v < window[k] && layout->seen[static_cast<size_t>(v)] == move)
+                before += rect_dist_points(layout->points[sv], layout->points[static_cast<size_t>(v)]);
+    }
+    if (places.size() < 2)
+        return false;
+    std::vector<Point> steiner;
+    const int64_t after = exact_steiner_tree(places.data(), places.size(), &steiner);
+    if (after >= before)
+        return false;
+    for (size_t k = 0; k < window.size(); k++)
+        for (int32_t v : std::vector<int32_t>(layout->adjacency[static_cast<size_t>(window[k])]))
+            if (v < window[k] && layout->seen[static_cast<size_t>(v)] == move)
+                unlink(layout, window[k], v);
+    for (size_t k = 0; k < window.size(); k++)
+        if (!fixed(window[k], outside[k]))
+            kill(layout, window[k]);
+    std::vector<Point> chosen = places;
+    std::vector<int32_t> ids = place_ids;
+    for (const Point &p : steiner) {
+        chosen.push_back(p);
+        ids.push_back(add_point(layout, p));
+    }
+    std::vector<int32_t> parent;
+    mst1_build_tree_into(chosen, &parent);
+    for (size_t k = 1; k < chosen.size(); k++)
+        link(layout, ids[k], ids[static_cast<size_t>(parent[k])]);
+    for (int32_t v : ids)
+        prune(layout, v);
+    return true;
+}
+
+// Exact windows from every node in turn, sweep after sweep while one shortens
+// the tree.
+void improve_by_windows(Layout *layout) {
+    for (size_t x = layout->terminals; x < layout->points.size(); x++)
+        prune(layout, static_cast<int32_t>(x));
+    for (int sweep = 0; sweep < WINDOW_SWEEPS; sweep++) {
+        bool changed = false;
+        const size_t end = layout->points.size();
+        for (size_t x = 0; x < end; x++)
+            if (layout->alive[x] && exact_window(layout, static_cast<int32_t>(x)))
+                changed = true;
+        if (!changed)
+            break;
+    }
+}
+
 std::vector<Point> alive_steiner(const Layout &layout) {
     std::vector<Point> rest;
     for (size_t k = layout.terminals; k < layout.points.size(); k++)
@@ -341,6 +438,18 @@ std::vector<Point> improve_locally(const Search &search, const std::vector<Point
     for (const Point &p : points)
         layout.taken.insert(point_key(p));
     improve(&layout, search.screen.get());
+    *length = layout.length;
+    return alive_steiner(layout);
+}
+
+std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &points,
+                                   int64_t *length) {
+    std::vector<int32_t> parent;
+    const int64_t start = mst1_build_tree_into(points, &parent);
+    Layout layout = make_layout(points, parent, start, net.count);
+    for (const Point &p : points)
+        layout.taken.insert(point_key(p));
+    improve_by_windows(&layout);
     *length = layout.length;
     return alive_steiner(layout);
 }

@@ -33,24 +33,14 @@ size_t distinct_places(const Point *points, size_t count) {
 }
 
 // A minimal tree of a net of few places, its Steiner points put in order by
-// the finish. On some nets a few of them shorten the tree only together; the
-// finish leaves those out, and they follow the others so that the tree stays
-// minimal.
+// the finish.
 void minimal_tree(const Net &net, SearchResult *result) {
     std::vector<Point> steiner;
-    const int64_t optimum = exact_steiner_tree(net.terminals, net.count, &steiner);
+    exact_steiner_tree(net.terminals, net.count, &steiner);
     std::vector<Point> &points = result->points;
     points.assign(net.terminals, net.terminals + net.count);
     points.insert(points.end(), steiner.begin(), steiner.end());
     result->length = finish(net, &points, false, &result->parents);
-    if (result->length == optimum)
-        return;
-    std::vector<Point> kept(points.begin() + static_cast<std::ptrdiff_t>(net.count), points.end());
-    std::sort(kept.begin(), kept.end(), point_less);
-    for (const Point &p : steiner)
-        if (!std::binary_search(kept.begin(), kept.end(), p, point_less))
-            points.push_back(p);
-    result->length = prune_weak(net, &points, &result->parents);
 }
 
 // The greedy growth from the terminals, whose tree has length start: *points
@@ -101,10 +91,15 @@ SearchResult search_steiner_points(const Point *terminals, int32_t count,
     }
 
     Search search(net, options);
+    // The greedy growth, then exact windows over its tree.
     std::vector<Point> greedy;
     std::vector<int32_t> greedy_parents;
     grow_greedily(&search, result.terminal_length, &greedy);
-    const int64_t greedy_length = finish(net, &greedy, true, &greedy_parents);
+    int64_t windows_length = 0;
+    const std::vector<Point> windowed = improve_windows(net, greedy, &windows_length);
+    greedy.resize(net.count);
+    greedy.insert(greedy.end(), windowed.begin(), windowed.end());
+    const int64_t greedy_length = finish(net, &greedy, false, &greedy_parents);
     result.points = greedy;
     result.parents = greedy_parents;
     result.length = greedy_length;
