@@ -18,13 +18,38 @@ bool point_equal(const Point &a, const Point &b) {
     return a.row == b.row && a.column == b.column;
 }
 
-// Lengths on the grid of the net's own rows and columns.
+// The rows and columns a set of places spans.
+struct Box {
+    int32_t row_lo, row_hi, column_lo, column_hi;
+};
+
+// Lengths on the grid of the net's own rows and columns. A tree joining the
+// terminals of a mask and a node still has to reach the other terminals: at
+// least the half perimeter of their box with the node. Where that and the
+// tree's length exceed the length of a known tree, it is not part of a
+// minimal one.
 struct LengthCost {
     using Value = int64_t;
     using Element = int64_t;
 
     const std::vector<int32_t> &rows;
     const std::vector<int32_t> &columns;
+    const std::vector<Box> &rest; // per mask: the terminals outside it, the last one included
+    int64_t limit;                // the length of a known tree
+
+    bool keep(size_t mask, size_t v, Value *value) const {
+        if (*value > limit)
+            return false;
+        const Box &box = rest[mask];
+        const int32_t row = rows[v / columns.size()];
+        const int32_t column = columns[v % columns.size()];
+        const int64_t reach = int64_t{std::max(box.row_hi, row)} - std::min(box.row_lo, row) +
+                              std::max(box.column_hi, column) - std::min(box.column_lo, column);
+        if (*value + reach <= limit)
+            return true;
+        *value = far();
+        return false;
+    }
 
     int64_t gap(size_t axis, size_t g) const {
         const std::vector<int32_t> &line = axis == 0 ? columns : rows;
@@ -166,7 +191,37 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
             std::lower_bound(columns.begin(), columns.end(), p.column) - columns.begin());
         grid.terminals.push_back(r * grid.columns + c);
     }
-    const LengthCost cost{rows, columns};
+    // Bounds for the recurrence: the boxes of the terminals outside each
+    // mask, and a tree as short as the tables find by leaving out one place
+    // and joining it to the nearest node of the others' minimal tree.
+    const size_t joined = net.size() - 1;
+    std::vector<Box> rest(size_t{1} << joined);
+    for (size_t mask = 0; mask < rest.size(); mask++) {
+        Box box{net[joined].row, net[joined].row, net[joined].column, net[joined].column};
+        for (size_t t = 0; t < joined; t++)
+            if ((mask >> t & 1) == 0)
+                box = Box{std::min(box.row_lo, net[t].row), std::max(box.row_hi, net[t].row),
+                          std::min(box.column_lo, net[t].column),
+                          std::max(box.column_hi, net[t].column)};
+        rest[mask] = box;
+    }
+    int64_t known = INT64_MAX / 4;
+    if (net.size() == exact_tables::max_places + 1) {
+        std::vector<Point> others;
+        std::vector<Point> nodes;
+        for (size_t out = 0; out < net.size(); out++) {
+            others.assign(net.begin(), net.end());
+            others.erase(others.begin() + static_cast<std::ptrdiff_t>(out));
+            nodes.clear();
+            const int64_t length = from_table(others, &nodes);
+            nodes.insert(nodes.end(), others.begin(), others.end());
+            int64_t reach = INT64_MAX;
+            for (const Point &p : nodes)
+                reach = std::min<int64_t>(reach, rect_dist_points(p, net[out]));
+            known = std::min(known, length + reach);
+        }
+    }
+    const LengthCost cost{rows, columns, rest, known};
     HananRecurrence<LengthCost> recurrence;
     recurrence.solve(grid, cost);
     const int64_t length = recurrence.result();

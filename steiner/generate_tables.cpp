@@ -110,6 +110,9 @@ struct CountsCost {
     bool same(Element a, Element b) const {
         return a.rows == b.rows && a.columns == b.columns;
     }
+    bool keep(size_t, size_t, const Value *value) const {
+        return !value->empty();
+    }
 };
 
 struct Entry {

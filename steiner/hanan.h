@@ -22,6 +22,10 @@
 //                                         (0: along a row, 1: along a column)
 //   void each(value, f)                  f(element) for each element
 //   Element join(a, b), Element plus(e, axis, g), bool same(a, b)
+//   bool keep(mask, v, Value *value)     whether best[mask][v] can still be
+//                                         part of a minimal tree; when not, it
+//                                         may be set to far()
+// Splits are tried only where both parts are kept.
 #ifndef STEINER_HANAN_H
 #define STEINER_HANAN_H
 
@@ -49,29 +53,47 @@ template <class Cost> class HananRecurrence {
     void solve(const HananGrid &grid, const Cost &cost) {
         grid_ = &grid;
         nodes_ = grid.rows * grid.columns;
+        words_ = (nodes_ + 63) / 64;
         const size_t joined = grid.terminals.size() - 1;
         masks_ = size_t{1} << joined;
         best_.assign(masks_ * nodes_, cost.far());
-        for (size_t t = 0; t < joined; t++)
-            for (size_t v = 0; v < nodes_; v++)
-                at(size_t{1} << t)[v] = cost.path(grid.terminals[t], v);
+        kept_.assign(masks_ * words_, 0);
+        for (size_t t = 0; t < joined; t++) {
+            const size_t mask = size_t{1} << t;
+            for (size_t v = 0; v < nodes_; v++) {
+                at(mask)[v] = cost.path(grid.terminals[t], v);
+                mark(cost, mask, v);
+            }
+        }
         for (size_t mask = 3; mask < masks_; mask++) {
             if ((mask & (mask - 1)) == 0)
                 continue;
             Value *out = at(mask);
             const size_t low = mask & (~mask + 1);
+            bool met = false;
             for (size_t a = (mask - 1) & mask; a > 0; a = (a - 1) & mask) {
                 if ((a & low) == 0)
                     continue;
                 const Value *x = at(a);
                 const Value *y = at(mask ^ a);
-                for (size_t v = 0; v < nodes_; v++)
-                    cost.meet(&out[v], x[v], y[v]);
+                const uint64_t *x_kept = &kept_[a * words_];
+                const uint64_t *y_kept = &kept_[(mask ^ a) * words_];
+                for (size_t w = 0; w < words_; w++)
+                    for (uint64_t both = x_kept[w] & y_kept[w]; both != 0; both &= both - 1) {
+                        const size_t v = 64 * w + static_cast<size_t>(__builtin_ctzll(both));
+                        cost.meet(&out[v], x[v], y[v]);
+                        met = true;
+                    }
             }
+            // No two kept parts meet anywhere: no tree of the mask is kept.
+            if (!met)
+                continue;
             for (size_t r = 0; r < grid.rows; r++)
                 transform(cost, out + r * grid.columns, grid.columns, 1, 0);
             for (size_t c = 0; c < grid.columns; c++)
                 transform(cost, out + c, grid.rows, grid.columns, 1);
+            for (size_t v = 0; v < nodes_; v++)
+                mark(cost, mask, v);
         }
     }
 
@@ -126,6 +148,10 @@ template <class Cost> class HananRecurrence {
     }
 
   private:
+    void mark(const Cost &cost, size_t mask, size_t v) {
+        if (cost.keep(mask, v, &at(mask)[v]))
+            kept_[mask * words_ + v / 64] |= uint64_t{1} << (v % 64);
+    }
     const Value *at(size_t mask) const {
         return &best_[mask * nodes_];
     }
@@ -199,8 +225,10 @@ template <class Cost> class HananRecurrence {
 
     const HananGrid *grid_ = nullptr;
     size_t nodes_ = 0;
+    size_t words_ = 0;
     size_t masks_ = 0;
     std::vector<Value> best_;
+    std::vector<uint64_t> kept_; // words_ bits a mask: nodes kept
 };
 
 } // namespace steiner::internal

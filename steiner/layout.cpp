@@ -354,7 +354,8 @@ bool exact_window(Layout *layout, int32_t centre) {
         }
         for (int32_t v : layout->adjacency[sv])
             if (v < window[k] && layout->seen[static_cast<size_t>(v)] == move)
-                before += rect_dist_points(layout->points[sv], layout->points[static_cast<size_t>(v)]);
+                before +=
+                    rect_dist_points(layout->points[sv], layout->points[static_cast<size_t>(v)]);
     }
     if (places.size() < 2)
         return false;
