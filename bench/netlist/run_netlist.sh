@@ -54,10 +54,13 @@ for mix in "${mixes[@]}"; do
     awk -v dir="$work" -v mix="$mix" '
         function band(d) { return d <= 3 ? "2-3" : d <= 9 ? "4-9" : d <= 20 ? "10-20" : d <= 50 ? "21-50" : "51+" }
         NR == 1 { next }
-        NF == 1 { b = band($1); count[b]++; text[b] = text[b] $0 "\n"; next }
-        { text[b] = text[b] $0 "\n" }
-        END { for (b in count) { f = dir "/" mix "-" b ".txt"; printf "%d\n%s", count[b], text[b] > f } }
+        NF == 1 { b = band($1); count[b]++ }
+        { print > (dir "/" mix "-" b ".body") }
+        END { for (b in count) print b, count[b] > (dir "/" mix ".bands") }
     ' "$work/$mix.txt"
+    while read -r band count; do
+        { echo "$count"; cat "$work/$mix-$band.body"; } >"$work/$mix-$band.txt"
+    done <"$work/$mix.bands"
 
     printf '\n%s mix, %s nets\n' "$mix" "$nets"
     printf '%-7s %9s %9s %8s %10s %16s %16s %9s\n' effort "1 thr s" "$threads thr s" speed-up \
