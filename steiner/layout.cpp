@@ -10,6 +10,7 @@
 #include "engine.h"
 
 #include "exact.h"
+#include "mst1_dense.h"
 #include "mst1_handle.h"
 
 #include <algorithm>
@@ -360,9 +361,30 @@ bool exact_window(Layout *layout, int32_t centre) {
     if (places.size() < 2)
         return false;
     std::vector<Point> steiner;
-    const int64_t after = exact_steiner_tree(places.data(), places.size(), &steiner);
-    if (after >= before)
+    if (exact_steiner_tree(places.data(), places.size(), &steiner) >= before)
         return false;
+    // Only the Steiner points that shorten the piece one at a time, the
+    // largest gain first: the router keeps no others.
+    Mst1Dense piece(places.size() + steiner.size());
+    piece.assign(places.data(), places.size());
+    std::vector<Point> kept;
+    for (;;) {
+        size_t pick = steiner.size();
+        int64_t most = 0;
+        for (size_t k = 0; k < steiner.size(); k++)
+            if (const int64_t gain = piece.gain(steiner[k]); gain > most) {
+                most = gain;
+                pick = k;
+            }
+        if (pick == steiner.size())
+            break;
+        piece.add(steiner[pick]);
+        kept.push_back(steiner[pick]);
+        steiner.erase(steiner.begin() + static_cast<std::ptrdiff_t>(pick));
+    }
+    if (piece.length() >= before)
+        return false;
+    steiner = std::move(kept);
     for (size_t k = 0; k < window.size(); k++)
         for (int32_t v : std::vector<int32_t>(layout->adjacency[static_cast<size_t>(window[k])]))
             if (v < window[k] && layout->seen[static_cast<size_t>(v)] == move)

@@ -144,7 +144,15 @@ std::vector<Tree> route_many(const std::vector<std::vector<Point>> &nets, const 
     Options alone = options;
     alone.threads = 1;
     alone.progress = nullptr;
-    internal::run_parallel(nets.size(), options.threads, [&](size_t k) {
+    // Larger nets first, so that no thread is left with a long one while the
+    // others have finished.
+    std::vector<size_t> order(nets.size());
+    for (size_t k = 0; k < nets.size(); k++)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(),
+                     [&nets](size_t a, size_t b) { return nets[a].size() > nets[b].size(); });
+    internal::run_parallel(nets.size(), options.threads, [&](size_t j) {
+        const size_t k = order[j];
         if (nets[k].size() < large)
             trees[k] = route(nets[k], alone);
     });
