@@ -1,7 +1,8 @@
 // The library's route, fed small nets with ties, coincident terminals and
 // coordinates out to the ends of the range: the tree is the same on any
-// number of threads, keeps every promise a tree makes, and on a net of up to
-// 9 terminals has the exact minimal length at greedy and best.
+// number of threads, keeps every promise a tree makes (a stepwise one too),
+// and on a net of up to 9 terminals has the exact minimal length at greedy
+// and best.
 #include "exact_reference.h"
 #include "tree_properties.h"
 
@@ -82,9 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     check(same(tree, steiner::route(net, options)));
     check(tree_properties::broken(net, tree).empty());
     check(effort != steiner::Effort::rmst || tree.steiner_count() == 0);
+    options.threads = 1;
+    options.stepwise = true;
+    const steiner::Tree stepwise = steiner::route(net, options);
+    check(tree_properties::broken(net, stepwise, true).empty());
     if (net.size() <= exact_reference::max_terminals) {
         const int64_t optimum = exact_reference::steiner_length(net);
         check(effort == steiner::Effort::rmst ? tree.length >= optimum : tree.length == optimum);
+        check(stepwise.length >= optimum);
     }
     return 0;
 }

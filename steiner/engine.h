@@ -38,6 +38,9 @@ using SearchListener = void (*)(void *context, const SearchStep &step);
 struct SearchOptions {
     int threads = 1;      // measuring gains of large sets; the result never depends on it
     bool improve = false; // the local search after the greedy growth
+    // Every Steiner point shortens the tree of the points before it: none
+    // that shortens it only together with others.
+    bool stepwise = false;
     SearchListener listener = nullptr; // called from the calling thread; may be null
     void *context = nullptr;
 };
@@ -45,7 +48,8 @@ struct SearchOptions {
 // What the search found for a net.
 struct SearchResult {
     // The terminals, then Steiner points in an order in which each strictly
-    // shortens the minimum spanning tree of the points before it, each passing
+    // shortens the minimum spanning tree of the points before it, followed
+    // (unless stepwise) by any that shorten it only together; each passes
     // the router's screening against the terminals.
     std::vector<Point> points;
     // The minimum spanning tree of points as mst1_build_tree builds it, in
@@ -80,11 +84,13 @@ struct ScreenIndexDeleter {
     }
 };
 
-// A net's terminals, and the threads that measure gains of large sets.
+// A net's terminals, the threads that measure gains of large sets, and
+// whether its trees are stepwise (see SearchOptions).
 struct Net {
     const Point *terminals;
     size_t count;
     int threads;
+    bool stepwise;
 };
 
 // One search: the net, its screening, and the tree a small set grows on.
@@ -136,10 +142,11 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
 // The Steiner points of points (after the terminals) that pruned leaves, put
 // in an order in which each shortens the tree (the largest gain first,
 // measured afresh, among them only), followed by any that shorten it only
-// together; again until the tree has no Steiner point of degree 2 or less.
-// Points that are already in such an order (ordered) keep it when nothing is
-// pruned. Replaces *points, fills *parents with their tree and returns its
-// length, which is never longer.
+// together, which a stepwise net leaves out; again until the tree has no
+// Steiner point of degree 2 or less. Points that are already in such an
+// order (ordered) keep it when nothing is pruned. Replaces *points, fills
+// *parents with their tree and returns its length, which is never longer
+// unless points were left out.
 int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents);
 

@@ -397,7 +397,8 @@ int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
             pool.gains = measure_gains(*points, rest, net.threads);
             const size_t before = points->size();
             if (keep_greedily(points, &length, pool, -1) == 0) {
-                points->insert(points->end(), rest.begin(), rest.end());
+                if (!net.stepwise)
+                    points->insert(points->end(), rest.begin(), rest.end());
                 break;
             }
             std::vector<Point> joined(points->begin() + static_cast<std::ptrdiff_t>(before),

@@ -33,14 +33,18 @@ size_t distinct_places(const Point *points, size_t count) {
 }
 
 // A minimal tree of a net of few places, its Steiner points put in order by
-// the finish.
-void minimal_tree(const Net &net, SearchResult *result) {
+// the finish. Returns the minimal length, which the result falls short of
+// when a stepwise finish left out points that shorten it only together.
+int64_t minimal_tree(const Net &net, SearchResult *result) {
     std::vector<Point> steiner;
     exact_steiner_tree(net.terminals, net.count, &steiner);
     std::vector<Point> &points = result->points;
     points.assign(net.terminals, net.terminals + net.count);
     points.insert(points.end(), steiner.begin(), steiner.end());
+    std::vector<int32_t> scratch;
+    const int64_t minimal = mst1_build_tree_into(points, &scratch);
     result->length = finish(net, &points, false, &result->parents);
+    return minimal;
 }
 
 // The greedy growth from the terminals, whose tree has length start: *points
@@ -74,38 +78,26 @@ int64_t grow_greedily(Search *search, int64_t start, std::vector<Point> *points)
     return best;
 }
 
-} // namespace
-
-SearchResult search_steiner_points(const Point *terminals, int32_t count,
-                                   const SearchOptions &options) {
-    const Net net{terminals, static_cast<size_t>(count), options.threads};
-    SearchResult result;
-    std::vector<int32_t> scratch;
-    result.terminal_length =
-        mst1_build_tree_into(std::vector<Point>(terminals, terminals + count), &scratch);
-    if (distinct_places(terminals, net.count) <= EXACT_MAX_PLACES) {
-        minimal_tree(net, &result);
-        if (options.listener != nullptr)
-            options.listener(options.context, SearchStep{"order", 1, result.length});
-        return result;
-    }
-
+// The greedy growth with exact windows over its tree, then, when options
+// ask for it, rounds of local search: the points, parents and length of
+// *result.
+void search_heuristically(const Net &net, const SearchOptions &options, SearchResult *result) {
     Search search(net, options);
-    // The greedy growth, then exact windows over its tree.
     std::vector<Point> greedy;
     std::vector<int32_t> greedy_parents;
-    grow_greedily(&search, result.terminal_length, &greedy);
+    grow_greedily(&search, result->terminal_length, &greedy);
     int64_t windows_length = 0;
     const std::vector<Point> windowed = improve_windows(net, greedy, &windows_length);
     greedy.resize(net.count);
     greedy.insert(greedy.end(), windowed.begin(), windowed.end());
     const int64_t greedy_length = finish(net, &greedy, false, &greedy_parents);
-    result.points = greedy;
-    result.parents = greedy_parents;
-    result.length = greedy_length;
+    result->points = greedy;
+    result->parents = greedy_parents;
+    result->length = greedy_length;
     if (options.improve) {
         std::vector<Point> points = greedy;
-        std::vector<Point> &best = result.points;
+        std::vector<Point> &best = result->points;
+        std::vector<int32_t> scratch;
         int64_t best_length = greedy_length;
         int64_t improved = INT64_MAX;
         for (int round = 0; round < MAX_ROUNDS; round++) {
@@ -116,7 +108,7 @@ SearchResult search_steiner_points(const Point *terminals, int32_t count,
             if (layout_length >= improved)
                 break;
             improved = layout_length;
-            points.assign(terminals, terminals + count);
+            points.assign(net.terminals, net.terminals + net.count);
             points.insert(points.end(), rest.begin(), rest.end());
             finish(net, &points, false, &scratch);
             const int64_t current = grow(&search, &points, form_pool(&search, points, 0), -1);
@@ -125,16 +117,42 @@ SearchResult search_steiner_points(const Point *terminals, int32_t count,
             best = points;
             best_length = current;
         }
-        result.length = finish(net, &best, true, &result.parents);
+        result->length = finish(net, &best, true, &result->parents);
         // Pruning what growth left can cost length, rarely; the greedy's tree
         // is as good a start.
-        if (result.length > greedy_length) {
-            result.points = greedy;
-            result.parents = greedy_parents;
-            result.length = greedy_length;
+        if (result->length > greedy_length) {
+            result->points = greedy;
+            result->parents = greedy_parents;
+            result->length = greedy_length;
         }
     }
-    search.report("order", result.length);
+}
+
+} // namespace
+
+SearchResult search_steiner_points(const Point *terminals, int32_t count,
+                                   const SearchOptions &options) {
+    const Net net{terminals, static_cast<size_t>(count), options.threads, options.stepwise};
+    SearchResult result;
+    std::vector<int32_t> scratch;
+    result.terminal_length =
+        mst1_build_tree_into(std::vector<Point>(terminals, terminals + count), &scratch);
+    const bool few = distinct_places(terminals, net.count) <= EXACT_MAX_PLACES;
+    const int64_t minimal = few ? minimal_tree(net, &result) : 0;
+    if (few && result.length == minimal) {
+        if (options.listener != nullptr)
+            options.listener(options.context, SearchStep{"order", 1, result.length});
+        return result;
+    }
+    // A stepwise finish left out points of the minimal tree; the search may
+    // find others that shorten the tree one at a time.
+    SearchResult searched;
+    searched.terminal_length = result.terminal_length;
+    search_heuristically(net, options, &searched);
+    if (!few || searched.length < result.length)
+        result = std::move(searched);
+    if (options.listener != nullptr)
+        options.listener(options.context, SearchStep{"order", 1, result.length});
     return result;
 }
 

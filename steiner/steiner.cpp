@@ -107,6 +107,7 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
         internal::SearchOptions search;
         search.threads = options.threads;
         search.improve = options.effort == Effort::best;
+        search.stepwise = options.stepwise;
         search.listener = progress ? report_progress : nullptr;
         search.context = &progress;
         internal::SearchResult found =

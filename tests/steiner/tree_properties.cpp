@@ -31,8 +31,8 @@ int64_t spanning_length(const std::vector<steiner::Point> &points) {
     return total;
 }
 
-std::vector<const char *> broken(const std::vector<steiner::Point> &net,
-                                 const steiner::Tree &tree) {
+std::vector<const char *> broken(const std::vector<steiner::Point> &net, const steiner::Tree &tree,
+                                 bool stepwise) {
     const size_t n = net.size();
     const size_t nodes = tree.nodes.size();
     if (tree.terminal_count != n || nodes < n || tree.parents.size() != nodes)
@@ -94,6 +94,8 @@ std::vector<const char *> broken(const std::vector<steiner::Point> &net,
         before.push_back(tree.nodes[first]);
         prefix = with;
     }
+    if (stepwise && first < nodes)
+        faults.push_back("a stepwise tree's Steiner points each shorten it in turn");
     for (size_t k = first; k < nodes; k++) {
         before.push_back(tree.nodes[k]);
         const bool shortens = spanning_length(before) < prefix;

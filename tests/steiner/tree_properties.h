@@ -17,8 +17,10 @@ int64_t spanning_length(const std::vector<steiner::Point> &points);
 
 // The names of the promises the tree breaks for this net; empty when it keeps
 // them all. Once the links themselves are broken (a parent out of range, a
-// node that never reaches the root), nothing further is checked.
-std::vector<const char *> broken(const std::vector<steiner::Point> &net, const steiner::Tree &tree);
+// node that never reaches the root), nothing further is checked. A stepwise
+// tree has no Steiner point that shortens it only together with others.
+std::vector<const char *> broken(const std::vector<steiner::Point> &net, const steiner::Tree &tree,
+                                 bool stepwise = false);
 
 } // namespace tree_properties
 

@@ -1,7 +1,6 @@
 // Writes a point file for the router to standard output. Every check of the
 // arguments and the terminals happens before the first byte is written.
 #include "candidates.h"
-#include "mst1_handle.h"
 
 #include <unistd.h>
 
@@ -51,24 +50,14 @@ std::vector<Point> local_order(const std::vector<Point> &terminals, int threads,
     options.progress = [progress](const steiner::Progress &step) {
         show_progress(progress, step.phase, step.round, step.length);
     };
+    // With blocks of one, the router keeps a Steiner point only when it
+    // shortens the tree alone.
+    options.stepwise = true;
     const steiner::Tree tree = steiner::route(net, options);
-    std::vector<Point> points(terminals);
+    std::vector<Point> points;
     for (size_t k = tree.terminal_count; k < tree.nodes.size(); k++)
         points.push_back(Point{tree.nodes[k].row, tree.nodes[k].column});
-    // The router, one point at a time, keeps those that shorten the tree;
-    // they come first, and any after them shorten it only together.
-    const Mst1DynamicPtr growing = mst1_dynamic_make(points);
-    int64_t length = mst1_dynamic_start(growing.get(), static_cast<int32_t>(terminals.size()));
-    size_t kept = terminals.size();
-    for (; kept < points.size(); kept++) {
-        const int64_t next = mst1_dynamic_add_if_shorter(growing.get(), static_cast<int32_t>(kept));
-        if (next >= length)
-            break;
-        mst1_dynamic_commit(growing.get());
-        length = next;
-    }
-    return std::vector<Point>(points.begin() + static_cast<std::ptrdiff_t>(terminals.size()),
-                              points.begin() + static_cast<std::ptrdiff_t>(kept));
+    return points;
 }
 
 } // namespace

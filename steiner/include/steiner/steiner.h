@@ -60,6 +60,11 @@ struct Options {
     // work, and a thread that cannot be started leaves its work to the
     // others. The tree never depends on it.
     int threads = 1;
+    // Only Steiner points that shorten the tree one at a time: each shortens
+    // the spanning tree of the nodes before it, so that a program adding them
+    // in order, keeping each that shortens its tree, keeps them all. The tree
+    // may then be a little longer than without.
+    bool stepwise = false;
     // Called from the calling thread between stages of long runs; may be empty.
     std::function<void(const Progress &)> progress;
 };
@@ -68,9 +73,10 @@ struct Options {
 struct Tree {
     // The terminals in input order, then the Steiner points: first those
     // that shorten the spanning tree one at a time, each shortening the
-    // spanning tree of the nodes before it, then any that shorten it only
-    // together (which only minimal trees of small nets may need, and none of
-    // which alone shortens the tree of the nodes before the first of them).
+    // spanning tree of the nodes before it, then, unless stepwise, any that
+    // shorten it only together (which minimal trees and exact pieces of
+    // trees may need; none of them alone shortens the tree of the nodes
+    // before the first of them).
     // Every Steiner point has at least three edges, so a net of n >= 2
     // terminals has at most n - 2 of them.
     std::vector<Point> nodes;
