@@ -34,6 +34,22 @@ void *operator new(size_t size) {
 void *operator new[](size_t size) {
     return allocate(size);
 }
+// The standard library's temporary buffers (stable sorts) ask without
+// exceptions, and must fail too.
+void *operator new(size_t size, const std::nothrow_t &) noexcept {
+    try {
+        return allocate(size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+void *operator new[](size_t size, const std::nothrow_t &) noexcept {
+    try {
+        return allocate(size);
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
 void operator delete(void *block) noexcept {
     std::free(block);
 }
@@ -44,6 +60,12 @@ void operator delete(void *block, size_t) noexcept {
     std::free(block);
 }
 void operator delete[](void *block, size_t) noexcept {
+    std::free(block);
+}
+void operator delete(void *block, const std::nothrow_t &) noexcept {
+    std::free(block);
+}
+void operator delete[](void *block, const std::nothrow_t &) noexcept {
     std::free(block);
 }
 
