@@ -54,24 +54,14 @@ void BM_RouteBest(benchmark::State &state) {
     route_each(state, steiner::Effort::best);
 }
 
-BENCHMARK(BM_RouteGreedy)
-    ->Arg(2)
-    ->Arg(3)
-    ->Arg(4)
-    ->Arg(6)
-    ->Arg(9)
-    ->Arg(15)
-    ->Arg(30)
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_RouteBest)
-    ->Arg(2)
-    ->Arg(3)
-    ->Arg(4)
-    ->Arg(6)
-    ->Arg(9)
-    ->Arg(15)
-    ->Arg(30)
-    ->Unit(benchmark::kMicrosecond);
+void sizes(benchmark::internal::Benchmark *benchmark) {
+    for (int terminals : {2, 3, 4, 6, 9, 15, 30})
+        benchmark->Arg(terminals);
+    benchmark->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_RouteGreedy)->Apply(sizes);
+BENCHMARK(BM_RouteBest)->Apply(sizes);
 
 } // namespace
 

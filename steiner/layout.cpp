@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 namespace steiner::internal {
 
@@ -141,6 +142,22 @@ int64_t regrow(const std::vector<Point> &base, const Pool &pool, int32_t forced,
         added->push_back(static_cast<int32_t>(at - pool.points.begin()));
     }
     return length;
+}
+
+// Joins the nodes ids (at points chosen) and new Steiner points added with
+// their spanning tree, then prunes them all.
+void join(Layout *layout, std::vector<Point> chosen, std::vector<int32_t> ids,
+          const std::vector<Point> &added) {
+    for (const Point &p : added) {
+        chosen.push_back(p);
+        ids.push_back(add_point(layout, p));
+    }
+    std::vector<int32_t> parent;
+    mst1_build_tree_into(chosen, &parent);
+    for (size_t k = 1; k < chosen.size(); k++)
+        link(layout, ids[k], ids[static_cast<size_t>(parent[k])]);
+    for (int32_t v : ids)
+        prune(layout, v);
 }
 
 // One move of the local search: the subtree within BALL_DEPTH hops of
@@ -270,24 +287,15 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
     if (best >= old_length)
         return false;
 
-    std::vector<Point> chosen = local;
     for (size_t k = 1; k < ball.size(); k++)
         unlink(layout, ball[k], up[k]);
     for (size_t k = 0; k < ball.size(); k++)
         if (removed[k])
             kill(layout, ball[k]);
-    std::vector<int32_t> ids = kept_ids;
-    for (int32_t k : added) {
-        const Point &p = pool.points[static_cast<size_t>(k)];
-        chosen.push_back(p);
-        ids.push_back(add_point(layout, p));
-    }
-    std::vector<int32_t> parent;
-    mst1_build_tree_into(chosen, &parent);
-    for (size_t k = 1; k < chosen.size(); k++)
-        link(layout, ids[k], ids[static_cast<size_t>(parent[k])]);
-    for (int32_t v : ids)
-        prune(layout, v);
+    std::vector<Point> added_points;
+    for (int32_t k : added)
+        added_points.push_back(pool.points[static_cast<size_t>(k)]);
+    join(layout, std::move(local), std::move(kept_ids), added_points);
     return true;
 }
 
@@ -392,18 +400,7 @@ bool exact_window(Layout *layout, int32_t centre) {
     for (size_t k = 0; k < window.size(); k++)
         if (!fixed(window[k], outside[k]))
             kill(layout, window[k]);
-    std::vector<Point> chosen = places;
-    std::vector<int32_t> ids = place_ids;
-    for (const Point &p : steiner) {
-        chosen.push_back(p);
-        ids.push_back(add_point(layout, p));
-    }
-    std::vector<int32_t> parent;
-    mst1_build_tree_into(chosen, &parent);
-    for (size_t k = 1; k < chosen.size(); k++)
-        link(layout, ids[k], ids[static_cast<size_t>(parent[k])]);
-    for (int32_t v : ids)
-        prune(layout, v);
+    join(layout, std::move(places), std::move(place_ids), steiner);
     return true;
 }
 
