@@ -38,7 +38,9 @@ struct Point {
 };
 
 // How hard to look for a short tree.
-// Nets of up to 9 distinct places get a minimal tree at greedy and best.
+// Nets of up to 9 distinct places get a minimal tree at greedy and best
+// (stepwise: when its Steiner points each shorten it in turn; otherwise the
+// shorter of its stepwise part and the search's tree).
 enum class Effort {
     rmst,   // the terminals' minimum spanning tree: no Steiner points
     greedy, // Steiner points kept greedily by how much each shortens the tree
