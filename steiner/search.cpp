@@ -37,12 +37,10 @@ size_t distinct_places(const Point *points, size_t count) {
 // when a stepwise finish left out points that shorten it only together.
 int64_t minimal_tree(const Net &net, SearchResult *result) {
     std::vector<Point> steiner;
-    exact_steiner_tree(net.terminals, net.count, &steiner);
+    const int64_t minimal = exact_steiner_tree(net.terminals, net.count, &steiner);
     std::vector<Point> &points = result->points;
     points.assign(net.terminals, net.terminals + net.count);
     points.insert(points.end(), steiner.begin(), steiner.end());
-    std::vector<int32_t> scratch;
-    const int64_t minimal = mst1_build_tree_into(points, &scratch);
     result->length = finish(net, &points, false, &result->parents);
     return minimal;
 }
