@@ -15,6 +15,7 @@
 #ifndef STEINER_ENGINE_H
 #define STEINER_ENGINE_H
 
+#include "exact.h"
 #include "mst1.h"
 #include "mst1_dense.h"
 #include "screening.h"
@@ -64,6 +65,25 @@ struct SearchResult {
 // than without. Throws std::bad_alloc when memory runs out.
 SearchResult search_steiner_points(const Point *terminals, int32_t count,
                                    const SearchOptions &options);
+
+// Nets of at most this many terminals may take the path without the heap.
+constexpr size_t FEW_MAX_TERMINALS = 16;
+
+// A tree of few_places_tree: nodes points[0..size-1], their parents.
+struct FewTree {
+    Point points[FEW_MAX_TERMINALS + EXACT_TABLE_STEINER];
+    int32_t parents[FEW_MAX_TERMINALS + EXACT_TABLE_STEINER];
+    size_t size;
+    int64_t length;
+    int64_t terminal_length;
+};
+
+// The result search_steiner_points gives for terminals[0..count-1], at any
+// options, where that is a minimal tree found without pruning or points that
+// shorten the tree only together: true when so. Nets of more than
+// FEW_MAX_TERMINALS terminals, or of fewer than 4 or more than the tables'
+// places, are never served. Allocates nothing.
+bool few_places_tree(const Point *terminals, size_t count, FewTree *tree);
 
 // ---- Shared by the engine's parts ---------------------------------------------
 

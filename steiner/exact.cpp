@@ -85,11 +85,10 @@ struct LengthCost {
     }
 };
 
-// The minimal tree of net (distinct places sorted by row, then column, as
-// many as the tables serve) from its permutation's table.
-int64_t from_table(const std::vector<Point> &net, std::vector<Point> *steiner) {
+} // namespace
+
+int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *found) {
     namespace tables = exact_tables;
-    const size_t n = net.size();
     // Rows in order of the places; columns ranked, ties by row.
     int32_t rows[tables::max_places];
     int32_t columns[tables::max_places];
@@ -149,19 +148,18 @@ int64_t from_table(const std::vector<Point> &net, std::vector<Point> *steiner) {
     }
     const size_t points = (best->points >> tables::count_shift) & 7u;
     const unsigned back = tables::inverse(symmetry);
+    *found = 0;
     for (size_t k = 0; k < points; k++) {
         const uint64_t bits = best->points >> tables::point_shift(k);
         const auto [i, j] = tables::apply(back, n, bits & 15u, (bits >> 4) & 15u);
         const Point p{rows[i], columns[j]};
-        if (!std::binary_search(net.begin(), net.end(), p, point_less) &&
-            std::find_if(steiner->begin(), steiner->end(),
-                         [&p](const Point &q) { return point_equal(p, q); }) == steiner->end())
-            steiner->push_back(p);
+        if (!std::binary_search(net, net + n, p, point_less) &&
+            std::none_of(steiner, steiner + *found,
+                         [&p](const Point &q) { return point_equal(p, q); }))
+            steiner[(*found)++] = p;
     }
     return length;
 }
-
-} // namespace
 
 int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point> *steiner) {
     std::vector<Point> net(points, points + count);
@@ -171,8 +169,13 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
     if (net.size() < 2)
         return 0;
     static_assert(exact_tables::max_places == EXACT_TABLE_PLACES, "the tables serve as announced");
-    if (net.size() >= exact_tables::min_places && net.size() <= exact_tables::max_places)
-        return from_table(net, steiner);
+    if (net.size() >= exact_tables::min_places && net.size() <= exact_tables::max_places) {
+        Point found[EXACT_TABLE_STEINER];
+        size_t count_found = 0;
+        const int64_t length = exact_table_tree(net.data(), net.size(), found, &count_found);
+        steiner->assign(found, found + count_found);
+        return length;
+    }
     std::vector<int32_t> rows;
     std::vector<int32_t> columns;
     for (const Point &p : net) {
@@ -212,8 +215,11 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
         for (size_t out = 0; out < net.size(); out++) {
             others.assign(net.begin(), net.end());
             others.erase(others.begin() + static_cast<std::ptrdiff_t>(out));
-            nodes.clear();
-            const int64_t length = from_table(others, &nodes);
+            Point found[EXACT_TABLE_STEINER];
+            size_t count_found = 0;
+            const int64_t length =
+                exact_table_tree(others.data(), others.size(), found, &count_found);
+            nodes.assign(found, found + count_found);
             nodes.insert(nodes.end(), others.begin(), others.end());
             int64_t reach = INT64_MAX;
             for (const Point &p : nodes)

@@ -18,6 +18,15 @@ constexpr size_t EXACT_MAX_PLACES = 9;
 // a millisecond.
 constexpr size_t EXACT_TABLE_PLACES = 8;
 
+// The most Steiner points a table's tree has.
+constexpr size_t EXACT_TABLE_STEINER = 7;
+
+// The Steiner points of a rectilinear Steiner minimal tree over the
+// distinct places net[0..n-1], sorted by row, then column, from 4 to
+// EXACT_TABLE_PLACES of them, into steiner[0..*found-1], and its length,
+// from the tables alone: nothing is allocated.
+int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *found);
+
 // The Steiner points of a rectilinear Steiner minimal tree over
 // points[0..count-1], into *steiner, and its length. The points (count at
 // least 1, in the accepted range) may repeat, at most EXACT_MAX_PLACES

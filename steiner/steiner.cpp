@@ -93,6 +93,25 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
     if (count <= 2 || (count == 3 && options.effort != Effort::rmst))
         return closed_form(terminals, count);
 
+    if (options.effort != Effort::rmst && count <= internal::FEW_MAX_TERMINALS) {
+        internal::Point net[internal::FEW_MAX_TERMINALS];
+        for (size_t k = 0; k < count; k++)
+            net[k] = internal::Point{terminals[k].row, terminals[k].column};
+        internal::FewTree few;
+        if (internal::few_places_tree(net, count, &few)) {
+            Tree tree;
+            tree.terminal_count = count;
+            tree.length = few.length;
+            tree.rmst_length = few.terminal_length;
+            tree.nodes.resize(few.size);
+            for (size_t k = 0; k < few.size; k++)
+                tree.nodes[k] = Point{few.points[k].row, few.points[k].column};
+            tree.parents.assign(few.parents, few.parents + few.size);
+            if (options.progress)
+                options.progress(Progress{"order", 1, tree.length});
+            return tree;
+        }
+    }
     std::vector<internal::Point> points(count);
     for (size_t k = 0; k < count; k++)
         points[k] = internal::Point{terminals[k].row, terminals[k].column};
