@@ -79,11 +79,11 @@ struct FewTree {
 };
 
 // The result search_steiner_points gives for terminals[0..count-1], at any
-// options, where that is a minimal tree found without pruning or points that
-// shorten the tree only together: true when so. Nets of more than
-// FEW_MAX_TERMINALS terminals, or of fewer than 4 or more than the tables'
-// places, are never served. Allocates nothing.
-bool few_places_tree(const Point *terminals, size_t count, FewTree *tree);
+// effort with that stepwise, where that is a minimal tree that the finish
+// does not prune: true when so. Nets of more than FEW_MAX_TERMINALS
+// terminals, or of fewer than 4 or more than the tables' places, are never
+// served. Allocates nothing.
+bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTree *tree);
 
 // ---- Shared by the engine's parts ---------------------------------------------
 

@@ -23,11 +23,13 @@ struct Working {
     int64_t length = 0;
     int32_t parent[MOST_POINTS];
     int32_t order[MOST_POINTS]; // every point after its parent
+    bool spanned = false;       // the tree is that of every point
 
     void push(const Point &p) {
         row[size] = p.row;
         column[size] = p.column;
         size++;
+        spanned = false;
     }
     int32_t distance(size_t k, const Point &p) const {
         const int32_t drow = row[k] - p.row;
@@ -41,6 +43,7 @@ struct Working {
     // numbered joins next. A point at the place of a joined one gets key 0
     // and joins, as a leaf, without being selected.
     void span() {
+        spanned = true;
         int32_t key[MOST_POINTS];
         bool selected[MOST_POINTS];
         for (size_t k = 0; k < size; k++) {
@@ -90,7 +93,11 @@ struct Working {
     // tree subtree by subtree, from the leaves up: joining a subtree to its
     // parent's closes a cycle through p, whose longest edge goes, and only
     // the longest edge on each point's path to p needs keeping.
-    int64_t gain(const Point &p) const {
+    int64_t gain(const Point &p) {
+        // The tree is built only when a gain needs it, so the point that
+        // joins last costs no tree of its own.
+        if (!spanned)
+            span();
         int32_t longest[MOST_POINTS];
         int64_t gone = 0;
         for (size_t k = 0; k < size; k++) {
@@ -125,7 +132,7 @@ bool steiner_degrees_above_two(size_t terminals, const Working &working) {
 
 } // namespace
 
-bool few_places_tree(const Point *terminals, size_t count, FewTree *tree) {
+bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTree *tree) {
     if (count > FEW_MAX_TERMINALS)
         return false;
     Point places[FEW_MAX_TERMINALS];
@@ -153,8 +160,10 @@ bool few_places_tree(const Point *terminals, size_t count, FewTree *tree) {
     working.span();
     if (!steiner_degrees_above_two(count, working))
         return false;
-    working.size = count;
-    working.span();
+    if (left > 0) {
+        working.size = count;
+        working.span();
+    }
     tree->terminal_length = working.length;
 
     // The lazy greedy of the search, pass after pass over the points left,
@@ -198,7 +207,6 @@ bool few_places_tree(const Point *terminals, size_t count, FewTree *tree) {
             }
             tree->points[working.size] = rest[top];
             working.push(rest[top]);
-            working.span();
             joined[top] = true;
             kept++;
         }
@@ -210,11 +218,20 @@ bool few_places_tree(const Point *terminals, size_t count, FewTree *tree) {
                 rest[still++] = rest[k];
         left = still;
     }
-    // Points that shorten the tree only together, and a spanning tree that
-    // gives a Steiner point degree 2, are the search's to handle.
-    if (left > 0 || working.length != minimal)
+    // Points that shorten the tree only together follow the others, unless
+    // the tree is to be stepwise: then the search looks for other points.
+    if (left > 0 && stepwise)
         return false;
-    working.span();
+    for (size_t k = 0; k < left; k++) {
+        tree->points[working.size] = rest[k];
+        working.push(rest[k]);
+    }
+    // A spanning tree that gives a Steiner point degree 2 is the search's to
+    // prune.
+    if (!working.spanned)
+        working.span();
+    if (working.length != minimal)
+        return false;
     if (!steiner_degrees_above_two(count, working))
         return false;
     tree->size = working.size;

@@ -98,7 +98,7 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
         for (size_t k = 0; k < count; k++)
             net[k] = internal::Point{terminals[k].row, terminals[k].column};
         internal::FewTree few;
-        if (internal::few_places_tree(net, count, &few)) {
+        if (internal::few_places_tree(net, count, options.stepwise, &few)) {
             Tree tree;
             tree.terminal_count = count;
             tree.length = few.length;

@@ -46,14 +46,16 @@ TEST(FewPlacesTest, SameTreeAsTheSearchOnEveryNetItServes) {
         for (int trial = 0; trial < 3000; trial++) {
             const size_t count = std::uniform_int_distribution<size_t>(4, 17)(random);
             const std::vector<Point> net = random_net(random, count, spread.corner, spread.side);
+            const bool stepwise = trial % 2 == 1;
             FewTree few;
             nets++;
-            if (!steiner::internal::few_places_tree(net.data(), net.size(), &few))
+            if (!steiner::internal::few_places_tree(net.data(), net.size(), stepwise, &few))
                 continue;
             served++;
             for (const bool improve : {false, true}) {
                 steiner::internal::SearchOptions options;
                 options.improve = improve;
+                options.stepwise = stepwise;
                 const steiner::internal::SearchResult found = steiner::internal::search_steiner_points(
                     net.data(), static_cast<int32_t>(net.size()), options);
                 ASSERT_EQ(found.points.size(), few.size) << "trial " << trial;
