@@ -12,8 +12,10 @@
 #include "exact.h"
 #include "mst1_dense.h"
 #include "mst1_handle.h"
+#include "parallel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <unordered_set>
 #include <utility>
 
@@ -37,6 +39,10 @@ constexpr size_t LOOKAHEAD = 24;
 // Sweeps of the local search: later sweeps find little.
 constexpr int SWEEPS = 2;
 
+// Moves found at once on several threads: enough to keep them busy, few
+// enough that earlier moves of a batch seldom touch later ones.
+constexpr size_t MOVE_BATCH = 256;
+
 // Sweeps of exact windows, at most.
 constexpr int WINDOW_SWEEPS = 8;
 
@@ -55,6 +61,11 @@ struct Layout {
     uint32_t move;
     size_t terminals;
     int64_t length;
+    // Per point: the batch of moves in which its edges last changed or it
+    // was taken out; and the places taken or freed in the current batch.
+    std::vector<uint32_t> changed;
+    uint32_t batch = 0;
+    std::vector<Point> moved;
 };
 
 // The layout of the spanning tree of points given by parent, of that length.
@@ -71,6 +82,7 @@ Layout make_layout(const std::vector<Point> &points, const std::vector<int32_t> 
     }
     layout.seen.assign(points.size(), 0);
     layout.move = 0;
+    layout.changed.assign(points.size(), 0);
     layout.terminals = terminals;
     return layout;
 }
@@ -81,6 +93,8 @@ void unlink(Layout *layout, int32_t a, int32_t b) {
     };
     drop(&layout->adjacency[static_cast<size_t>(a)], b);
     drop(&layout->adjacency[static_cast<size_t>(b)], a);
+    layout->changed[static_cast<size_t>(a)] = layout->changed[static_cast<size_t>(b)] =
+        layout->batch;
     layout->length -= rect_dist_points(layout->points[static_cast<size_t>(a)],
                                        layout->points[static_cast<size_t>(b)]);
 }
@@ -88,6 +102,8 @@ void unlink(Layout *layout, int32_t a, int32_t b) {
 void link(Layout *layout, int32_t a, int32_t b) {
     layout->adjacency[static_cast<size_t>(a)].push_back(b);
     layout->adjacency[static_cast<size_t>(b)].push_back(a);
+    layout->changed[static_cast<size_t>(a)] = layout->changed[static_cast<size_t>(b)] =
+        layout->batch;
     layout->length += rect_dist_points(layout->points[static_cast<size_t>(a)],
                                        layout->points[static_cast<size_t>(b)]);
 }
@@ -95,6 +111,8 @@ void link(Layout *layout, int32_t a, int32_t b) {
 void kill(Layout *layout, int32_t x) {
     layout->alive[static_cast<size_t>(x)] = 0;
     layout->taken.erase(point_key(layout->points[static_cast<size_t>(x)]));
+    layout->changed[static_cast<size_t>(x)] = layout->batch;
+    layout->moved.push_back(layout->points[static_cast<size_t>(x)]);
 }
 
 int32_t add_point(Layout *layout, const Point &p) {
@@ -102,7 +120,9 @@ int32_t add_point(Layout *layout, const Point &p) {
     layout->alive.push_back(1);
     layout->adjacency.emplace_back();
     layout->seen.push_back(0);
+    layout->changed.push_back(layout->batch);
     layout->taken.insert(point_key(p));
+    layout->moved.push_back(p);
     return static_cast<int32_t>(layout->points.size() - 1);
 }
 
@@ -160,29 +180,54 @@ void join(Layout *layout, std::vector<Point> chosen, std::vector<int32_t> ids,
         prune(layout, v);
 }
 
+// Marks for one thread's moves: per point, the move that last reached it.
+struct Marks {
+    std::vector<uint32_t> seen;
+    uint32_t move = 0;
+};
+
+// What a move found: the subtree it takes out and the points that regrow it.
+struct Proposal {
+    std::vector<int32_t> ball; // its nodes, x first
+    std::vector<int32_t> up;   // the node each was reached from
+    std::vector<uint8_t> removed;
+    std::vector<Point> local; // the nodes that stay
+    std::vector<int32_t> kept_ids;
+    std::vector<Point> added;   // the new Steiner points, in the order kept
+    std::vector<int32_t> rows;  // the lines its candidates lie on, sorted
+    std::vector<int32_t> columns;
+};
+
 // One move of the local search: the subtree within BALL_DEPTH hops of
 // Steiner point x loses x and every other Steiner point whose edges all stay
 // inside it, and is regrown greedily from the Hanan points of its points near
 // the removed ones; the greedy also starts from each of the best few first
-// choices in turn. Applied when the regrown subtree is shorter.
-bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
+// choices in turn. Returns whether the regrown subtree is shorter, with
+// *proposal filled to apply it; the layout is only read.
+bool propose(const Layout &layout, const ScreenIndex *screen, int32_t x, Marks *marks,
+             Proposal *proposal) {
     const auto sx = static_cast<size_t>(x);
-    const uint32_t move = ++layout->move;
-    std::vector<int32_t> ball{x};
-    std::vector<int32_t> up{-1};
-    layout->seen[sx] = move;
+    if (marks->seen.size() < layout.points.size())
+        marks->seen.resize(layout.points.size(), 0);
+    std::vector<uint32_t> &seen = marks->seen;
+    const uint32_t move = ++marks->move;
+    std::vector<int32_t> &ball = proposal->ball;
+    std::vector<int32_t> &up = proposal->up;
+    ball.assign(1, x);
+    up.assign(1, -1);
+    seen[sx] = move;
     size_t layer_first = 0;
     for (int depth = 1; depth <= BALL_DEPTH; depth++) {
         const size_t layer_last = ball.size();
         for (size_t k = layer_first; k < layer_last; k++) {
-            for (int32_t v : layout->adjacency[static_cast<size_t>(ball[k])]) {
+            for (int32_t v : layout.adjacency[static_cast<size_t>(ball[k])]) {
                 const auto sv = static_cast<size_t>(v);
-                if (layout->seen[sv] == move)
+                if (seen[sv] == move)
                     continue;
                 // x's own neighbours always belong: x's edges all go.
                 if (depth > 1 && ball.size() > BALL_CAP)
                     continue;
-                layout->seen[sv] = move;
+                seen[sv] = move;
                 ball.push_back(v);
                 up.push_back(ball[k]);
             }
@@ -191,45 +236,49 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
     }
     int64_t old_length = 0;
     for (size_t k = 1; k < ball.size(); k++)
-        old_length += rect_dist_points(layout->points[static_cast<size_t>(ball[k])],
-                                       layout->points[static_cast<size_t>(up[k])]);
+        old_length += rect_dist_points(layout.points[static_cast<size_t>(ball[k])],
+                                       layout.points[static_cast<size_t>(up[k])]);
     // Removed: x, and Steiner points with no edge leaving the subtree. The
     // window spans their bounding box widened by their longest edge.
-    std::vector<uint8_t> removed(ball.size(), 0);
+    std::vector<uint8_t> &removed = proposal->removed;
+    removed.assign(ball.size(), 0);
     removed[0] = 1;
     int64_t reach = 0;
-    int64_t row_lo = layout->points[sx].row;
+    int64_t row_lo = layout.points[sx].row;
     int64_t row_hi = row_lo;
-    int64_t column_lo = layout->points[sx].column;
+    int64_t column_lo = layout.points[sx].column;
     int64_t column_hi = column_lo;
     for (size_t k = 0; k < ball.size(); k++) {
         const auto sv = static_cast<size_t>(ball[k]);
-        if (k > 0 && sv < layout->terminals)
+        if (k > 0 && sv < layout.terminals)
             continue;
         bool inside = true;
         int64_t longest = 0;
-        for (int32_t v : layout->adjacency[sv]) {
-            inside = inside && layout->seen[static_cast<size_t>(v)] == move;
+        for (int32_t v : layout.adjacency[sv]) {
+            inside = inside && seen[static_cast<size_t>(v)] == move;
             longest = std::max<int64_t>(
-                longest,
-                rect_dist_points(layout->points[sv], layout->points[static_cast<size_t>(v)]));
+                longest, rect_dist_points(layout.points[sv], layout.points[static_cast<size_t>(v)]));
         }
         if (!inside)
             continue;
         removed[k] = 1;
         reach = std::max(reach, longest);
-        row_lo = std::min<int64_t>(row_lo, layout->points[sv].row);
-        row_hi = std::max<int64_t>(row_hi, layout->points[sv].row);
-        column_lo = std::min<int64_t>(column_lo, layout->points[sv].column);
-        column_hi = std::max<int64_t>(column_hi, layout->points[sv].column);
+        row_lo = std::min<int64_t>(row_lo, layout.points[sv].row);
+        row_hi = std::max<int64_t>(row_hi, layout.points[sv].row);
+        column_lo = std::min<int64_t>(column_lo, layout.points[sv].column);
+        column_hi = std::max<int64_t>(column_hi, layout.points[sv].column);
     }
-    std::vector<Point> local;
+    std::vector<Point> &local = proposal->local;
+    std::vector<int32_t> &kept_ids = proposal->kept_ids;
+    std::vector<int32_t> &rows = proposal->rows;
+    std::vector<int32_t> &columns = proposal->columns;
+    local.clear();
+    kept_ids.clear();
+    rows.clear();
+    columns.clear();
     Pool pool;
-    std::vector<int32_t> kept_ids;
-    std::vector<int32_t> rows;
-    std::vector<int32_t> columns;
     for (size_t k = 0; k < ball.size(); k++) {
-        const Point &p = layout->points[static_cast<size_t>(ball[k])];
+        const Point &p = layout.points[static_cast<size_t>(ball[k])];
         if (!removed[k]) {
             local.push_back(p);
             kept_ids.push_back(ball[k]);
@@ -246,12 +295,12 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
     for (int32_t row : rows) {
         for (int32_t column : columns) {
             const Point c{row, column};
-            if (layout->taken.count(point_key(c)) != 0) {
+            if (layout.taken.count(point_key(c)) != 0) {
                 // A removed point's place is free again.
                 bool free = false;
                 for (size_t k = 0; k < ball.size(); k++)
                     free = free || (removed[k] &&
-                                    point_equal(layout->points[static_cast<size_t>(ball[k])], c));
+                                    point_equal(layout.points[static_cast<size_t>(ball[k])], c));
                 if (!free)
                     continue;
             }
@@ -286,31 +335,92 @@ bool relocate(Layout *layout, const ScreenIndex *screen, int32_t x) {
     }
     if (best >= old_length)
         return false;
-
-    for (size_t k = 1; k < ball.size(); k++)
-        unlink(layout, ball[k], up[k]);
-    for (size_t k = 0; k < ball.size(); k++)
-        if (removed[k])
-            kill(layout, ball[k]);
-    std::vector<Point> added_points;
+    proposal->added.clear();
     for (int32_t k : added)
-        added_points.push_back(pool.points[static_cast<size_t>(k)]);
-    join(layout, std::move(local), std::move(kept_ids), added_points);
+        proposal->added.push_back(pool.points[static_cast<size_t>(k)]);
+    return true;
+}
+
+// Replaces the subtree of a proposal by its regrown one.
+void apply(Layout *layout, Proposal *proposal) {
+    const std::vector<int32_t> &ball = proposal->ball;
+    for (size_t k = 1; k < ball.size(); k++)
+        unlink(layout, ball[k], proposal->up[k]);
+    for (size_t k = 0; k < ball.size(); k++)
+        if (proposal->removed[k])
+            kill(layout, ball[k]);
+    join(layout, std::move(proposal->local), std::move(proposal->kept_ids), proposal->added);
+}
+
+// Whether a proposal made before the current batch's moves is still the one
+// a move made now would find: none of its nodes changed, and no place on its
+// candidates' lines was taken or freed.
+bool still_holds(const Layout &layout, const Proposal &proposal) {
+    for (int32_t v : proposal.ball)
+        if (layout.changed[static_cast<size_t>(v)] == layout.batch)
+            return false;
+    for (const Point &p : layout.moved)
+        if (std::binary_search(proposal.rows.begin(), proposal.rows.end(), p.row) &&
+            std::binary_search(proposal.columns.begin(), proposal.columns.end(), p.column))
+            return false;
     return true;
 }
 
 // Local search sweeps over the Steiner points of layout, each point taken out
 // and its subtree regrown; pruning keeps every Steiner point at degree 3 or
 // more. Stops after a sweep that changes nothing.
-void improve(Layout *layout, const ScreenIndex *screen) {
+//
+// On several threads the moves of a batch of MOVE_BATCH points are found at
+// once against the layout as the batch began, then applied in order. A move
+// whose subtree or candidate lines an earlier move of the batch touched is
+// found again on the spot, so the result is the one moves made one after
+// another give, on any number of threads.
+void improve(Layout *layout, const ScreenIndex *screen, int threads) {
     for (size_t x = layout->terminals; x < layout->points.size(); x++)
         prune(layout, static_cast<int32_t>(x));
+    Marks marks;
+    std::vector<Marks> worker_marks;
+    std::vector<Proposal> proposals;
+    std::vector<uint8_t> found;
     for (int sweep = 0; sweep < SWEEPS; sweep++) {
         bool changed = false;
         const size_t end = layout->points.size();
-        for (size_t x = layout->terminals; x < end; x++)
-            if (layout->alive[x] && relocate(layout, screen, static_cast<int32_t>(x)))
-                changed = true;
+        const size_t batch = threads > 1 ? MOVE_BATCH : 1;
+        for (size_t first = layout->terminals; first < end; first += batch) {
+            const size_t last = std::min(end, first + batch);
+            layout->batch++;
+            layout->moved.clear();
+            if (batch > 1) {
+                proposals.resize(last - first);
+                found.assign(last - first, 0);
+                const size_t workers = std::min(last - first, static_cast<size_t>(threads));
+                worker_marks.resize(workers);
+                std::atomic<size_t> next{first};
+                run_parallel(workers, threads, [&](size_t w) {
+                    for (size_t x = next++; x < last; x = next++)
+                        if (layout->alive[x])
+                            found[x - first] = propose(*layout, screen, static_cast<int32_t>(x),
+                                                       &worker_marks[w], &proposals[x - first]);
+                });
+            }
+            for (size_t x = first; x < last; x++) {
+                if (!layout->alive[x])
+                    continue;
+                Proposal again;
+                Proposal *move = &again;
+                bool shorter = false;
+                if (batch > 1 && still_holds(*layout, proposals[x - first])) {
+                    move = &proposals[x - first];
+                    shorter = found[x - first] != 0;
+                } else {
+                    shorter = propose(*layout, screen, static_cast<int32_t>(x), &marks, &again);
+                }
+                if (shorter) {
+                    apply(layout, move);
+                    changed = true;
+                }
+            }
+        }
         if (!changed)
             break;
     }
@@ -412,9 +522,12 @@ void improve_by_windows(Layout *layout) {
     for (int sweep = 0; sweep < WINDOW_SWEEPS; sweep++) {
         bool changed = false;
         const size_t end = layout->points.size();
-        for (size_t x = 0; x < end; x++)
+        for (size_t x = 0; x < end; x++) {
+            // Only batches of local moves look at the places moved.
+            layout->moved.clear();
             if (layout->alive[x] && exact_window(layout, static_cast<int32_t>(x)))
                 changed = true;
+        }
         if (!changed)
             break;
     }
@@ -457,7 +570,7 @@ std::vector<Point> improve_locally(const Search &search, const std::vector<Point
     Layout layout = make_layout(points, parent, start, search.net.count);
     for (const Point &p : points)
         layout.taken.insert(point_key(p));
-    improve(&layout, search.screen.get());
+    improve(&layout, search.screen.get(), search.net.threads);
     *length = layout.length;
     return alive_steiner(layout);
 }

@@ -132,14 +132,18 @@ bool same(const steiner::Tree &a, const steiner::Tree &b) {
 }
 
 TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
-    const std::vector<std::vector<steiner::Point>> nets = {uniform(300, 100000, 7),
-                                                           uniform(40, 50, 8), uniform(5, 9, 9)};
+    // Local moves found together on several threads touch one another
+    // often on a crowded grid, and must still give the one-thread tree.
+    const std::vector<std::vector<steiner::Point>> nets = {
+        uniform(300, 100000, 7), uniform(40, 50, 8), uniform(5, 9, 9), uniform(100, 100, 20),
+        uniform(300, 300, 3)};
     std::vector<steiner::Tree> expected;
     for (const auto &net : nets)
         expected.push_back(steiner::route(net));
     steiner::Options three;
     three.threads = 3;
-    EXPECT_TRUE(same(steiner::route(nets[0], three), expected[0]));
+    for (size_t k = 0; k < nets.size(); k++)
+        EXPECT_TRUE(same(steiner::route(nets[k], three), expected[k])) << "net " << k;
     const std::vector<steiner::Tree> many = steiner::route_many(nets, three);
     ASSERT_EQ(many.size(), nets.size());
     for (size_t k = 0; k < nets.size(); k++)
@@ -156,7 +160,7 @@ TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
     for (std::thread &thread : threads)
         thread.join();
     for (int count : agreed)
-        EXPECT_EQ(count, 3);
+        EXPECT_EQ(count, 5);
 }
 
 TEST(RouteTest, ManyNetsBesideALargeOneAsEachAlone) {
