@@ -15,6 +15,7 @@
 #include "parallel.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <unordered_set>
 #include <utility>
@@ -61,11 +62,12 @@ struct Layout {
     uint32_t move;
     size_t terminals;
     int64_t length;
-    // Per point: the batch of moves in which its edges last changed or it
-    // was taken out; and the places taken or freed in the current batch.
-    std::vector<uint32_t> changed;
-    uint32_t batch = 0;
-    std::vector<Point> moved;
+    // A clock that ticks with every move applied; per point, the time its
+    // edges last changed or it was taken out; and the places taken or freed
+    // since the local search began, with their times.
+    uint64_t clock = 0;
+    std::vector<uint64_t> changed;
+    std::vector<std::pair<uint64_t, Point>> moved;
 };
 
 // The layout of the spanning tree of points given by parent, of that length.
@@ -94,7 +96,7 @@ void unlink(Layout *layout, int32_t a, int32_t b) {
     drop(&layout->adjacency[static_cast<size_t>(a)], b);
     drop(&layout->adjacency[static_cast<size_t>(b)], a);
     layout->changed[static_cast<size_t>(a)] = layout->changed[static_cast<size_t>(b)] =
-        layout->batch;
+        layout->clock;
     layout->length -= rect_dist_points(layout->points[static_cast<size_t>(a)],
                                        layout->points[static_cast<size_t>(b)]);
 }
@@ -103,7 +105,7 @@ void link(Layout *layout, int32_t a, int32_t b) {
     layout->adjacency[static_cast<size_t>(a)].push_back(b);
     layout->adjacency[static_cast<size_t>(b)].push_back(a);
     layout->changed[static_cast<size_t>(a)] = layout->changed[static_cast<size_t>(b)] =
-        layout->batch;
+        layout->clock;
     layout->length += rect_dist_points(layout->points[static_cast<size_t>(a)],
                                        layout->points[static_cast<size_t>(b)]);
 }
@@ -111,8 +113,8 @@ void link(Layout *layout, int32_t a, int32_t b) {
 void kill(Layout *layout, int32_t x) {
     layout->alive[static_cast<size_t>(x)] = 0;
     layout->taken.erase(point_key(layout->points[static_cast<size_t>(x)]));
-    layout->changed[static_cast<size_t>(x)] = layout->batch;
-    layout->moved.push_back(layout->points[static_cast<size_t>(x)]);
+    layout->changed[static_cast<size_t>(x)] = layout->clock;
+    layout->moved.emplace_back(layout->clock, layout->points[static_cast<size_t>(x)]);
 }
 
 int32_t add_point(Layout *layout, const Point &p) {
@@ -120,9 +122,9 @@ int32_t add_point(Layout *layout, const Point &p) {
     layout->alive.push_back(1);
     layout->adjacency.emplace_back();
     layout->seen.push_back(0);
-    layout->changed.push_back(layout->batch);
+    layout->changed.push_back(layout->clock);
     layout->taken.insert(point_key(p));
-    layout->moved.push_back(p);
+    layout->moved.emplace_back(layout->clock, p);
     return static_cast<int32_t>(layout->points.size() - 1);
 }
 
@@ -196,6 +198,7 @@ struct Proposal {
     std::vector<Point> added;   // the new Steiner points, in the order kept
     std::vector<int32_t> rows;  // the lines its candidates lie on, sorted
     std::vector<int32_t> columns;
+    uint64_t at = 0; // the layout's time when it was found
 };
 
 // One move of the local search: the subtree within BALL_DEPTH hops of
@@ -207,6 +210,7 @@ struct Proposal {
 bool propose(const Layout &layout, const ScreenIndex *screen, int32_t x, Marks *marks,
              Proposal *proposal) {
     const auto sx = static_cast<size_t>(x);
+    proposal->at = layout.clock;
     if (marks->seen.size() < layout.points.size())
         marks->seen.resize(layout.points.size(), 0);
     std::vector<uint32_t> &seen = marks->seen;
@@ -352,19 +356,76 @@ void apply(Layout *layout, Proposal *proposal) {
     join(layout, std::move(proposal->local), std::move(proposal->kept_ids), proposal->added);
 }
 
-// Whether a proposal made before the current batch's moves is still the one
-// a move made now would find: none of its nodes changed, and no place on its
-// candidates' lines was taken or freed.
-bool still_holds(const Layout &layout, const Proposal &proposal) {
-    for (int32_t v : proposal.ball)
-        if (layout.changed[static_cast<size_t>(v)] == layout.batch)
+// Whether a move found at time since would be found the same now: none of
+// the nodes of its subtree changed, and no place within the lines of its
+// candidates (as within tells) was taken or freed.
+template <class Within>
+bool unchanged_since(const Layout &layout, const int32_t *ball, size_t count, uint64_t since,
+                     Within within) {
+    for (size_t k = 0; k < count; k++)
+        if (layout.changed[static_cast<size_t>(ball[k])] > since)
             return false;
-    for (const Point &p : layout.moved)
-        if (std::binary_search(proposal.rows.begin(), proposal.rows.end(), p.row) &&
-            std::binary_search(proposal.columns.begin(), proposal.columns.end(), p.column))
-            return false;
-    return true;
+    const auto later = std::upper_bound(
+        layout.moved.begin(), layout.moved.end(), since,
+        [](uint64_t time, const std::pair<uint64_t, Point> &entry) { return time < entry.first; });
+    return std::none_of(later, layout.moved.end(),
+                        [&within](const std::pair<uint64_t, Point> &entry) {
+                            return within(entry.second);
+                        });
 }
+
+bool still_holds(const Layout &layout, const Proposal &proposal) {
+    return unchanged_since(layout, proposal.ball.data(), proposal.ball.size(), proposal.at,
+                           [&proposal](const Point &p) {
+                               return std::binary_search(proposal.rows.begin(),
+                                                         proposal.rows.end(), p.row) &&
+                                      std::binary_search(proposal.columns.begin(),
+                                                         proposal.columns.end(), p.column);
+                           });
+}
+
+// The moves that found nothing, per point: when, the subtree and the box
+// around the candidates, so that a later sweep passes over the point while
+// none of that has changed, as the move would find nothing again.
+class Tried {
+  public:
+    void record(const Proposal &proposal, uint64_t at) {
+        const auto x = static_cast<size_t>(proposal.ball[0]);
+        if (entries_.size() <= x)
+            entries_.resize(x + 1);
+        Entry &entry = entries_[x];
+        entry.at = at;
+        entry.first = nodes_.size();
+        entry.count = proposal.ball.size();
+        nodes_.insert(nodes_.end(), proposal.ball.begin(), proposal.ball.end());
+        // No candidate lines: an empty box.
+        entry.box = {1, 0, 1, 0};
+        if (!proposal.rows.empty() && !proposal.columns.empty())
+            entry.box = {proposal.rows.front(), proposal.rows.back(), proposal.columns.front(),
+                         proposal.columns.back()};
+    }
+
+    bool again_nothing(const Layout &layout, size_t x) const {
+        if (x >= entries_.size() || entries_[x].at == 0)
+            return false;
+        const Entry &entry = entries_[x];
+        return unchanged_since(layout, nodes_.data() + entry.first, entry.count, entry.at,
+                               [&entry](const Point &p) {
+                                   return p.row >= entry.box[0] && p.row <= entry.box[1] &&
+                                          p.column >= entry.box[2] && p.column <= entry.box[3];
+                               });
+    }
+
+  private:
+    struct Entry {
+        uint64_t at = 0; // 0: no move recorded
+        size_t first = 0;
+        size_t count = 0;
+        std::array<int32_t, 4> box{}; // rows from, to; columns from, to
+    };
+    std::vector<Entry> entries_;
+    std::vector<int32_t> nodes_;
+};
 
 // Local search sweeps over the Steiner points of layout, each point taken out
 // and its subtree regrown; pruning keeps every Steiner point at degree 3 or
@@ -378,47 +439,56 @@ bool still_holds(const Layout &layout, const Proposal &proposal) {
 void improve(Layout *layout, const ScreenIndex *screen, int threads) {
     for (size_t x = layout->terminals; x < layout->points.size(); x++)
         prune(layout, static_cast<int32_t>(x));
+    layout->moved.clear();
+    layout->clock++;
     Marks marks;
+    Tried tried;
     std::vector<Marks> worker_marks;
     std::vector<Proposal> proposals;
     std::vector<uint8_t> found;
+    std::vector<uint8_t> skipped;
     for (int sweep = 0; sweep < SWEEPS; sweep++) {
         bool changed = false;
         const size_t end = layout->points.size();
         const size_t batch = threads > 1 ? MOVE_BATCH : 1;
         for (size_t first = layout->terminals; first < end; first += batch) {
             const size_t last = std::min(end, first + batch);
-            layout->batch++;
-            layout->moved.clear();
             if (batch > 1) {
                 proposals.resize(last - first);
                 found.assign(last - first, 0);
+                skipped.assign(last - first, 0);
+                for (size_t x = first; x < last; x++)
+                    skipped[x - first] = !layout->alive[x] || tried.again_nothing(*layout, x);
                 const size_t workers = std::min(last - first, static_cast<size_t>(threads));
                 worker_marks.resize(workers);
                 std::atomic<size_t> next{first};
                 run_parallel(workers, threads, [&](size_t w) {
                     for (size_t x = next++; x < last; x = next++)
-                        if (layout->alive[x])
+                        if (!skipped[x - first])
                             found[x - first] = propose(*layout, screen, static_cast<int32_t>(x),
                                                        &worker_marks[w], &proposals[x - first]);
                 });
             }
             for (size_t x = first; x < last; x++) {
-                if (!layout->alive[x])
+                if (!layout->alive[x] || tried.again_nothing(*layout, x))
                     continue;
                 Proposal again;
                 Proposal *move = &again;
                 bool shorter = false;
-                if (batch > 1 && still_holds(*layout, proposals[x - first])) {
+                if (batch > 1 && !skipped[x - first] &&
+                    still_holds(*layout, proposals[x - first])) {
                     move = &proposals[x - first];
                     shorter = found[x - first] != 0;
                 } else {
                     shorter = propose(*layout, screen, static_cast<int32_t>(x), &marks, &again);
                 }
-                if (shorter) {
-                    apply(layout, move);
-                    changed = true;
+                if (!shorter) {
+                    tried.record(*move, layout->clock);
+                    continue;
                 }
+                layout->clock++;
+                apply(layout, move);
+                changed = true;
             }
         }
         if (!changed)
@@ -523,7 +593,7 @@ void improve_by_windows(Layout *layout) {
         bool changed = false;
         const size_t end = layout->points.size();
         for (size_t x = 0; x < end; x++) {
-            // Only batches of local moves look at the places moved.
+            // Only the local search looks at the places moved.
             layout->moved.clear();
             if (layout->alive[x] && exact_window(layout, static_cast<int32_t>(x)))
                 changed = true;
