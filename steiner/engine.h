@@ -154,6 +154,12 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
 // up to date. Returns how many joined.
 size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced);
 
+// Passes of the lazy greedy over the candidates *rest, each pass measuring
+// the gains of those left against the points joined so far, until a pass
+// keeps none: those kept move from *rest to the end of *points, in the order
+// kept; *rest keeps the others, in their order.
+void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest);
+
 // Rounds of keeping candidates greedily (starting with pool.points[forced]
 // unless forced is -1) and forming them again around the points that joined,
 // starting from pool (formed against *points); returns the tree length.

@@ -347,6 +347,48 @@ size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
     return kept.size();
 }
 
+namespace {
+
+// The passes of keep_in_passes on one tree that holds the working set
+// throughout: a candidate's index is its place in rest, as after any pass.
+template <class Growth>
+void pass_after_pass(Growth *growth, std::vector<Point> *points, std::vector<Point> *rest) {
+    std::vector<int64_t> gains(rest->size());
+    std::vector<uint8_t> joined(rest->size(), 0);
+    for (;;) {
+        for (size_t k = 0; k < rest->size(); k++)
+            gains[k] = joined[k] ? 0 : growth->gain(static_cast<int32_t>(k));
+        const std::vector<int32_t> kept = drain(growth, gains, -1);
+        if (kept.empty())
+            break;
+        for (int32_t k : kept) {
+            points->push_back((*rest)[static_cast<size_t>(k)]);
+            joined[static_cast<size_t>(k)] = 1;
+        }
+    }
+    size_t left = 0;
+    for (size_t k = 0; k < rest->size(); k++)
+        if (!joined[k])
+            (*rest)[left++] = (*rest)[k];
+    rest->resize(left);
+}
+
+} // namespace
+
+void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest) {
+    if (rest->empty())
+        return;
+    if (points->size() <= DENSE_MAX) {
+        Mst1Dense tree(points->size() + rest->size());
+        tree.assign(points->data(), points->size());
+        DenseGrowth growth(&tree, *rest);
+        pass_after_pass(&growth, points, rest);
+    } else {
+        IncrementalGrowth growth(*points, *rest);
+        pass_after_pass(&growth, points, rest);
+    }
+}
+
 int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forced) {
     if (points->size() > search->growing.capacity()) {
         int64_t length = 0;
@@ -389,28 +431,11 @@ int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
     std::vector<Point> rest = pruned(net, *points, parents, &length);
     while (!ordered || rest.size() + net.count < points->size()) {
         points->assign(net.terminals, net.terminals + net.count);
-        // Points left out may shorten the tree once others have joined; those
-        // that never do alone shorten it together, and follow the others.
-        for (;;) {
-            Pool pool;
-            pool.points = rest;
-            pool.gains = measure_gains(*points, rest, net.threads);
-            const size_t before = points->size();
-            if (keep_greedily(points, &length, pool, -1) == 0) {
-                if (!net.stepwise)
-                    points->insert(points->end(), rest.begin(), rest.end());
-                break;
-            }
-            std::vector<Point> joined(points->begin() + static_cast<std::ptrdiff_t>(before),
-                                      points->end());
-            std::sort(joined.begin(), joined.end(), point_less);
-            rest.erase(std::remove_if(rest.begin(), rest.end(),
-                                      [&joined](const Point &p) {
-                                          return std::binary_search(joined.begin(), joined.end(), p,
-                                                                    point_less);
-                                      }),
-                       rest.end());
-        }
+        keep_in_passes(points, &rest);
+        // Those that never shorten the tree alone shorten it together, and
+        // follow the others.
+        if (!net.stepwise)
+            points->insert(points->end(), rest.begin(), rest.end());
         ordered = true;
         rest = pruned(net, *points, parents, &length);
     }
