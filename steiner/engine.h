@@ -32,6 +32,7 @@ struct SearchStep {
     const char *phase; // "grow", "improve" or "order"
     int round;         // counts from 1 each time a phase begins
     int64_t length;    // tree length reached so far
+    double done;       // the share of the round done, 0 to 1
 };
 
 using SearchListener = void (*)(void *context, const SearchStep &step);
@@ -125,8 +126,11 @@ struct Search {
     Mst1Dense growing;
     const char *phase = nullptr; // last reported
     int round = 0;               // rounds reported in it
+    bool open = false;           // the last reported round goes on
 
-    void report(const char *step_phase, int64_t length);
+    // A step of a round of step_phase; the round goes on while done < 1,
+    // and the next step of that phase starts another once done is 1.
+    void report(const char *step_phase, int64_t length, double done = 1);
 };
 
 // Candidates and their gains against a working set.
@@ -152,7 +156,10 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
 // the order kept, starting with pool.points[forced] when forced is not -1
 // (it must save something); *length is the working set's tree length, kept
 // up to date. Returns how many joined.
-size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced);
+// On a large set, progress (when not null) hears of the round's share done
+// as the candidates in contention dwindle.
+size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced,
+                     Search *progress = nullptr);
 
 // Passes of the lazy greedy over the candidates *rest, each pass measuring
 // the gains of those left against the points joined so far, until a pass
@@ -188,7 +195,7 @@ std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &poi
 // points; a shorter subtree replaces it. Returns the Steiner points left,
 // pruned, in no useful order, and sets *length to their tree's length (with
 // the terminals).
-std::vector<Point> improve_locally(const Search &search, const std::vector<Point> &points,
+std::vector<Point> improve_locally(Search *search, const std::vector<Point> &points,
                                    int64_t *length);
 
 // The Steiner points (after the terminals in points) left when those of

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <queue>
 
@@ -31,6 +32,9 @@ constexpr size_t DENSE_MAX = 128;
 
 // Candidates a worker takes at a time in a gain pass over an incremental tree.
 constexpr size_t CHUNK = 4096;
+
+// Candidates dropped from contention between two reports of a large growth.
+constexpr size_t DRAIN_REPORT = 16384;
 
 Point key_point(uint64_t key) {
     return Point{static_cast<int32_t>(static_cast<int64_t>(key >> 32) + MST1_COORD_MIN),
@@ -106,9 +110,12 @@ class IncrementalGrowth {
 // The lazy greedy: the leader is measured afresh and kept while its gain is
 // positive and still leads the others' last measured gains; a gain only
 // falls as points join, except near them, where the next round looks again.
-// Returns the candidates kept, in order.
+// Returns the candidates kept, in order. Every DRAIN_REPORT candidates taken
+// out of contention, share (when not null) hears of the share of the first
+// contenders gone.
 template <class Growth>
-std::vector<int32_t> drain(Growth *growth, const std::vector<int64_t> &gains, int32_t forced) {
+std::vector<int32_t> drain(Growth *growth, const std::vector<int64_t> &gains, int32_t forced,
+                           const std::function<void(double)> *share = nullptr) {
     std::vector<Ranked> ranked;
     for (size_t k = 0; k < gains.size(); k++)
         if (gains[k] > 0 && static_cast<int32_t>(k) != forced)
@@ -120,12 +127,18 @@ std::vector<int32_t> drain(Growth *growth, const std::vector<int64_t> &gains, in
         growth->add(forced);
         kept.push_back(forced);
     }
+    const size_t contenders = heap.size();
+    size_t gone = 0;
     while (!heap.empty() && !growth->full()) {
         Ranked top = heap.top();
         heap.pop();
         top.gain = growth->gain(top.index);
-        if (top.gain <= 0)
+        if (top.gain <= 0) {
+            if (share != nullptr && ++gone % DRAIN_REPORT == 0)
+                (*share)(static_cast<double>(contenders - heap.size()) /
+                         static_cast<double>(contenders));
             continue;
+        }
         if (heap.empty() || !less(top, heap.top())) {
             growth->add(top.index);
             kept.push_back(top.index);
@@ -188,11 +201,14 @@ Search::Search(const Net &search_net, const SearchOptions &search_options)
         throw std::bad_alloc();
 }
 
-void Search::report(const char *step_phase, int64_t length) {
-    round = phase != nullptr && std::strcmp(phase, step_phase) == 0 ? round + 1 : 1;
+void Search::report(const char *step_phase, int64_t length, double done) {
+    const bool same = phase != nullptr && std::strcmp(phase, step_phase) == 0;
+    if (!same || !open)
+        round = same ? round + 1 : 1;
     phase = step_phase;
+    open = done < 1;
     if (options.listener != nullptr)
-        options.listener(options.context, SearchStep{phase, round, length});
+        options.listener(options.context, SearchStep{phase, round, length, done});
 }
 
 std::vector<int64_t> measure_gains(const std::vector<Point> &points,
@@ -328,7 +344,7 @@ Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_ne
 }
 
 size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool,
-                     int32_t forced) {
+                     int32_t forced, Search *progress) {
     std::vector<int32_t> kept;
     if (points->size() <= DENSE_MAX) {
         // A greedy seldom keeps more candidates than there are points.
@@ -339,7 +355,11 @@ size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
         *length = tree.length();
     } else {
         IncrementalGrowth growth(*points, pool.points);
-        kept = drain(&growth, pool.gains, forced);
+        const std::function<void(double)> share = [&growth, progress](double done) {
+            // A share of 1 would end the round before it has.
+            progress->report("grow", growth.length(), std::min(done, 0.99));
+        };
+        kept = drain(&growth, pool.gains, forced, progress != nullptr ? &share : nullptr);
         *length = growth.length();
     }
     for (int32_t k : kept)
@@ -394,7 +414,7 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
         int64_t length = 0;
         for (int round = 0; round < GROW_ROUNDS; round++) {
             const size_t before = points->size();
-            keep_greedily(points, &length, pool, forced);
+            keep_greedily(points, &length, pool, forced, search);
             forced = -1;
             search->report("grow", length);
             if (points->size() == before)

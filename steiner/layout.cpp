@@ -436,7 +436,9 @@ class Tried {
 // whose subtree or candidate lines an earlier move of the batch touched is
 // found again on the spot, so the result is the one moves made one after
 // another give, on any number of threads.
-void improve(Layout *layout, const ScreenIndex *screen, int threads) {
+void improve(Layout *layout, Search *search) {
+    const ScreenIndex *screen = search->screen.get();
+    const int threads = search->net.threads;
     for (size_t x = layout->terminals; x < layout->points.size(); x++)
         prune(layout, static_cast<int32_t>(x));
     layout->moved.clear();
@@ -453,6 +455,11 @@ void improve(Layout *layout, const ScreenIndex *screen, int threads) {
         const size_t batch = threads > 1 ? MOVE_BATCH : 1;
         for (size_t first = layout->terminals; first < end; first += batch) {
             const size_t last = std::min(end, first + batch);
+            if ((first - layout->terminals) % MOVE_BATCH == 0 && first > layout->terminals)
+                search->report("improve", layout->length,
+                               (sweep + static_cast<double>(first - layout->terminals) /
+                                            static_cast<double>(end - layout->terminals)) /
+                                   SWEEPS);
             if (batch > 1) {
                 proposals.resize(last - first);
                 found.assign(last - first, 0);
@@ -633,14 +640,14 @@ std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
     return alive_steiner(layout);
 }
 
-std::vector<Point> improve_locally(const Search &search, const std::vector<Point> &points,
+std::vector<Point> improve_locally(Search *search, const std::vector<Point> &points,
                                    int64_t *length) {
     std::vector<int32_t> parent;
     const int64_t start = mst1_build_tree_into(points, &parent);
-    Layout layout = make_layout(points, parent, start, search.net.count);
+    Layout layout = make_layout(points, parent, start, search->net.count);
     for (const Point &p : points)
         layout.taken.insert(point_key(p));
-    improve(&layout, search.screen.get(), search.net.threads);
+    improve(&layout, search);
     *length = layout.length;
     return alive_steiner(layout);
 }

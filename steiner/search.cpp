@@ -100,7 +100,7 @@ void search_heuristically(const Net &net, const SearchOptions &options, SearchRe
         int64_t improved = INT64_MAX;
         for (int round = 0; round < MAX_ROUNDS; round++) {
             int64_t layout_length = 0;
-            const std::vector<Point> rest = improve_locally(search, points, &layout_length);
+            const std::vector<Point> rest = improve_locally(&search, points, &layout_length);
             search.report("improve", layout_length);
             // The search came back to a set it had already reached.
             if (layout_length >= improved)
@@ -139,7 +139,7 @@ SearchResult search_steiner_points(const Point *terminals, int32_t count,
     const int64_t minimal = few ? minimal_tree(net, &result) : 0;
     if (few && result.length == minimal) {
         if (options.listener != nullptr)
-            options.listener(options.context, SearchStep{"order", 1, result.length});
+            options.listener(options.context, SearchStep{"order", 1, result.length, 1});
         return result;
     }
     // A stepwise finish left out points of the minimal tree; the search may
@@ -150,7 +150,7 @@ SearchResult search_steiner_points(const Point *terminals, int32_t count,
     if (!few || searched.length < result.length)
         result = std::move(searched);
     if (options.listener != nullptr)
-        options.listener(options.context, SearchStep{"order", 1, result.length});
+        options.listener(options.context, SearchStep{"order", 1, result.length, 1});
     return result;
 }
 

@@ -83,7 +83,7 @@ Tree closed_form(const Point *terminals, size_t count) {
 
 void report_progress(void *context, const internal::SearchStep &step) {
     const auto *progress = static_cast<const std::function<void(const Progress &)> *>(context);
-    (*progress)(Progress{step.phase, step.round, step.length});
+    (*progress)(Progress{step.phase, step.round, step.length, step.done});
 }
 
 } // namespace
@@ -108,7 +108,7 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
                 tree.nodes[k] = Point{few.points[k].row, few.points[k].column};
             tree.parents.assign(few.parents, few.parents + few.size);
             if (options.progress)
-                options.progress(Progress{"order", 1, tree.length});
+                options.progress(Progress{"order", 1, tree.length, 1});
             return tree;
         }
     }

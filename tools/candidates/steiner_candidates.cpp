@@ -6,8 +6,8 @@
 
 #include <steiner/steiner.h>
 
+#include <algorithm>
 #include <chrono>
-
 #include <memory>
 #include <new>
 
@@ -25,14 +25,31 @@ struct Progress {
     std::chrono::steady_clock::time_point start; // when the run began
     bool terminal;                               // standard error is a terminal
     bool shown;                                  // a progress line was written
+    std::chrono::steady_clock::time_point drawn; // when it was last written
 };
 
-void show_progress(Progress *progress, const char *phase, int round, int64_t length) {
-    if (!progress->terminal ||
-        std::chrono::steady_clock::now() - progress->start < std::chrono::seconds(2))
+// One line, drawn again in place: the phase and its round, a bar of the
+// round's share done, the length reached and the time spent so far.
+void show_progress(Progress *progress, const steiner::Progress &step) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto spent = now - progress->start;
+    // A round's end always shows; steps within one, ten times a second.
+    if (!progress->terminal || spent < std::chrono::seconds(2) ||
+        (step.done < 1 && now - progress->drawn < std::chrono::milliseconds(100)))
         return;
-    fprintf(stderr, "\rsteiner_candidates: %s, round %i, length %lld   ", phase, round,
-            static_cast<long long>(length));
+    progress->drawn = now;
+    constexpr int width = 20;
+    const double done = std::min(std::max(step.done, 0.0), 1.0);
+    const int filled = static_cast<int>(done * width);
+    char bar[width + 1];
+    for (int k = 0; k < width; k++)
+        bar[k] = k < filled ? '#' : '.';
+    bar[width] = '\0';
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(spent).count();
+    fprintf(stderr, "\rsteiner_candidates: %-7s round %-3i [%s] %3i%%  length %lld  %lld:%02lld   ",
+            step.phase, step.round, bar, static_cast<int>(done * 100),
+            static_cast<long long>(step.length), static_cast<long long>(seconds / 60),
+            static_cast<long long>(seconds % 60));
     fflush(stderr);
     progress->shown = true;
 }
@@ -48,7 +65,7 @@ std::vector<Point> local_order(const std::vector<Point> &terminals, int threads,
     steiner::Options options;
     options.threads = threads;
     options.progress = [progress](const steiner::Progress &step) {
-        show_progress(progress, step.phase, step.round, step.length);
+        show_progress(progress, step);
     };
     // With blocks of one, the router keeps a Steiner point only when it
     // shortens the tree alone.
@@ -78,7 +95,7 @@ static int run(int argc, const char *const *argv) {
         return fail(error);
     const auto num_terminals = static_cast<int32_t>(terminals.size());
     std::vector<Point> candidates;
-    Progress progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) != 0, false};
+    Progress progress{std::chrono::steady_clock::now(), isatty(STDERR_FILENO) != 0, false, {}};
     if (options.order == CandidateOrder::Local) {
         candidates = local_order(terminals, options.threads, &progress);
     } else if (options.order == CandidateOrder::Rows) {

@@ -53,6 +53,11 @@ struct Progress {
     const char *phase; // what the run is doing now: "grow", "improve" or "order"
     int round;         // counts from 1 each time the run enters the phase
     int64_t length;    // tree length reached so far
+    // The share of the round done, from 0 to 1: a long round is heard of
+    // more than once, with the same round number, until its share is 1.
+    // "grow" rounds of large nets tell how many candidates are out of
+    // contention, "improve" rounds how many local moves have been tried.
+    double done;
 };
 
 struct Options {
