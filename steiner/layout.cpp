@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <unordered_set>
 #include <utility>
 
@@ -51,6 +52,68 @@ bool point_equal(const Point &a, const Point &b) {
     return a.row == b.row && a.column == b.column;
 }
 
+// Coarse cells over a box of points, each with the last time a place in it
+// was taken or freed: a quick answer, erring towards yes, to whether any
+// place in a box moved since a given time.
+class MovedCells {
+  public:
+    void cover(const std::vector<Point> &points) {
+        int64_t row_hi = INT64_MIN;
+        int64_t column_hi = INT64_MIN;
+        row0_ = column0_ = INT64_MAX;
+        for (const Point &p : points) {
+            row0_ = std::min<int64_t>(row0_, p.row);
+            row_hi = std::max<int64_t>(row_hi, p.row);
+            column0_ = std::min<int64_t>(column0_, p.column);
+            column_hi = std::max<int64_t>(column_hi, p.column);
+        }
+        // About one point a cell.
+        const auto across = static_cast<int64_t>(
+            std::min<double>(MAX_ACROSS, std::sqrt(static_cast<double>(points.size())) + 1));
+        side_ = std::max<int64_t>(1, (std::max(row_hi - row0_, column_hi - column0_) + 1) / across + 1);
+        across_ = static_cast<size_t>(across + 1);
+        latest_.assign(across_ * across_, 0);
+    }
+    void mark(const Point &p, uint64_t time) {
+        if (!latest_.empty())
+            latest_[cell(p.row, row0_) * across_ + cell(p.column, column0_)] = time;
+    }
+    // Whether a place in rows row_lo..row_hi, columns column_lo..column_hi
+    // may have moved after time since.
+    bool moved_since(int32_t row_lo, int32_t row_hi, int32_t column_lo, int32_t column_hi,
+                     uint64_t since) const {
+        if (row_lo > row_hi || column_lo > column_hi)
+            return false;
+        const size_t r0 = cell(row_lo, row0_);
+        const size_t r1 = cell(row_hi, row0_);
+        const size_t c0 = cell(column_lo, column0_);
+        const size_t c1 = cell(column_hi, column0_);
+        if ((r1 - r0 + 1) * (c1 - c0 + 1) > MAX_CELLS)
+            return true;
+        for (size_t r = r0; r <= r1; r++)
+            for (size_t c = c0; c <= c1; c++)
+                if (latest_[r * across_ + c] > since)
+                    return true;
+        return false;
+    }
+
+  private:
+    static constexpr double MAX_ACROSS = 1024;
+    static constexpr size_t MAX_CELLS = 256;
+
+    size_t cell(int64_t at, int64_t origin) const {
+        const int64_t k = (at - origin) / side_;
+        return static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(k, 0),
+                                                     static_cast<int64_t>(across_) - 1));
+    }
+
+    int64_t row0_ = 0;
+    int64_t column0_ = 0;
+    int64_t side_ = 1;
+    size_t across_ = 0;
+    std::vector<uint64_t> latest_;
+};
+
 // An explicit spanning tree of the terminals and Steiner points, changed by
 // local moves. Points taken out stay in the arrays, marked dead.
 struct Layout {
@@ -63,11 +126,13 @@ struct Layout {
     size_t terminals;
     int64_t length;
     // A clock that ticks with every move applied; per point, the time its
-    // edges last changed or it was taken out; and the places taken or freed
-    // since the local search began, with their times.
+    // edges last changed or it was taken out; the places taken or freed in
+    // the current batch of moves, with their times; and when places moved,
+    // by coarse cells, during the local search.
     uint64_t clock = 0;
     std::vector<uint64_t> changed;
     std::vector<std::pair<uint64_t, Point>> moved;
+    MovedCells cells;
 };
 
 // The layout of the spanning tree of points given by parent, of that length.
@@ -115,6 +180,7 @@ void kill(Layout *layout, int32_t x) {
     layout->taken.erase(point_key(layout->points[static_cast<size_t>(x)]));
     layout->changed[static_cast<size_t>(x)] = layout->clock;
     layout->moved.emplace_back(layout->clock, layout->points[static_cast<size_t>(x)]);
+    layout->cells.mark(layout->points[static_cast<size_t>(x)], layout->clock);
 }
 
 int32_t add_point(Layout *layout, const Point &p) {
@@ -125,6 +191,7 @@ int32_t add_point(Layout *layout, const Point &p) {
     layout->changed.push_back(layout->clock);
     layout->taken.insert(point_key(p));
     layout->moved.emplace_back(layout->clock, p);
+    layout->cells.mark(p, layout->clock);
     return static_cast<int32_t>(layout->points.size() - 1);
 }
 
@@ -356,32 +423,21 @@ void apply(Layout *layout, Proposal *proposal) {
     join(layout, std::move(proposal->local), std::move(proposal->kept_ids), proposal->added);
 }
 
-// Whether a move found at time since would be found the same now: none of
-// the nodes of its subtree changed, and no place within the lines of its
-// candidates (as within tells) was taken or freed.
-template <class Within>
-bool unchanged_since(const Layout &layout, const int32_t *ball, size_t count, uint64_t since,
-                     Within within) {
-    for (size_t k = 0; k < count; k++)
-        if (layout.changed[static_cast<size_t>(ball[k])] > since)
-            return false;
-    const auto later = std::upper_bound(
-        layout.moved.begin(), layout.moved.end(), since,
-        [](uint64_t time, const std::pair<uint64_t, Point> &entry) { return time < entry.first; });
-    return std::none_of(later, layout.moved.end(),
-                        [&within](const std::pair<uint64_t, Point> &entry) {
-                            return within(entry.second);
-                        });
-}
-
+// Whether a proposal found as its batch began would be found the same now:
+// none of the nodes of its subtree changed, and no place on the lines of its
+// candidates was taken or freed.
 bool still_holds(const Layout &layout, const Proposal &proposal) {
-    return unchanged_since(layout, proposal.ball.data(), proposal.ball.size(), proposal.at,
-                           [&proposal](const Point &p) {
-                               return std::binary_search(proposal.rows.begin(),
-                                                         proposal.rows.end(), p.row) &&
-                                      std::binary_search(proposal.columns.begin(),
-                                                         proposal.columns.end(), p.column);
-                           });
+    for (int32_t v : proposal.ball)
+        if (layout.changed[static_cast<size_t>(v)] > proposal.at)
+            return false;
+    return std::none_of(layout.moved.begin(), layout.moved.end(),
+                        [&proposal](const std::pair<uint64_t, Point> &entry) {
+                            return entry.first > proposal.at &&
+                                   std::binary_search(proposal.rows.begin(), proposal.rows.end(),
+                                                      entry.second.row) &&
+                                   std::binary_search(proposal.columns.begin(),
+                                                      proposal.columns.end(), entry.second.column);
+                        });
 }
 
 // The moves that found nothing, per point: when, the subtree and the box
@@ -409,11 +465,11 @@ class Tried {
         if (x >= entries_.size() || entries_[x].at == 0)
             return false;
         const Entry &entry = entries_[x];
-        return unchanged_since(layout, nodes_.data() + entry.first, entry.count, entry.at,
-                               [&entry](const Point &p) {
-                                   return p.row >= entry.box[0] && p.row <= entry.box[1] &&
-                                          p.column >= entry.box[2] && p.column <= entry.box[3];
-                               });
+        for (size_t k = entry.first; k < entry.first + entry.count; k++)
+            if (layout.changed[static_cast<size_t>(nodes_[k])] > entry.at)
+                return false;
+        return !layout.cells.moved_since(entry.box[0], entry.box[1], entry.box[2], entry.box[3],
+                                         entry.at);
     }
 
   private:
@@ -441,8 +497,8 @@ void improve(Layout *layout, Search *search) {
     const int threads = search->net.threads;
     for (size_t x = layout->terminals; x < layout->points.size(); x++)
         prune(layout, static_cast<int32_t>(x));
-    layout->moved.clear();
     layout->clock++;
+    layout->cells.cover(layout->points);
     Marks marks;
     Tried tried;
     std::vector<Marks> worker_marks;
@@ -455,6 +511,8 @@ void improve(Layout *layout, Search *search) {
         const size_t batch = threads > 1 ? MOVE_BATCH : 1;
         for (size_t first = layout->terminals; first < end; first += batch) {
             const size_t last = std::min(end, first + batch);
+            // A proposal looks only at the places moved since its batch began.
+            layout->moved.clear();
             if ((first - layout->terminals) % MOVE_BATCH == 0 && first > layout->terminals)
                 search->report("improve", layout->length,
                                (sweep + static_cast<double>(first - layout->terminals) /
