@@ -1,8 +1,9 @@
 // The octant neighbours, the saving of joining a point, and the small dense
-// tree, each against the plain computation it stands in for.
+// and stack trees, each against the plain computation it stands in for.
 #include "mst1.h"
 #include "mst1_dense.h"
 #include "mst1_handle.h"
+#include "mst1_small.h"
 #include "random_points.h"
 
 #include <gtest/gtest.h>
@@ -74,9 +75,10 @@ TEST(OctantNeighboursTest, EachIsANearestPointOfItsOctant) {
     }
 }
 
-// The saving of a point, from the incremental tree and from the dense tree,
-// is what rebuilding the tree with it shows, when positive, and 0 otherwise.
-TEST(JoinSavingTest, BothTreesGiveTheSavingARebuildShows) {
+// The saving of a point, from the incremental, the dense and (up to its
+// capacity) the stack tree, is what rebuilding the tree with it shows, when
+// positive, and 0 otherwise.
+TEST(JoinSavingTest, EveryTreeGivesTheSavingARebuildShows) {
     for (int32_t count : {1, 2, 5, 20, 70}) {
         uint32_t seed = 100 + static_cast<uint32_t>(count);
         for (const std::vector<Point> &points : point_sets(seed, 2 * count)) {
@@ -86,6 +88,10 @@ TEST(JoinSavingTest, BothTreesGiveTheSavingARebuildShows) {
             Mst1Dense dense(base.size() + 1);
             dense.assign(base.data(), base.size());
             ASSERT_EQ(dense.length(), before);
+            const bool small_fits = base.size() < Mst1Small::capacity;
+            Mst1Small small;
+            for (size_t k = 0; small_fits && k < base.size(); k++)
+                small.push(base[k]);
             // The other points, the base's own points, which save nothing, and
             // medians of three base points, which often save something.
             std::vector<Point> probes = points;
@@ -104,9 +110,33 @@ TEST(JoinSavingTest, BothTreesGiveTheSavingARebuildShows) {
                                                 << probe.column << ")");
                 EXPECT_EQ(mst1_dynamic_gain(dynamic.get(), probe), saving);
                 EXPECT_EQ(dense.gain(probe), saving);
+                if (small_fits) {
+                    EXPECT_EQ(small.gain(probe), saving);
+                }
             }
             EXPECT_EQ(mst1_dynamic_length(dynamic.get()), before);
         }
+    }
+}
+
+// The stack tree's parents are the tree package's, ties included, as points
+// join and as the last ones are dropped again.
+TEST(SmallTreeTest, ParentsAsTheBuild) {
+    for (const std::vector<Point> &points :
+         point_sets(11, static_cast<int32_t>(Mst1Small::capacity))) {
+        Mst1Small small;
+        for (size_t k = 0; k < points.size(); k++) {
+            small.push(points[k]);
+            const std::vector<Point> prefix(points.begin(),
+                                            points.begin() + static_cast<std::ptrdiff_t>(k + 1));
+            std::vector<int32_t> parent;
+            ASSERT_EQ(small.length(), mst1_build_tree_into(prefix, &parent)) << "point " << k;
+            ASSERT_TRUE(std::equal(parent.begin(), parent.end(), small.parents())) << "point " << k;
+        }
+        small.truncate(5);
+        std::vector<int32_t> parent;
+        EXPECT_EQ(small.length(), mst1_build_tree_into({points.begin(), points.begin() + 5}, &parent));
+        EXPECT_TRUE(std::equal(parent.begin(), parent.end(), small.parents()));
     }
 }
 

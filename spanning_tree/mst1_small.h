@@ -1,0 +1,63 @@
+// The minimum spanning tree of a handful of points, on the stack: no memory
+// is taken, so a tree of a few points costs what its arithmetic costs. Made
+// for the minimal trees of small nets, whose Steiner points are ordered by
+// their exact gains one at a time.
+#ifndef STEINER_MST1_SMALL_H
+#define STEINER_MST1_SMALL_H
+
+#include "mst1.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace steiner::internal {
+
+class Mst1Small {
+  public:
+    // The most points a tree holds.
+    static constexpr size_t capacity = 24;
+
+    size_t size() const {
+        return size_;
+    }
+    // Appends p; there must be room.
+    void push(const Point &p) {
+        row_[size_] = p.row;
+        column_[size_] = p.column;
+        size_++;
+        spanned_ = false;
+    }
+    // Keeps the first count points.
+    void truncate(size_t count) {
+        if (count < size_) {
+            size_ = count;
+            spanned_ = false;
+        }
+    }
+
+    // The tree's length and parents, with mst1_build_tree's parents: point 0
+    // is the root and its own parent.
+    int64_t length();
+    const int32_t *parents();
+
+    // How much the tree would get shorter if p joined it, or 0.
+    int64_t gain(const Point &p);
+
+  private:
+    void span();
+    int32_t distance(size_t k, int32_t row, int32_t column) const;
+
+    // Rows apart from columns, so that a pass of Prim's algorithm runs in
+    // vector registers.
+    int32_t row_[capacity];
+    int32_t column_[capacity];
+    size_t size_ = 0;
+    bool spanned_ = false; // the fields below are those of every point
+    int64_t length_ = 0;
+    int32_t parent_[capacity];
+    int32_t order_[capacity]; // every point after its parent
+};
+
+} // namespace steiner::internal
+
+#endif
