@@ -114,6 +114,12 @@ class MovedCells {
     std::vector<uint64_t> latest_;
 };
 
+// Marks for one thread's moves: per point, the move that last reached it.
+struct Marks {
+    std::vector<uint32_t> seen;
+    uint32_t move = 0;
+};
+
 // An explicit spanning tree of the terminals and Steiner points, changed by
 // local moves. Points taken out stay in the arrays, marked dead.
 struct Layout {
@@ -121,8 +127,7 @@ struct Layout {
     std::vector<uint8_t> alive;
     std::vector<std::vector<int32_t>> adjacency;
     std::unordered_set<uint64_t> taken; // coordinates of the living points
-    std::vector<uint32_t> seen;         // per point: the move that last reached it
-    uint32_t move;
+    Marks marks; // of exact windows
     size_t terminals;
     int64_t length;
     // A clock that ticks with every move applied; per point, the time its
@@ -147,8 +152,7 @@ Layout make_layout(const std::vector<Point> &points, const std::vector<int32_t> 
         layout.adjacency[k].push_back(parent[k]);
         layout.adjacency[static_cast<size_t>(parent[k])].push_back(static_cast<int32_t>(k));
     }
-    layout.seen.assign(points.size(), 0);
-    layout.move = 0;
+    layout.marks.seen.assign(points.size(), 0);
     layout.changed.assign(points.size(), 0);
     layout.terminals = terminals;
     return layout;
@@ -187,7 +191,7 @@ int32_t add_point(Layout *layout, const Point &p) {
     layout->points.push_back(p);
     layout->alive.push_back(1);
     layout->adjacency.emplace_back();
-    layout->seen.push_back(0);
+    layout->marks.seen.push_back(0);
     layout->changed.push_back(layout->clock);
     layout->taken.insert(point_key(p));
     layout->moved.emplace_back(layout->clock, p);
@@ -248,12 +252,6 @@ void join(Layout *layout, std::vector<Point> chosen, std::vector<int32_t> ids,
     for (int32_t v : ids)
         prune(layout, v);
 }
-
-// Marks for one thread's moves: per point, the move that last reached it.
-struct Marks {
-    std::vector<uint32_t> seen;
-    uint32_t move = 0;
-};
 
 // What a move found: the subtree it takes out and the points that regrow it.
 struct Proposal {
@@ -569,19 +567,19 @@ void improve(Layout *layout, Search *search) {
 // tree.
 bool exact_window(Layout *layout, int32_t centre) {
     const size_t limit = EXACT_TABLE_PLACES;
-    const uint32_t move = ++layout->move;
+    const uint32_t move = ++layout->marks.move;
     auto fixed = [layout](int32_t v, int32_t outside) {
         return static_cast<size_t>(v) < layout->terminals || outside > 0;
     };
     std::vector<int32_t> window{centre};
     std::vector<int32_t> outside{
         static_cast<int32_t>(layout->adjacency[static_cast<size_t>(centre)].size())};
-    layout->seen[static_cast<size_t>(centre)] = move;
+    layout->marks.seen[static_cast<size_t>(centre)] = move;
     size_t fixed_count = fixed(centre, outside[0]) ? 1 : 0;
     for (size_t k = 0; k < window.size(); k++) {
         for (int32_t v : layout->adjacency[static_cast<size_t>(window[k])]) {
             const auto sv = static_cast<size_t>(v);
-            if (layout->seen[sv] == move)
+            if (layout->marks.seen[sv] == move)
                 continue;
             // v joins: its only neighbour inside is window[k].
             const auto v_outside = static_cast<int32_t>(layout->adjacency[sv].size()) - 1;
@@ -590,7 +588,7 @@ bool exact_window(Layout *layout, int32_t centre) {
                 (fixed(window[k], outside[k]) && !fixed(window[k], outside[k] - 1) ? 1 : 0);
             if (after > limit)
                 continue;
-            layout->seen[sv] = move;
+            layout->marks.seen[sv] = move;
             window.push_back(v);
             outside.push_back(v_outside);
             outside[k]--;
@@ -607,7 +605,7 @@ bool exact_window(Layout *layout, int32_t centre) {
             place_ids.push_back(window[k]);
         }
         for (int32_t v : layout->adjacency[sv])
-            if (v < window[k] && layout->seen[static_cast<size_t>(v)] == move)
+            if (v < window[k] && layout->marks.seen[static_cast<size_t>(v)] == move)
                 before +=
                     rect_dist_points(layout->points[sv], layout->points[static_cast<size_t>(v)]);
     }
@@ -640,7 +638,7 @@ bool exact_window(Layout *layout, int32_t centre) {
     steiner = std::move(kept);
     for (size_t k = 0; k < window.size(); k++)
         for (int32_t v : std::vector<int32_t>(layout->adjacency[static_cast<size_t>(window[k])]))
-            if (v < window[k] && layout->seen[static_cast<size_t>(v)] == move)
+            if (v < window[k] && layout->marks.seen[static_cast<size_t>(v)] == move)
                 unlink(layout, window[k], v);
     for (size_t k = 0; k < window.size(); k++)
         if (!fixed(window[k], outside[k]))
