@@ -420,6 +420,11 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
             if (points->size() == before)
                 break;
             pool = form_pool(search, *points, before);
+            // A tree over every point costs a sweep to build; with no
+            // candidate shortening it, the round would keep nothing.
+            if (std::none_of(pool.gains.begin(), pool.gains.end(),
+                             [](int64_t gain) { return gain > 0; }))
+                break;
         }
         return length;
     }

@@ -13,16 +13,23 @@ namespace steiner::internal {
 
 namespace {
 
-// A greedy that starts wrong rarely recovers, so on nets of up to
-// FEW_TERMINALS growth starts from each of the FIRST_CHOICES best first
-// points, keeping the shortest result; on larger nets the time is better
-// spent elsewhere.
-constexpr size_t FEW_TERMINALS = 12;
-constexpr size_t FIRST_CHOICES = 4;
+// Growth starts from each of the GREEDY_STARTS best first points on nets of
+// up to GREEDY_STARTS_TERMINALS, and from each of the IMPROVED_STARTS best
+// when the local search follows on nets of up to IMPROVED_STARTS_TERMINALS;
+// on larger nets the time is better spent elsewhere.
+constexpr size_t GREEDY_STARTS_TERMINALS = 12;
+constexpr size_t GREEDY_STARTS = 4;
+constexpr size_t IMPROVED_STARTS_TERMINALS = 100;
+constexpr size_t IMPROVED_STARTS = 16;
 
 // Rounds of local search, order and growth; each round must shorten the tree
-// to be followed by another.
+// to be followed by another. On large nets a round costs a sweep over the
+// whole tree, while rounds after one that shortened it by less than
+// 1/MIN_ROUND_GAIN of its length find a few units each: such a round is the
+// last.
 constexpr int MAX_ROUNDS = 8;
+constexpr size_t LARGE_NET = 16384;
+constexpr int64_t MIN_ROUND_GAIN = 10000;
 
 size_t distinct_places(const Point *points, size_t count) {
     std::vector<uint64_t> places(count);
@@ -45,85 +52,126 @@ int64_t minimal_tree(const Net &net, SearchResult *result) {
     return minimal;
 }
 
-// The greedy growth from the terminals, whose tree has length start: *points
-// gets the terminals and the Steiner points kept; returns the tree length.
-int64_t grow_greedily(Search *search, int64_t start, std::vector<Point> *points) {
-    const std::vector<Point> terminals(search->net.terminals,
-                                       search->net.terminals + search->net.count);
-    const Pool pool = form_pool(search, terminals, 0);
+// The first points growth starts from: the best choices of them by gain.
+std::vector<int32_t> first_points(const Pool &pool, size_t choices) {
     std::vector<int32_t> firsts;
     for (size_t k = 0; k < pool.gains.size(); k++)
         if (pool.gains[k] > 0)
             firsts.push_back(static_cast<int32_t>(k));
-    const size_t choices =
-        std::min(firsts.size(), search->net.count <= FEW_TERMINALS ? FIRST_CHOICES : size_t{1});
+    choices = std::min(firsts.size(), choices);
     std::partial_sort(firsts.begin(), firsts.begin() + static_cast<std::ptrdiff_t>(choices),
                       firsts.end(), [&pool](int32_t a, int32_t b) {
                           const int64_t ga = pool.gains[static_cast<size_t>(a)];
                           const int64_t gb = pool.gains[static_cast<size_t>(b)];
                           return ga != gb ? ga > gb : a < b;
                       });
-    *points = terminals;
-    int64_t best = start;
-    for (size_t c = 0; c < choices; c++) {
-        std::vector<Point> trial = terminals;
-        const int64_t length = grow(search, &trial, pool, firsts[c]);
-        if (length < best) {
-            best = length;
-            *points = std::move(trial);
-        }
+    firsts.resize(choices);
+    return firsts;
+}
+
+// A tree and its length.
+struct Trial {
+    std::vector<Point> points;
+    std::vector<int32_t> parents;
+    int64_t length = 0;
+};
+
+// Exact windows over the greedy's points, then the finish.
+Trial windowed(const Net &net, std::vector<Point> greedy) {
+    int64_t windows_length = 0;
+    const std::vector<Point> improved = improve_windows(net, greedy, &windows_length);
+    Trial trial;
+    trial.points = std::move(greedy);
+    trial.points.resize(net.count);
+    trial.points.insert(trial.points.end(), improved.begin(), improved.end());
+    trial.length = finish(net, &trial.points, false, &trial.parents);
+    return trial;
+}
+
+// Rounds of local search, order and growth from the greedy's tree.
+Trial improved(Search *search, const Trial &greedy) {
+    const Net &net = search->net;
+    std::vector<Point> points = greedy.points;
+    Trial result;
+    std::vector<Point> &best = result.points;
+    best = greedy.points;
+    std::vector<int32_t> scratch;
+    int64_t best_length = greedy.length;
+    int64_t improved_length = INT64_MAX;
+    for (int round = 0; round < MAX_ROUNDS; round++) {
+        int64_t layout_length = 0;
+        const std::vector<Point> rest = improve_locally(search, points, &layout_length);
+        search->report("improve", layout_length);
+        // The search came back to a set it had already reached.
+        if (layout_length >= improved_length)
+            break;
+        improved_length = layout_length;
+        points.assign(net.terminals, net.terminals + net.count);
+        points.insert(points.end(), rest.begin(), rest.end());
+        finish(net, &points, false, &scratch);
+        const int64_t current = grow(search, &points, form_pool(search, points, 0), -1);
+        if (current >= best_length)
+            break;
+        const bool last = net.count >= LARGE_NET &&
+                          best_length - layout_length < layout_length / MIN_ROUND_GAIN;
+        best = points;
+        best_length = current;
+        if (last)
+            break;
     }
-    return best;
+    result.length = finish(net, &best, true, &result.parents);
+    // Pruning what growth left can cost length, rarely; the greedy's tree
+    // is as good a start.
+    return result.length > greedy.length ? greedy : result;
 }
 
 // The greedy growth with exact windows over its tree, then, when options
 // ask for it, rounds of local search: the points, parents and length of
-// *result.
+// *result. A greedy that starts wrong rarely recovers, so small nets start
+// growth from several of the best first points. The local search is costly,
+// and a start shorter after its windows nearly always ends shorter, so only
+// the shortest start is improved.
 void search_heuristically(const Net &net, const SearchOptions &options, SearchResult *result) {
     Search search(net, options);
-    std::vector<Point> greedy;
-    std::vector<int32_t> greedy_parents;
-    grow_greedily(&search, result->terminal_length, &greedy);
-    int64_t windows_length = 0;
-    const std::vector<Point> windowed = improve_windows(net, greedy, &windows_length);
-    greedy.resize(net.count);
-    greedy.insert(greedy.end(), windowed.begin(), windowed.end());
-    const int64_t greedy_length = finish(net, &greedy, false, &greedy_parents);
-    result->points = greedy;
-    result->parents = greedy_parents;
-    result->length = greedy_length;
+    const std::vector<Point> terminals(net.terminals, net.terminals + net.count);
+    const Pool pool = form_pool(&search, terminals, 0);
+    size_t choices = 1;
+    if (options.improve && net.count <= IMPROVED_STARTS_TERMINALS)
+        choices = IMPROVED_STARTS;
+    else if (!options.improve && net.count <= GREEDY_STARTS_TERMINALS)
+        choices = GREEDY_STARTS;
+    Trial best;
     if (options.improve) {
-        std::vector<Point> points = greedy;
-        std::vector<Point> &best = result->points;
-        std::vector<int32_t> scratch;
-        int64_t best_length = greedy_length;
-        int64_t improved = INT64_MAX;
-        for (int round = 0; round < MAX_ROUNDS; round++) {
-            int64_t layout_length = 0;
-            const std::vector<Point> rest = improve_locally(&search, points, &layout_length);
-            search.report("improve", layout_length);
-            // The search came back to a set it had already reached.
-            if (layout_length >= improved)
-                break;
-            improved = layout_length;
-            points.assign(net.terminals, net.terminals + net.count);
-            points.insert(points.end(), rest.begin(), rest.end());
-            finish(net, &points, false, &scratch);
-            const int64_t current = grow(&search, &points, form_pool(&search, points, 0), -1);
-            if (current >= best_length)
-                break;
-            best = points;
-            best_length = current;
+        best.length = INT64_MAX;
+        std::vector<int64_t> grown;
+        for (int32_t first : first_points(pool, choices)) {
+            std::vector<Point> greedy = terminals;
+            const int64_t length = grow(&search, &greedy, pool, first);
+            // Starts of one length are nearly always one tree.
+            if (std::find(grown.begin(), grown.end(), length) != grown.end())
+                continue;
+            grown.push_back(length);
+            Trial trial = windowed(net, std::move(greedy));
+            if (trial.length < best.length)
+                best = std::move(trial);
         }
-        result->length = finish(net, &best, true, &result->parents);
-        // Pruning what growth left can cost length, rarely; the greedy's tree
-        // is as good a start.
-        if (result->length > greedy_length) {
-            result->points = greedy;
-            result->parents = greedy_parents;
-            result->length = greedy_length;
+        best = improved(&search, grown.empty() ? windowed(net, terminals) : best);
+    } else {
+        std::vector<Point> greedy = terminals;
+        int64_t greedy_length = INT64_MAX;
+        for (int32_t first : first_points(pool, choices)) {
+            std::vector<Point> trial = terminals;
+            const int64_t length = grow(&search, &trial, pool, first);
+            if (length < greedy_length) {
+                greedy_length = length;
+                greedy = std::move(trial);
+            }
         }
+        best = windowed(net, std::move(greedy));
     }
+    result->points = std::move(best.points);
+    result->parents = std::move(best.parents);
+    result->length = best.length;
 }
 
 } // namespace
