@@ -85,6 +85,7 @@ bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t f
     steiner::Options route_options;
     route_options.effort = options.effort;
     route_options.threads = options.threads;
+    route_options.stepwise = options.stepwise;
     std::vector<steiner::Tree> trees = steiner::route_many(nets, route_options);
     std::string text;
     for (size_t k = 0; k < nets.size(); k++) {
@@ -97,48 +98,63 @@ bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t f
 } // namespace
 
 const char *route_usage() {
-    return "usage: steiner_route [NETLIST] [--threads N] [--effort E] [--json]\n"
+    return "usage: steiner_route [--threads N] [--effort E] [--stepwise] [--json] [--] [NETLIST]\n"
            "Routes every net of a netlist (a file, or standard input when NETLIST is\n"
            "missing or -): the number of nets, then each net as its terminal count and\n"
            "that many row/column pairs. Writes one line per net, in input order.\n"
            "  --threads N  threads, 1 to 256 (default: the machine's cores); the output\n"
            "               does not depend on it\n"
            "  --effort E   rmst (spanning tree only), greedy, or best (default)\n"
+           "  --stepwise   only Steiner points that each shorten the tree in turn, so\n"
+           "               that adding them one at a time keeps them all; the tree may\n"
+           "               be a little longer\n"
            "  --json       one JSON object per net with its terminals, Steiner points,\n"
            "               edges (node index pairs), spanning-tree length and length,\n"
-           "               instead of the table: net terminals rmst length steiner_points\n";
+           "               instead of the table: net terminals rmst length steiner_points\n"
+           "  --           ends the options: a NETLIST after it may begin with -\n"
+           "Each option may be given once.\n";
 }
 
 bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
                       std::string *error) {
-    *options = RouteOptions{"", default_threads(), steiner::Effort::best, false, false};
+    *options = RouteOptions();
+    options->threads = default_threads();
+    const std::string known[] = {"--help", "--json", "--stepwise", "--threads", "--effort"};
+    std::vector<std::string> given;
     bool have_input = false;
-    bool have_threads = false;
-    bool have_effort = false;
+    bool options_ended = false;
     for (int k = 1; k < argc; k++) {
         const std::string arg = argv[k];
-        if (arg == "-h" || arg == "--help") {
-            options->help = true;
-            return true;
-        }
-        if (arg == "--json") {
-            options->json = true;
+        if (!options_ended && arg == "--") {
+            options_ended = true;
             continue;
         }
-        if (arg == "--threads" || arg == "--effort") {
-            bool *seen = arg == "--threads" ? &have_threads : &have_effort;
-            if (*seen) {
+        // A lone "-" is standard input, not an option.
+        if (!options_ended && arg.size() > 1 && arg[0] == '-') {
+            const std::string name = arg == "-h" ? "--help" : arg;
+            if (std::find(std::begin(known), std::end(known), name) == std::end(known)) {
+                *error = "unknown option \"" + arg + "\" (see --help)";
+                return false;
+            }
+            if (std::find(given.begin(), given.end(), name) != given.end()) {
                 *error = arg + " is given more than once";
                 return false;
             }
-            *seen = true;
+            given.push_back(name);
+            if (name == "--help" || name == "--json" || name == "--stepwise") {
+                bool *flag = name == "--help"   ? &options->help
+                             : name == "--json" ? &options->json
+                                                : &options->stepwise;
+                *flag = true;
+                continue;
+            }
             if (k + 1 == argc) {
                 *error = arg + " needs a value";
                 return false;
             }
             const std::string value = argv[++k];
             uint64_t threads = 0;
-            if (arg == "--threads") {
+            if (name == "--threads") {
                 if (!decimal_parse_unsigned(value.c_str(), 256, &threads) || threads == 0) {
                     *error =
                         "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
@@ -155,8 +171,9 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
             }
             continue;
         }
-        if (arg.size() > 1 && arg[0] == '-') {
-            *error = "unknown option \"" + arg + "\" (see --help)";
+        // An empty name would otherwise read standard input unasked.
+        if (arg.empty()) {
+            *error = "the netlist name is empty (- stands for standard input)";
             return false;
         }
         if (have_input) {
