@@ -128,27 +128,28 @@ TEST_F(SteinerRouteTest, AMalformedNetEndsTheRunAfterTheNetsBeforeIt) {
         std::string err;
     };
     const Case cases[] = {
-        {"", header,
-         "steiner_route: line 1: the netlist is empty; it must begin with the number of nets.\n"},
-        {"-1", header, "steiner_route: line 1: the number of nets is -1; it must be at least 0.\n"},
-        {"2\n2\n0 0\n3 4\n3\n0 5\n10 x\n", first,
-         "steiner_route: net 2: line 7: \"x\" is not a whole number.\n"},
+        {"", header, "line 1: the netlist is empty; it must begin with the number of nets.\n"},
+        {"-1", header, "line 1: the number of nets is -1; it must be at least 0.\n"},
+        {"2\n2\n0 0\n3 4\n3\n0 5\n10 x\n", first, "net 2: line 7: \"x\" is not a whole number.\n"},
         {"2\n2\n0 0\n3 4\n3\n0 5\n", first,
-         "steiner_route: net 2: line 6: the file ends after 1 of the 3 terminals it announces.\n"},
+         "net 2: line 6: the netlist ends after 1 of the 3 terminals the net announces.\n"},
         {"3\n2\n0 0\n3 4\n", first,
-         "steiner_route: net 2: line 4: the netlist ends after 1 of the 3 nets it announces.\n"},
+         "net 2: line 4: the netlist ends after 1 of the 3 nets it announces.\n"},
         {"2\n2\n0 0\n3 4\n0\n", first,
-         "steiner_route: net 2: line 5: the number of terminals is 0; it must be at least 1.\n"},
+         "net 2: line 5: the number of terminals is 0; it must be at least 1.\n"},
         {"1\n1\n0 536870912\n", header,
-         "steiner_route: net 1: line 3: coordinate 536870912 is outside the range -536870911 to "
-         "536870911.\n"},
+         "net 1: line 3: coordinate 536870912 is outside the range -536870911 to 536870911.\n"},
     };
     for (const Case &c : cases) {
         const Outcome outcome = run("", c.input);
         EXPECT_EQ(outcome.status, 1) << c.input;
         EXPECT_EQ(outcome.out, c.out) << c.input;
-        EXPECT_EQ(outcome.err, c.err) << c.input;
+        EXPECT_EQ(outcome.err, "steiner_route: standard input: " + c.err) << c.input;
     }
+    const Outcome folder = run(".", "1\n1\n0 0\n");
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_EQ(folder.out, header);
+    EXPECT_EQ(folder.err, "steiner_route: .: line 1: the netlist cannot be read.\n");
 }
 
 TEST_F(SteinerRouteTest, BadArgumentsAndOutputs) {

@@ -19,6 +19,8 @@ namespace {
 constexpr size_t BATCH_TERMINALS = size_t{1} << 18;
 constexpr size_t BATCH_NETS = 1 << 14;
 
+constexpr char TABLE_HEADER[] = "net\tterminals\trmst\tlength\tsteiner_points\n";
+
 int default_threads() {
     const unsigned cores = std::thread::hardware_concurrency();
     return static_cast<int>(
@@ -77,6 +79,25 @@ void format_net(const steiner::Tree &tree, int64_t net, bool json, std::string *
     *text += ",\"length\":";
     append_number(text, tree.length);
     *text += "}\n";
+}
+
+// The reader's fault in this program's words: a netlist, not a point file,
+// is what cannot be read or ends early.
+std::string netlist_fault_text(const PointFileFault &fault) {
+    const std::string line = "line " + std::to_string(fault.line) + ": ";
+    switch (fault.kind) {
+    case PointFault::Unreadable:
+        return line + "the netlist cannot be read.";
+    case PointFault::ShortTerminals:
+        return line + "the netlist ends after " + std::to_string(fault.pairs) + " of the " +
+               std::to_string(fault.expected) + " terminals the net announces.";
+    case PointFault::RowWithoutColumn:
+        return line + "the netlist ends after a row without its column.";
+    default:
+        char text[160];
+        point_fault_text(fault, text, sizeof text);
+        return text;
+    }
 }
 
 // Routes nets[0..] and writes them as nets first_net, first_net + 1, ...
@@ -187,35 +208,37 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
 }
 
 int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool progress) {
-    auto fail = [err](const std::string &message) {
-        fprintf(err, "steiner_route: %s\n", message.c_str());
+    const std::string name = options.input == "-" ? "standard input" : options.input;
+    bool shown = false;
+    auto fail = [err, &name, &shown](const std::string &message, bool about_netlist) {
+        // A message must not run on from the progress line.
+        if (shown)
+            fputc('\n', err);
+        fprintf(err, "steiner_route: %s%s\n", about_netlist ? (name + ": ").c_str() : "",
+                message.c_str());
         return 1;
-    };
-    auto fault_text = [](const PointFileFault &fault) {
-        char text[160];
-        point_fault_text(fault, text, sizeof text);
-        return std::string(text);
     };
     const std::unique_ptr<PointReader, void (*)(PointReader *)> reader(point_reader_open(in),
                                                                        point_reader_close);
     if (reader == nullptr)
-        return fail("out of memory");
+        return fail("out of memory", false);
     const auto started = std::chrono::steady_clock::now();
-    bool shown = false;
     try {
-        if (!options.json && fputs("net\tterminals\trmst\tlength\tsteiner_points\n", out) < 0)
-            return fail("cannot write to standard output");
+        if (!options.json && fputs(TABLE_HEADER, out) < 0)
+            return fail("cannot write to standard output", false);
         PointFileFault fault{};
         int32_t nets = 0;
         bool end = false;
         if (!point_reader_number(reader.get(), &nets, &end, &fault))
             return fail(end ? "line " + std::to_string(point_reader_line(reader.get())) +
                                   ": the netlist is empty; it must begin with the number of nets."
-                            : fault_text(fault));
+                            : netlist_fault_text(fault),
+                        true);
         if (nets < 0)
             return fail("line " + std::to_string(point_reader_line(reader.get())) +
-                        ": the number of nets is " + std::to_string(nets) +
-                        "; it must be at least 0.");
+                            ": the number of nets is " + std::to_string(nets) +
+                            "; it must be at least 0.",
+                        true);
         std::vector<std::vector<steiner::Point>> batch;
         size_t batch_terminals = 0;
         int64_t written = 0;
@@ -228,12 +251,12 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
                               ? "line " + std::to_string(fault.line) + ": the netlist ends after " +
                                     std::to_string(net - 1) + " of the " + std::to_string(nets) +
                                     " nets it announces."
-                              : fault_text(fault);
+                              : netlist_fault_text(fault);
             }
             Point pair{0, 0};
             for (int32_t k = 0; k < count && problem.empty(); k++) {
                 if (point_reader_pair(reader.get(), &pair, &fault) != PointRead::Pair)
-                    problem = fault_text(fault);
+                    problem = netlist_fault_text(fault);
                 terminals.push_back(steiner::Point{pair.row, pair.column});
             }
             if (!problem.empty()) {
@@ -245,7 +268,7 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
             if (batch_terminals < BATCH_TERMINALS && batch.size() < BATCH_NETS && net < nets)
                 continue;
             if (!route_batch(batch, written + 1, options, out))
-                return fail("cannot write to standard output");
+                return fail("cannot write to standard output", false);
             written += static_cast<int64_t>(batch.size());
             batch.clear();
             batch_terminals = 0;
@@ -258,16 +281,16 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
         }
         // The nets before a malformed one are still written whole.
         if (!batch.empty() && !route_batch(batch, written + 1, options, out))
-            return fail("cannot write to standard output");
+            return fail("cannot write to standard output", false);
+        if (fflush(out) != 0 || ferror(out))
+            return fail("cannot write to standard output", false);
+        if (!problem.empty())
+            return fail(problem, true);
         if (shown)
             fputc('\n', err);
-        if (fflush(out) != 0 || ferror(out))
-            return fail("cannot write to standard output");
-        if (!problem.empty())
-            return fail(problem);
     } catch (const std::bad_alloc &) {
         fflush(out);
-        return fail("out of memory");
+        return fail("out of memory", false);
     }
     return 0;
 }
