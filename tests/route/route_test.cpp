@@ -119,6 +119,7 @@ TEST_F(SteinerRouteTest, TableAndJsonLines) {
               "net\tterminals\trmst\tlength\tsteiner_points\n1\t6\t10\t10\t0\n");
 }
 
+// Nothing reaches standard output before the first net is routed.
 TEST_F(SteinerRouteTest, AMalformedNetEndsTheRunAfterTheNetsBeforeIt) {
     const std::string header = "net\tterminals\trmst\tlength\tsteiner_points\n";
     const std::string first = header + "1\t2\t7\t7\t0\n";
@@ -128,8 +129,8 @@ TEST_F(SteinerRouteTest, AMalformedNetEndsTheRunAfterTheNetsBeforeIt) {
         std::string err;
     };
     const Case cases[] = {
-        {"", header, "line 1: the netlist is empty; it must begin with the number of nets.\n"},
-        {"-1", header, "line 1: the number of nets is -1; it must be at least 0.\n"},
+        {"", "", "line 1: the netlist is empty; it must begin with the number of nets.\n"},
+        {"-1", "", "line 1: the number of nets is -1; it must be at least 0.\n"},
         {"2\n2\n0 0\n3 4\n3\n0 5\n10 x\n", first, "net 2: line 7: \"x\" is not a whole number.\n"},
         {"2\n2\n0 0\n3 4\n3\n0 5\n", first,
          "net 2: line 6: the netlist ends after 1 of the 3 terminals the net announces.\n"},
@@ -137,7 +138,7 @@ TEST_F(SteinerRouteTest, AMalformedNetEndsTheRunAfterTheNetsBeforeIt) {
          "net 2: line 4: the netlist ends after 1 of the 3 nets it announces.\n"},
         {"2\n2\n0 0\n3 4\n0\n", first,
          "net 2: line 5: the number of terminals is 0; it must be at least 1.\n"},
-        {"1\n1\n0 536870912\n", header,
+        {"1\n1\n0 536870912\n", "",
          "net 1: line 3: coordinate 536870912 is outside the range -536870911 to 536870911.\n"},
     };
     for (const Case &c : cases) {
@@ -148,7 +149,7 @@ TEST_F(SteinerRouteTest, AMalformedNetEndsTheRunAfterTheNetsBeforeIt) {
     }
     const Outcome folder = run(".", "1\n1\n0 0\n");
     EXPECT_EQ(folder.status, 1);
-    EXPECT_EQ(folder.out, header);
+    EXPECT_EQ(folder.out, "");
     EXPECT_EQ(folder.err, "steiner_route: .: line 1: the netlist cannot be read.\n");
 }
 

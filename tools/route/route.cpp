@@ -100,7 +100,8 @@ std::string netlist_fault_text(const PointFileFault &fault) {
     }
 }
 
-// Routes nets[0..] and writes them as nets first_net, first_net + 1, ...
+// Routes nets[0..] and writes them as nets first_net, first_net + 1, ...; the
+// table's header goes out with net 1, once it is routed.
 bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t first_net,
                  const RouteOptions &options, FILE *out) {
     steiner::Options route_options;
@@ -108,7 +109,7 @@ bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t f
     route_options.threads = options.threads;
     route_options.stepwise = options.stepwise;
     std::vector<steiner::Tree> trees = steiner::route_many(nets, route_options);
-    std::string text;
+    std::string text = first_net == 1 && !options.json ? TABLE_HEADER : "";
     for (size_t k = 0; k < nets.size(); k++) {
         format_net(trees[k], first_net + static_cast<int64_t>(k), options.json, &text);
         trees[k] = steiner::Tree();
@@ -224,8 +225,6 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
         return fail("out of memory", false);
     const auto started = std::chrono::steady_clock::now();
     try {
-        if (!options.json && fputs(TABLE_HEADER, out) < 0)
-            return fail("cannot write to standard output", false);
         PointFileFault fault{};
         int32_t nets = 0;
         bool end = false;
@@ -281,6 +280,9 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
         }
         // The nets before a malformed one are still written whole.
         if (!batch.empty() && !route_batch(batch, written + 1, options, out))
+            return fail("cannot write to standard output", false);
+        // A netlist of no nets is sound: its table is the header alone.
+        if (nets == 0 && !options.json && fputs(TABLE_HEADER, out) < 0)
             return fail("cannot write to standard output", false);
         if (fflush(out) != 0 || ferror(out))
             return fail("cannot write to standard output", false);

@@ -33,12 +33,13 @@ const char *route_usage();
 bool route_parse_args(int argc, const char *const *argv, RouteOptions *options, std::string *error);
 
 // Routes every net of in (which it closes; options.input names it) and writes
-// one line per net to out, in input order, whatever the threads. On a
-// malformed net, after the lines of the nets before it, writes one
-// "steiner_route: NAME: net K: line N: ..." line to err (NAME the file, or
-// "standard input") and returns 1; likewise when out cannot be written or
-// memory runs out. Shows progress on err when progress is set. Returns 0
-// otherwise.
+// one line per net to out, in input order, whatever the threads. The table's
+// header goes out with the first net, so a netlist refused before its first
+// net leaves out untouched. On a malformed net, after the lines of the nets
+// before it, writes one "steiner_route: NAME: net K: line N: ..." line to err
+// (NAME the file, or "standard input") and returns 1; likewise when out cannot
+// be written or memory runs out. Shows progress on err when progress is set.
+// Returns 0 otherwise.
 int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool progress);
 
 #endif
