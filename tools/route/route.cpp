@@ -19,6 +19,8 @@ namespace {
 constexpr size_t BATCH_TERMINALS = size_t{1} << 18;
 constexpr size_t BATCH_NETS = 1 << 14;
 
+constexpr char TABLE_HEADER[] = "net\tterminals\trmst\tlength\tsteiner_points\n";
+
 int default_threads() {
     const unsigned cores = std::thread::hardware_concurrency();
     return static_cast<int>(
@@ -79,14 +81,35 @@ void format_net(const steiner::Tree &tree, int64_t net, bool json, std::string *
     *text += "}\n";
 }
 
-// Routes nets[0..] and writes them as nets first_net, first_net + 1, ...
+// The reader's fault in this program's words: a netlist, not a point file,
+// is what cannot be read or ends early.
+std::string netlist_fault_text(const PointFileFault &fault) {
+    const std::string line = "line " + std::to_string(fault.line) + ": ";
+    switch (fault.kind) {
+    case PointFault::Unreadable:
+        return line + "the netlist cannot be read.";
+    case PointFault::ShortTerminals:
+        return line + "the netlist ends after " + std::to_string(fault.pairs) + " of the " +
+               std::to_string(fault.expected) + " terminals the net announces.";
+    case PointFault::RowWithoutColumn:
+        return line + "the netlist ends after a row without its column.";
+    default:
+        char text[160];
+        point_fault_text(fault, text, sizeof text);
+        return text;
+    }
+}
+
+// Routes nets[0..] and writes them as nets first_net, first_net + 1, ...; the
+// table's header goes out with net 1, once it is routed.
 bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t first_net,
                  const RouteOptions &options, FILE *out) {
     steiner::Options route_options;
     route_options.effort = options.effort;
     route_options.threads = options.threads;
+    route_options.stepwise = options.stepwise;
     std::vector<steiner::Tree> trees = steiner::route_many(nets, route_options);
-    std::string text;
+    std::string text = first_net == 1 && !options.json ? TABLE_HEADER : "";
     for (size_t k = 0; k < nets.size(); k++) {
         format_net(trees[k], first_net + static_cast<int64_t>(k), options.json, &text);
         trees[k] = steiner::Tree();
@@ -97,48 +120,63 @@ bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t f
 } // namespace
 
 const char *route_usage() {
-    return "usage: steiner_route [NETLIST] [--threads N] [--effort E] [--json]\n"
+    return "usage: steiner_route [--threads N] [--effort E] [--stepwise] [--json] [--] [NETLIST]\n"
            "Routes every net of a netlist (a file, or standard input when NETLIST is\n"
            "missing or -): the number of nets, then each net as its terminal count and\n"
            "that many row/column pairs. Writes one line per net, in input order.\n"
            "  --threads N  threads, 1 to 256 (default: the machine's cores); the output\n"
            "               does not depend on it\n"
            "  --effort E   rmst (spanning tree only), greedy, or best (default)\n"
+           "  --stepwise   only Steiner points that each shorten the tree in turn, so\n"
+           "               that adding them one at a time keeps them all; the tree may\n"
+           "               be a little longer\n"
            "  --json       one JSON object per net with its terminals, Steiner points,\n"
            "               edges (node index pairs), spanning-tree length and length,\n"
-           "               instead of the table: net terminals rmst length steiner_points\n";
+           "               instead of the table: net terminals rmst length steiner_points\n"
+           "  --           ends the options: a NETLIST after it may begin with -\n"
+           "Each option may be given once.\n";
 }
 
 bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
                       std::string *error) {
-    *options = RouteOptions{"", default_threads(), steiner::Effort::best, false, false};
+    *options = RouteOptions();
+    options->threads = default_threads();
+    const std::string known[] = {"--help", "--json", "--stepwise", "--threads", "--effort"};
+    std::vector<std::string> given;
     bool have_input = false;
-    bool have_threads = false;
-    bool have_effort = false;
+    bool options_ended = false;
     for (int k = 1; k < argc; k++) {
         const std::string arg = argv[k];
-        if (arg == "-h" || arg == "--help") {
-            options->help = true;
-            return true;
-        }
-        if (arg == "--json") {
-            options->json = true;
+        if (!options_ended && arg == "--") {
+            options_ended = true;
             continue;
         }
-        if (arg == "--threads" || arg == "--effort") {
-            bool *seen = arg == "--threads" ? &have_threads : &have_effort;
-            if (*seen) {
+        // A lone "-" is standard input, not an option.
+        if (!options_ended && arg.size() > 1 && arg[0] == '-') {
+            const std::string name = arg == "-h" ? "--help" : arg;
+            if (std::find(std::begin(known), std::end(known), name) == std::end(known)) {
+                *error = "unknown option \"" + arg + "\" (see --help)";
+                return false;
+            }
+            if (std::find(given.begin(), given.end(), name) != given.end()) {
                 *error = arg + " is given more than once";
                 return false;
             }
-            *seen = true;
+            given.push_back(name);
+            if (name == "--help" || name == "--json" || name == "--stepwise") {
+                bool *flag = name == "--help"   ? &options->help
+                             : name == "--json" ? &options->json
+                                                : &options->stepwise;
+                *flag = true;
+                continue;
+            }
             if (k + 1 == argc) {
                 *error = arg + " needs a value";
                 return false;
             }
             const std::string value = argv[++k];
             uint64_t threads = 0;
-            if (arg == "--threads") {
+            if (name == "--threads") {
                 if (!decimal_parse_unsigned(value.c_str(), 256, &threads) || threads == 0) {
                     *error =
                         "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
@@ -155,8 +193,9 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
             }
             continue;
         }
-        if (arg.size() > 1 && arg[0] == '-') {
-            *error = "unknown option \"" + arg + "\" (see --help)";
+        // An empty name would otherwise read standard input unasked.
+        if (arg.empty()) {
+            *error = "the netlist name is empty (- stands for standard input)";
             return false;
         }
         if (have_input) {
@@ -170,35 +209,35 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
 }
 
 int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool progress) {
-    auto fail = [err](const std::string &message) {
-        fprintf(err, "steiner_route: %s\n", message.c_str());
+    const std::string name = options.input == "-" ? "standard input" : options.input;
+    bool shown = false;
+    auto fail = [err, &name, &shown](const std::string &message, bool about_netlist) {
+        // A message must not run on from the progress line.
+        if (shown)
+            fputc('\n', err);
+        fprintf(err, "steiner_route: %s%s\n", about_netlist ? (name + ": ").c_str() : "",
+                message.c_str());
         return 1;
-    };
-    auto fault_text = [](const PointFileFault &fault) {
-        char text[160];
-        point_fault_text(fault, text, sizeof text);
-        return std::string(text);
     };
     const std::unique_ptr<PointReader, void (*)(PointReader *)> reader(point_reader_open(in),
                                                                        point_reader_close);
     if (reader == nullptr)
-        return fail("out of memory");
+        return fail("out of memory", false);
     const auto started = std::chrono::steady_clock::now();
-    bool shown = false;
     try {
-        if (!options.json && fputs("net\tterminals\trmst\tlength\tsteiner_points\n", out) < 0)
-            return fail("cannot write to standard output");
         PointFileFault fault{};
         int32_t nets = 0;
         bool end = false;
         if (!point_reader_number(reader.get(), &nets, &end, &fault))
             return fail(end ? "line " + std::to_string(point_reader_line(reader.get())) +
                                   ": the netlist is empty; it must begin with the number of nets."
-                            : fault_text(fault));
+                            : netlist_fault_text(fault),
+                        true);
         if (nets < 0)
             return fail("line " + std::to_string(point_reader_line(reader.get())) +
-                        ": the number of nets is " + std::to_string(nets) +
-                        "; it must be at least 0.");
+                            ": the number of nets is " + std::to_string(nets) +
+                            "; it must be at least 0.",
+                        true);
         std::vector<std::vector<steiner::Point>> batch;
         size_t batch_terminals = 0;
         int64_t written = 0;
@@ -211,12 +250,12 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
                               ? "line " + std::to_string(fault.line) + ": the netlist ends after " +
                                     std::to_string(net - 1) + " of the " + std::to_string(nets) +
                                     " nets it announces."
-                              : fault_text(fault);
+                              : netlist_fault_text(fault);
             }
             Point pair{0, 0};
             for (int32_t k = 0; k < count && problem.empty(); k++) {
                 if (point_reader_pair(reader.get(), &pair, &fault) != PointRead::Pair)
-                    problem = fault_text(fault);
+                    problem = netlist_fault_text(fault);
                 terminals.push_back(steiner::Point{pair.row, pair.column});
             }
             if (!problem.empty()) {
@@ -228,7 +267,7 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
             if (batch_terminals < BATCH_TERMINALS && batch.size() < BATCH_NETS && net < nets)
                 continue;
             if (!route_batch(batch, written + 1, options, out))
-                return fail("cannot write to standard output");
+                return fail("cannot write to standard output", false);
             written += static_cast<int64_t>(batch.size());
             batch.clear();
             batch_terminals = 0;
@@ -241,16 +280,19 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
         }
         // The nets before a malformed one are still written whole.
         if (!batch.empty() && !route_batch(batch, written + 1, options, out))
-            return fail("cannot write to standard output");
+            return fail("cannot write to standard output", false);
+        // A netlist of no nets is sound: its table is the header alone.
+        if (nets == 0 && !options.json && fputs(TABLE_HEADER, out) < 0)
+            return fail("cannot write to standard output", false);
+        if (fflush(out) != 0 || ferror(out))
+            return fail("cannot write to standard output", false);
+        if (!problem.empty())
+            return fail(problem, true);
         if (shown)
             fputc('\n', err);
-        if (fflush(out) != 0 || ferror(out))
-            return fail("cannot write to standard output");
-        if (!problem.empty())
-            return fail(problem);
     } catch (const std::bad_alloc &) {
         fflush(out);
-        return fail("out of memory");
+        return fail("out of memory", false);
     }
     return 0;
 }

@@ -14,25 +14,32 @@
 #include <string>
 
 struct RouteOptions {
-    std::string input;      // netlist file; empty or "-" for standard input
-    int threads;            // --threads N, default the machine's cores
-    steiner::Effort effort; // --effort E, default best
-    bool json;              // --json: JSON Lines instead of the table
-    bool help;              // -h or --help
+    std::string input = "-"; // netlist file; "-" for standard input
+    int threads = 1;         // --threads N; route_parse_args defaults it to the machine's cores
+    steiner::Effort effort = steiner::Effort::best; // --effort E
+    bool stepwise = false; // --stepwise: Steiner points that each shorten the tree in turn
+    bool json = false;     // --json: JSON Lines instead of the table
+    bool help = false;     // -h or --help
 };
 
 // The usage text, several lines ending in a line feed.
 const char *route_usage();
 
-// Parses argv[1..argc-1]. On a bad argument returns false with a one-line
-// message (no line end) in *error.
+// Parses argv[1..argc-1]. Options and the netlist may come in any order until
+// "--", after which every argument is a netlist name. Each option may be given
+// once (-h and --help are one option). On a bad argument, an empty netlist
+// name or a repeated option returns false with a one-line message (no line
+// end) in *error.
 bool route_parse_args(int argc, const char *const *argv, RouteOptions *options, std::string *error);
 
-// Routes every net of in (which it closes) and writes one line per net to out,
-// in input order, whatever the threads. On a malformed net, after the lines of the nets before
-// it, writes one "steiner_route: net K: line N: ..." line to err and returns 1;
-// likewise when out cannot be written or memory runs out. Shows progress on
-// err when progress is set. Returns 0 otherwise.
+// Routes every net of in (which it closes; options.input names it) and writes
+// one line per net to out, in input order, whatever the threads. The table's
+// header goes out with the first net, so a netlist refused before its first
+// net leaves out untouched. On a malformed net, after the lines of the nets
+// before it, writes one "steiner_route: NAME: net K: line N: ..." line to err
+// (NAME the file, or "standard input") and returns 1; likewise when out cannot
+// be written or memory runs out. Shows progress on err when progress is set.
+// Returns 0 otherwise.
 int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool progress);
 
 #endif

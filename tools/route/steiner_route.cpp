@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
         return fflush(stdout) == 0 ? 0 : 1;
     }
     FILE *in = stdin;
-    if (!options.input.empty() && options.input != "-") {
+    if (options.input != "-") {
         in = fopen(options.input.c_str(), "rb");
         if (in == nullptr) {
             fprintf(stderr, "steiner_route: %s: cannot be opened: %s\n", options.input.c_str(),
