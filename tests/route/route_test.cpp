@@ -138,6 +138,8 @@ TEST_F(SteinerRouteTest, AMalformedNetEndsTheRunAfterTheNetsBeforeIt) {
          "net 2: line 4: the netlist ends after 1 of the 3 nets it announces.\n"},
         {"2\n2\n0 0\n3 4\n0\n", first,
          "net 2: line 5: the number of terminals is 0; it must be at least 1.\n"},
+        {"1\n1073741824\n0 0\n", "",
+         "net 1: line 2: the number of terminals is 1073741824; it must be at most 1073741823.\n"},
         {"1\n1\n0 536870912\n", "",
          "net 1: line 3: coordinate 536870912 is outside the range -536870911 to 536870911.\n"},
     };

@@ -251,6 +251,11 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
                                     std::to_string(net - 1) + " of the " + std::to_string(nets) +
                                     " nets it announces."
                               : netlist_fault_text(fault);
+            } else if (static_cast<size_t>(count) > steiner::max_terminals) {
+                // Refused before its terminals are read, not after gigabytes.
+                problem = "line " + std::to_string(point_reader_line(reader.get())) +
+                          ": the number of terminals is " + std::to_string(count) +
+                          "; it must be at most " + std::to_string(steiner::max_terminals) + ".";
             }
             Point pair{0, 0};
             for (int32_t k = 0; k < count && problem.empty(); k++) {
