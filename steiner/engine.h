@@ -40,6 +40,7 @@ using SearchListener = void (*)(void *context, const SearchStep &step);
 struct SearchOptions {
     int threads = 1;      // measuring gains of large sets; the result never depends on it
     bool improve = false; // the local search after the greedy growth
+    bool wide = true;     // then wide windows, on nets wider than one window
     // Every Steiner point shortens the tree of the points before it: none
     // that shortens it only together with others.
     bool stepwise = false;
@@ -189,6 +190,16 @@ int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
 // *length to their tree's length.
 std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &points,
                                    int64_t *length);
+
+// Wide windows: connected pieces of the tree with at most WIDE_PLACES
+// terminals and attachment points, re-solved by the search as nets of their
+// own and put in place when shorter, swept over the tree of points. Returns
+// the Steiner points left, in no useful order, and sets *length to their
+// tree's length. Nets of at most WIDE_PLACES terminals gain nothing from
+// them: the search sees them whole.
+constexpr size_t WIDE_PLACES = 20;
+std::vector<Point> improve_wide_windows(Search *search, const std::vector<Point> &points,
+                                        int64_t *length);
 
 // The local search: each Steiner point with the Steiner points near it is
 // taken out and the subtree regrown greedily from the Hanan points of its own

@@ -120,6 +120,19 @@ Trial improved(Search *search, const Trial &greedy) {
             break;
     }
     result.length = finish(net, &best, true, &result.parents);
+    if (search->options.wide && net.count > WIDE_PLACES) {
+        int64_t windows_length = 0;
+        const std::vector<Point> rest = improve_wide_windows(search, best, &windows_length);
+        // A stepwise finish may leave out points of the new pieces.
+        if (windows_length < result.length) {
+            Trial widened;
+            widened.points.assign(net.terminals, net.terminals + net.count);
+            widened.points.insert(widened.points.end(), rest.begin(), rest.end());
+            widened.length = finish(net, &widened.points, false, &widened.parents);
+            if (widened.length < result.length)
+                result = std::move(widened);
+        }
+    }
     // Pruning what growth left can cost length, rarely; the greedy's tree
     // is as good a start.
     return result.length > greedy.length ? greedy : result;

@@ -201,6 +201,7 @@ TEST(RouteTest, ProgressComesFromTheCallingThreadAndCountsRoundsFromOneInEachPha
     steiner::route(uniform(600, 100000, 5), options);
     ASSERT_GT(steps.size(), 3u);
     bool improved = false;
+    bool windowed = false;
     bool partly = false;
     for (size_t k = 0; k < steps.size(); k++) {
         // A round goes on while its share done is below 1.
@@ -212,9 +213,11 @@ TEST(RouteTest, ProgressComesFromTheCallingThreadAndCountsRoundsFromOneInEachPha
         EXPECT_GE(steps[k].done, goes_on ? steps[k - 1].done : 0.0) << "step " << k;
         EXPECT_LE(steps[k].done, 1.0) << "step " << k;
         improved = improved || steps[k].phase == "improve";
+        windowed = windowed || steps[k].phase == "windows";
         partly = partly || steps[k].done < 1;
     }
     EXPECT_TRUE(improved);
+    EXPECT_TRUE(windowed);
     EXPECT_TRUE(partly);
     EXPECT_EQ(steps.back().phase, "order");
     EXPECT_EQ(steps.back().done, 1.0);

@@ -44,19 +44,23 @@ struct Point {
 enum class Effort {
     rmst,   // the terminals' minimum spanning tree: no Steiner points
     greedy, // Steiner points kept greedily by how much each shortens the tree
-    best,   // greedy, then improved by a local search: near-optimal, and
-            // never longer than greedy
+    best,   // greedy from several first points on nets of up to 100
+            // terminals, then improved by a local search and by pieces of
+            // up to 40 terminals re-solved as nets of their own:
+            // near-optimal, and never longer than greedy
 };
 
 // A moment of a long run, for progress displays.
 struct Progress {
-    const char *phase; // what the run is doing now: "grow", "improve" or "order"
+    const char *phase; // what the run is doing now: "grow", "improve", "windows"
+                       // or "order"
     int round;         // counts from 1 each time the run enters the phase
     int64_t length;    // tree length reached so far
     // The share of the round done, from 0 to 1: a long round is heard of
     // more than once, with the same round number, until its share is 1.
     // "grow" rounds of large nets tell how many candidates are out of
-    // contention, "improve" rounds how many local moves have been tried.
+    // contention, "improve" rounds how many local moves have been tried,
+    // "windows" rounds how much of the tree wide windows have swept.
     double done;
 };
 
