@@ -80,6 +80,9 @@ class CMakeBuild(build_ext):
                      "-DCMAKE_BUILD_TYPE=Release",
                      f"-DSTEINER_PYTHON={sys.executable}",
                      f"-Dpybind11_DIR={pybind11_module().get_cmake_dir()}",
+                     # The main build goes on without the module when pybind11
+                     # is missing; this one has nothing else to build.
+                     "-DCMAKE_REQUIRE_FIND_PACKAGE_pybind11=ON",
                      "-DBUILD_TESTING=OFF", "-DSTEINER_BUILD_BENCH=OFF"]
         # A folder keeps the generator it was made with; CMAKE_GENERATOR
         # names another, and without Ninja CMake takes its own default.
