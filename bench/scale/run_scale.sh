@@ -2,10 +2,11 @@
 # Large random nets end to end: steiner_candidates (default order) writes the
 # point file, steiner_router runs it with block size 1 and every candidate.
 #
-# Usage: bench/scale/run_scale.sh [N ...]   (default: 1000 2000 10000 100000)
+# Usage: bench/scale/run_scale.sh [--seed S] [N ...]
+#   (default: seed 1; 1000 2000 10000 100000)
 #
 # Each net is N distinct terminals drawn uniformly with rows and columns in
-# 0..9,999,999 (--random N --grid 10000000 --seed 1). Builds a Release tree in
+# 0..9,999,999 (--random N --grid 10000000 --seed S). Builds a Release tree in
 # build/bench-release, then prints per net the generator's and the router's
 # wall time and peak memory, the Steiner points written, the router's final
 # length and the percent below the terminals' spanning tree. The router must
@@ -15,6 +16,12 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build="$root/build/bench-release"
+seed=1
+if [ "${1:-}" = --seed ]; then
+    seed=${2:?--seed needs a value}
+    [[ "$seed" =~ ^[0-9]+$ ]] || { echo "run_scale.sh: \"$seed\" is no seed" >&2; exit 1; }
+    shift 2
+fi
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1000 2000 10000 100000)
 for n in "${sizes[@]}"; do
@@ -33,7 +40,7 @@ printf '%9s %9s %9s %9s %9s %8s %14s %11s\n' terminals "gen s" "gen MiB" "route 
     "route MiB" points length "% < RMST"
 for n in "${sizes[@]}"; do
     /usr/bin/time -f '%e %M' -o "$work/gen.time" "$generator" --random "$n" --grid 10000000 \
-        --seed 1 >"$work/input.data"
+        --seed "$seed" >"$work/input.data"
     (cd "$work" && printf '1\n2147483647\n\n\n' |
         /usr/bin/time -f '%e %M' -o route.time "$router" >report.txt)
     read -r gen_s gen_kb <"$work/gen.time"
