@@ -1,5 +1,7 @@
 #include "screening.h"
 
+#include "mst1_sort.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -82,7 +84,7 @@ constexpr auto column_then_row = [](const Point &a, const Point &b) {
     return a.column != b.column ? a.column < b.column : a.row < b.row;
 };
 
-ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts) {
+ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts, Mst1Stop stop) {
     auto *index = static_cast<ScreenIndex *>(calloc(1, sizeof(ScreenIndex)));
     if (index == nullptr)
         return nullptr;
@@ -102,8 +104,11 @@ ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts) {
     }
     std::copy(point_array, point_array + n, index->by_row);
     std::copy(point_array, point_array + n, index->by_column);
-    std::sort(index->by_row, index->by_row + n, row_then_column);
-    std::sort(index->by_column, index->by_column + n, column_then_row);
+    if (!mst1_sort(index->by_row, index->by_row + n, row_then_column, stop) ||
+        !mst1_sort(index->by_column, index->by_column + n, column_then_row, stop)) {
+        screen_index_free(index);
+        return nullptr;
+    }
     for (size_t k = 0; k < n; k++) {
         const int32_t column = index->by_row[k].column;
         index->prefix_min_column[k] =

@@ -17,9 +17,10 @@ bool screen_candidate(int32_t row, int32_t column, const Point *point_array, int
 
 // The terminals arranged so that the same screening takes O(log num_pts) per
 // candidate. Built from a copy (the terminals may move afterwards); nullptr when
-// memory runs out. Free with screen_index_free; nullptr is ignored there.
+// memory runs out, or once stop (see mst1.h) is set. Free with
+// screen_index_free; nullptr is ignored there.
 struct ScreenIndex;
-ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts);
+ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts, Mst1Stop stop = nullptr);
 void screen_index_free(ScreenIndex *index);
 bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t column);
 

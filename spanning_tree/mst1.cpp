@@ -45,9 +45,9 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent) {
         malloc(octant ? octant_scratch_bytes(n) : 4 * static_cast<size_t>(n) * sizeof(int32_t));
     if (scratch == nullptr)
         fatal_error("Cannot allocate memory in mst1_package_init!");
-    const int64_t total =
-        octant ? octant_build(n, points, parent, key_buffer, scratch)
-               : prim_build(n, points, parent, key_buffer, static_cast<int32_t *>(scratch));
+    const int64_t total = octant ? octant_build(n, points, parent, key_buffer, scratch, nullptr)
+                                 : prim_build(n, points, parent, key_buffer,
+                                              static_cast<int32_t *>(scratch), nullptr);
     free(scratch);
     mst1_package_release();
     return total;

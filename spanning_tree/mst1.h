@@ -10,6 +10,7 @@
 #ifndef STEINER_MST1_H
 #define STEINER_MST1_H
 
+#include <atomic>
 #include <cstdint>
 
 namespace steiner::internal {
@@ -40,6 +41,19 @@ void mst1_package_init(int32_t n);
 // Frees the key buffer, if any, and sets its capacity to 0.
 void mst1_package_release();
 
+// A caller's flag that asks long calls to give up: the reentrant builds, the
+// octant neighbours and the incremental tree below look at it every few
+// thousand points (null: never) and return MST1_STOPPED, or mark the tree
+// stopped, once it is set. Only the caller ever writes it.
+using Mst1Stop = const std::atomic<bool> *;
+
+// What a call that gave up for its stop flag returns.
+constexpr int32_t MST1_STOPPED = -2;
+
+inline bool mst1_stop_seen(Mst1Stop stop) {
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
 // Points from which the builds below leave the quadratic loop for the octant
 // graph (mst1_build_tree_octant); below it the loop is the faster.
 constexpr int32_t MST1_OCTANT_FROM = 5000;
@@ -58,8 +72,10 @@ int64_t mst1_build_tree(int32_t n, const Point *points, int32_t *parent);
 
 // The same tree, total and parents, for code that may run on several threads
 // or inside a library: all scratch memory is the call's own, and when it
-// cannot be allocated the result is -1 and nothing else happens.
-int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent);
+// cannot be allocated the result is -1 and nothing else happens. Returns
+// MST1_STOPPED, parent[] unspecified, once stop is set.
+int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent,
+                                  Mst1Stop stop = nullptr);
 
 // The same tree, total and parents as the quadratic loop, ties included, in
 // O(n log n) for any n: Prim's algorithm keeps keys only along each point's
@@ -67,8 +83,10 @@ int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *paren
 // select the same point at every step, and finds each selected point's parent
 // (the earliest-joined point at its key's distance) in a tree of boxes over
 // the points in Z order that knows each box's earliest join. About 190 bytes
-// of scratch per point, the call's own; -1 when it cannot be allocated.
-int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent);
+// of scratch per point, the call's own; -1 when it cannot be allocated,
+// MST1_STOPPED once stop is set.
+int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent,
+                               Mst1Stop stop = nullptr);
 
 // The same tree, total and parents as mst1_build_tree, by the plain loop: one
 // pass for the smallest key, then one to relax the keys. Several times slower;
@@ -122,8 +140,10 @@ int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, in
 // its place), or -1 when the octant is empty. Any of several equally near
 // points may be given. Points at k's own place lie in none of its octants.
 // O(n log n), about 200 bytes of scratch per point; returns 0, or -1 when the
-// scratch cannot be allocated. Coordinates must lie in the accepted range.
-int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest);
+// scratch cannot be allocated, or MST1_STOPPED (nearest[] unspecified) once
+// stop is set. Coordinates must lie in the accepted range.
+int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest,
+                               Mst1Stop stop = nullptr);
 
 // What joining a new point c to a tree saves: with q_0..q_(k-1) the tree
 // points nearest to c in its nonempty octants, at distances distance[i], and
@@ -151,10 +171,18 @@ struct Mst1Dynamic;
 // and the start adds its points one by one. The tree starts empty. Returns
 // nullptr when count is negative or above 1073741823, when a point lies
 // outside the accepted range or when memory runs out.
-Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points);
+// With a stop flag, the long steps (building the indexes here, in start and
+// in commits, and start's tree) look at it; once one sees it set, the tree is
+// stopped for good: mst1_dynamic_stopped tells so, and every later call but
+// destroy returns at once, start with MST1_STOPPED, add with -1, gain with 0.
+Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points, Mst1Stop stop = nullptr);
 
 // Frees everything create allocated. nullptr is ignored.
 void mst1_dynamic_destroy(Mst1Dynamic *tree);
+
+// Whether the tree gave up a step for its stop flag; its contents are then
+// unspecified.
+bool mst1_dynamic_stopped(const Mst1Dynamic *tree);
 
 // Adds points[index] and returns the new total length: exactly what
 // mst1_build_tree returns for the points now in the tree, in any order. A point

@@ -27,7 +27,7 @@ void Mst1Dense::assign(const Point *points, size_t count) {
     if (count > 0) {
         const auto n = static_cast<int32_t>(count);
         length_ = prim_build(n, points_.data(), parent_.data(), scratch_.data() + 4 * count,
-                             scratch_.data());
+                             scratch_.data(), nullptr);
         for (size_t k = 0; k < count; k++)
             edge_[k] = rect_dist_points(points_[k], points_[static_cast<size_t>(parent_[k])]);
     }

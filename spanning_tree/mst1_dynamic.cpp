@@ -53,6 +53,11 @@ constexpr int32_t PENDING_MAX = 64;
 constexpr int32_t PACK_MIN = 256;
 constexpr int32_t PACK_SHARE = 16;
 
+// Building an index or a tree looks at the stop flag at every kd node over
+// this many points or more, and every this many points joined: about a
+// millisecond of work.
+constexpr int32_t POINTS_PER_POLL = 4096;
+
 // Journal entries one insertion can write: a link, then up to seven cuts
 // (two entries each) with their links.
 constexpr size_t ENTRIES_PER_ADD = 22;
@@ -133,6 +138,9 @@ struct Mst1Dynamic {
     std::vector<int32_t> added; // points added since the last commit or rollback
     int32_t added_count;
     int32_t active_count; // points in the tree
+
+    Mst1Stop stop; // the caller's flag, or null
+    bool stopped;  // a step gave up for it: every later call returns at once
 };
 
 namespace {
@@ -140,10 +148,13 @@ namespace {
 // ---- kd tree ------------------------------------------------------------------
 
 // Builds a kd tree over slots[first..last-1], reordered into leaf order,
-// into kd from node *next_node on. Each node's active count starts at 0, or
-// at its slot count for an index whose points are all in the tree.
+// into kd from node *next_node on, and returns its root, or -1 once stop is
+// set. Each node's active count starts at 0, or at its slot count for an
+// index whose points are all in the tree.
 int32_t build_kd(KdNode *kd, Slot *slots, int32_t first, int32_t last, bool all_active,
-                 int32_t *next_node) {
+                 int32_t *next_node, Mst1Stop stop) {
+    if (last - first >= POINTS_PER_POLL && mst1_stop_seen(stop))
+        return -1;
     int32_t node = (*next_node)++;
     KdNode box{MST1_COORD_MAX,
                MST1_COORD_MIN,
@@ -169,8 +180,11 @@ int32_t build_kd(KdNode *kd, Slot *slots, int32_t first, int32_t last, bool all_
                      [by_row](const Slot &a, const Slot &b) {
                          return by_row ? a.row < b.row : a.column < b.column;
                      });
-    build_kd(kd, slots, first, middle, all_active, next_node);
-    int32_t right = build_kd(kd, slots, middle, last, all_active, next_node);
+    if (build_kd(kd, slots, first, middle, all_active, next_node, stop) < 0)
+        return -1;
+    int32_t right = build_kd(kd, slots, middle, last, all_active, next_node, stop);
+    if (right < 0)
+        return -1;
     kd[node].right = right;
     return node;
 }
@@ -234,9 +248,11 @@ void append_index(PointIndex *index, const PointIndex &from) {
     index->size += from.size;
 }
 
-void rebuild_index(PointIndex *index) {
+void rebuild_index(Mst1Dynamic *t, PointIndex *index) {
     int32_t next_node = 0;
-    build_kd(index->kd.data(), index->slot.data(), 0, index->size, true, &next_node);
+    if (build_kd(index->kd.data(), index->slot.data(), 0, index->size, true, &next_node, t->stop) <
+        0)
+        t->stopped = true;
 }
 
 // Files the pending points into the recent index, or everything recent into
@@ -247,10 +263,10 @@ void file_pending(Mst1Dynamic *t) {
         append_index(&t->packed, t->recent);
         append(t, &t->packed, t->pending.data(), t->pending_count);
         t->recent.size = 0;
-        rebuild_index(&t->packed);
+        rebuild_index(t, &t->packed);
     } else {
         append(t, &t->recent, t->pending.data(), t->pending_count);
-        rebuild_index(&t->recent);
+        rebuild_index(t, &t->recent);
     }
     t->pending_count = 0;
 }
@@ -799,7 +815,7 @@ int64_t join_saving(Mst1Dynamic *t, const Point &centre, bool exact) {
 
 } // namespace
 
-Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
+Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points, Mst1Stop stop) {
     // Link nodes number up to 2 * count - 1, which must fit int32_t.
     if (count < 0 || count > INT32_MAX / 2 || (count > 0 && points == nullptr))
         return nullptr;
@@ -808,6 +824,7 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
         return nullptr;
     t->count = count;
     t->points = points;
+    t->stop = stop;
     size_t n = static_cast<size_t>(count);
     try {
         t->kd.resize(kd_node_count(count));
@@ -832,6 +849,11 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
     } catch (const std::exception &) {
         t->indexes_ready = false;
     }
+    // Room for the largest trees takes a while to clear.
+    if (mst1_stop_seen(stop)) {
+        t->stopped = true;
+        return t;
+    }
     // Checked after the allocations, so that a count too large to serve is
     // refused before its points are ever read.
     for (int32_t i = 0; i < count; i++) {
@@ -846,7 +868,7 @@ Mst1Dynamic *mst1_dynamic_create(int32_t count, const Point *points) {
         t->slot[static_cast<size_t>(i)] = Slot{points[i].row, points[i].column, i};
     if (count > 0) {
         int32_t next_node = 0;
-        build_kd(t->kd.data(), t->slot.data(), 0, count, false, &next_node);
+        t->stopped = build_kd(t->kd.data(), t->slot.data(), 0, count, false, &next_node, stop) < 0;
     }
     for (size_t s = 0; s < n; s++)
         t->slot_of_point[static_cast<size_t>(t->slot[s].point)] = static_cast<int32_t>(s);
@@ -865,10 +887,14 @@ void mst1_dynamic_destroy(Mst1Dynamic *tree) {
     delete tree;
 }
 
+bool mst1_dynamic_stopped(const Mst1Dynamic *tree) {
+    return tree != nullptr && tree->stopped;
+}
+
 namespace {
 
 bool addable(const Mst1Dynamic *tree, int32_t index) {
-    return tree != nullptr && index >= 0 && index < tree->count &&
+    return tree != nullptr && !tree->stopped && index >= 0 && index < tree->count &&
            !tree->slot_active[static_cast<size_t>(
                tree->slot_of_point[static_cast<size_t>(index)])] &&
            !tree->committed[static_cast<size_t>(index)];
@@ -901,41 +927,56 @@ int64_t mst1_dynamic_add_if_shorter(Mst1Dynamic *tree, int32_t index) {
 }
 
 int64_t mst1_dynamic_start(Mst1Dynamic *tree, int32_t count) {
+    if (tree != nullptr && tree->stopped)
+        return MST1_STOPPED;
     if (tree == nullptr || count < 0 || count > tree->count || tree->active_count != 0)
         return -1;
     std::vector<int32_t> parent;
     int64_t length = -1;
     try {
         parent.resize(static_cast<size_t>(count));
-        length = mst1_build_tree_reentrant(count, tree->points, parent.data());
+        length = mst1_build_tree_reentrant(count, tree->points, parent.data(), tree->stop);
     } catch (const std::bad_alloc &) {
         length = -1;
     }
+    if (length == MST1_STOPPED) {
+        tree->stopped = true;
+        return MST1_STOPPED;
+    }
+    auto stopped = [tree](int32_t k) {
+        if (k % POINTS_PER_POLL == POINTS_PER_POLL - 1 && mst1_stop_seen(tree->stop))
+            tree->stopped = true;
+        return tree->stopped;
+    };
     if (length < 0) {
         // Joining one by one needs no memory beyond the tree's own.
-        for (int32_t k = 0; k < count; k++)
+        for (int32_t k = 0; k < count && !stopped(k); k++)
             mst1_dynamic_add(tree, k);
     } else {
-        for (int32_t k = 0; k < count; k++) {
+        for (int32_t k = 0; k < count && !stopped(k); k++) {
             set_active(tree, k, true);
             tree->added[static_cast<size_t>(tree->added_count++)] = k;
         }
-        for (int32_t k = 1; k < count; k++) {
+        for (int32_t k = 1; k < count && !stopped(k); k++) {
             const int32_t up = parent[static_cast<size_t>(k)];
             link_edge(tree, k + 1, up + 1, rect_dist_points(tree->points[k], tree->points[up]));
         }
     }
     mst1_dynamic_commit(tree);
-    return tree->length;
+    return tree->stopped ? MST1_STOPPED : tree->length;
 }
 
 void mst1_dynamic_commit(Mst1Dynamic *tree) {
-    if (tree == nullptr)
+    if (tree == nullptr || tree->stopped)
         return;
     tree->journal.clear();
     tree->journal_lost = false;
     if (tree->indexes_ready) {
         for (int32_t k = 0; k < tree->added_count; k++) {
+            if (k % POINTS_PER_POLL == POINTS_PER_POLL - 1 && mst1_stop_seen(tree->stop)) {
+                tree->stopped = true;
+                return;
+            }
             const int32_t point = tree->added[static_cast<size_t>(k)];
             set_active(tree, point, false);
             tree->active_count++; // still in the tree
@@ -949,7 +990,7 @@ void mst1_dynamic_commit(Mst1Dynamic *tree) {
 }
 
 void mst1_dynamic_rollback(Mst1Dynamic *tree) {
-    if (tree == nullptr)
+    if (tree == nullptr || tree->stopped)
         return;
     undo_to(tree, 0, 0);
 }
@@ -959,7 +1000,7 @@ int64_t mst1_dynamic_length(const Mst1Dynamic *tree) {
 }
 
 int64_t mst1_dynamic_gain(Mst1Dynamic *tree, const Point &p) {
-    return tree == nullptr ? 0 : join_saving(tree, p, true);
+    return tree == nullptr || tree->stopped ? 0 : join_saving(tree, p, true);
 }
 
 int64_t mst1_join_saving(int32_t k, const int32_t *distance, const int32_t (*longest)[8]) {

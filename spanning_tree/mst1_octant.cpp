@@ -24,6 +24,7 @@
 // The places are numbered along a Z-order curve, so that a place's graph
 // neighbours and index entries lie near it in memory.
 #include "mst1_build.h"
+#include "mst1_sort.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -44,6 +45,10 @@ constexpr int32_t LEAF_SIZE = 8;
 
 // Deep enough for a complete binary tree over any int32_t count of leaves.
 constexpr int32_t STACK_DEPTH = 64;
+
+// Places a sweep or the Prim loop handles between two looks at the stop
+// flag: about a millisecond of work.
+constexpr int32_t PLACES_PER_POLL = 4096;
 
 // A point's index with its position on the Z-order curve.
 struct Located {
@@ -167,9 +172,10 @@ int32_t word_place(uint64_t w) {
 
 // Numbers the distinct places along the Z-order curve: fills original, row,
 // column, u and v, sets parent[k] for every point k that is not the lowest at
-// its place to that lowest one, and returns the count of places. *root
-// becomes point 0's place.
-int32_t fold_places(int32_t n, const Point *points, int32_t *parent, Scratch &s, int32_t *root) {
+// its place to that lowest one, and returns the count of places, or -1 once
+// stop is set. *root becomes point 0's place.
+int32_t fold_places(int32_t n, const Point *points, int32_t *parent, Scratch &s, int32_t *root,
+                    Mst1Stop stop) {
     for (int32_t k = 0; k < n; k++) {
         // Offsets from the least accepted coordinate fit 31 bits, so the code
         // is exact: equal codes are equal points.
@@ -177,11 +183,15 @@ int32_t fold_places(int32_t n, const Point *points, int32_t *parent, Scratch &s,
         const auto column = static_cast<uint64_t>(int64_t{points[k].column} - MST1_COORD_MIN);
         s.located[k] = Located{spread(row) << 1 | spread(column), k};
     }
-    std::sort(s.located, s.located + n, [](const Located &a, const Located &b) {
+    const auto by_code = [](const Located &a, const Located &b) {
         return a.code != b.code ? a.code < b.code : a.index < b.index;
-    });
+    };
+    if (!mst1_sort(s.located, s.located + n, by_code, stop))
+        return -1;
     int32_t m = 0;
     for (int32_t k = 0; k < n; k++) {
+        if (k % PLACES_PER_POLL == PLACES_PER_POLL - 1 && mst1_stop_seen(stop))
+            return -1;
         const int32_t index = s.located[k].index;
         if (k > 0 && s.located[k].code == s.located[k - 1].code) {
             parent[index] = s.original[m - 1];
@@ -199,13 +209,18 @@ int32_t fold_places(int32_t n, const Point *points, int32_t *parent, Scratch &s,
     return m;
 }
 
-// Dense ranks of values[0..m-1] into rank; returns the count of distinct values.
-int32_t dense_ranks(int32_t m, const int32_t *values, int32_t *rank, uint64_t *words) {
+// Dense ranks of values[0..m-1] into rank; returns the count of distinct
+// values, or -1 once stop is set.
+int32_t dense_ranks(int32_t m, const int32_t *values, int32_t *rank, uint64_t *words,
+                    Mst1Stop stop) {
     for (int32_t p = 0; p < m; p++)
         words[p] = word(values[p], p);
-    std::sort(words, words + m);
+    if (!mst1_sort(words, words + m, stop))
+        return -1;
     int32_t next = -1;
     for (int32_t k = 0; k < m; k++) {
+        if (k % PLACES_PER_POLL == PLACES_PER_POLL - 1 && mst1_stop_seen(stop))
+            return -1;
         if (k == 0 || words[k] >> 32 != words[k - 1] >> 32)
             next++;
         rank[word_place(words[k])] = next;
@@ -214,12 +229,15 @@ int32_t dense_ranks(int32_t m, const int32_t *values, int32_t *rank, uint64_t *w
 }
 
 // Lays the places out in s.entry in increasing row - column (by_sum false)
-// or row + column.
-void order_entries(int32_t m, Scratch &s, bool by_sum) {
+// or row + column; false, unfinished, once stop is set.
+bool order_entries(int32_t m, Scratch &s, bool by_sum, Mst1Stop stop) {
     for (int32_t p = 0; p < m; p++)
         s.words[p] = word(by_sum ? s.u[p] : s.v[p], p);
-    std::sort(s.words, s.words + m);
+    if (!mst1_sort(s.words, s.words + m, stop))
+        return false;
     for (int32_t k = 0; k < m; k++) {
+        if (k % PLACES_PER_POLL == PLACES_PER_POLL - 1 && mst1_stop_seen(stop))
+            return false;
         const int32_t p = word_place(s.words[k]);
         s.entry[k] = Entry{static_cast<uint32_t>(s.words[k] >> 32),
                            p,
@@ -228,6 +246,7 @@ void order_entries(int32_t m, Scratch &s, bool by_sum) {
                            s.row_rank[p],
                            s.column_rank[p]};
     }
+    return true;
 }
 
 // One octant as a sweep over the entries sees it. Turned by a quarter turn
@@ -251,7 +270,9 @@ constexpr uint64_t TIED = uint64_t{1} << 31;
 // set when another place is as near, and UINT32_MAX when there is none:
 // entries in decreasing first key, a group of equal keys queried before it
 // joins the prefix minima when the first key is strict and after it otherwise.
-void sweep(int32_t m, const Scratch &s, const Octant &o, int32_t slots, uint32_t *found) {
+// False, found[] unfinished, once stop is set.
+bool sweep(int32_t m, const Scratch &s, const Octant &o, int32_t slots, uint32_t *found,
+           Mst1Stop stop) {
     uint64_t *fenwick = s.fenwick;
     std::fill(fenwick, fenwick + slots + 1, UINT64_MAX);
     auto slot_of = [&](const Entry &e) {
@@ -280,7 +301,13 @@ void sweep(int32_t m, const Scratch &s, const Octant &o, int32_t slots, uint32_t
                 merge(&best, fenwick[i]);
         return static_cast<uint32_t>(best);
     };
+    int32_t next_poll = PLACES_PER_POLL;
     for (int32_t begin = 0; begin < m;) {
+        if (begin >= next_poll) {
+            if (mst1_stop_seen(stop))
+                return false;
+            next_poll = begin + PLACES_PER_POLL;
+        }
         const int32_t first = o.backward ? m - 1 - begin : begin;
         int32_t end = begin + 1;
         while (end < m && s.entry[o.backward ? m - 1 - end : end].group == s.entry[first].group)
@@ -297,12 +324,16 @@ void sweep(int32_t m, const Scratch &s, const Octant &o, int32_t slots, uint32_t
         }
         begin = end;
     }
+    return true;
 }
 
-// Fills nearest[8 * p + o] for every place p and octant o.
-void find_octant_neighbours(int32_t m, Scratch &s) {
-    const int32_t rows = dense_ranks(m, s.row, s.row_rank, s.words);
-    const int32_t columns = dense_ranks(m, s.column, s.column_rank, s.words);
+// Fills nearest[8 * p + o] for every place p and octant o; false, unfinished,
+// once stop is set.
+bool find_octant_neighbours(int32_t m, Scratch &s, Mst1Stop stop) {
+    const int32_t rows = dense_ranks(m, s.row, s.row_rank, s.words, stop);
+    const int32_t columns = rows < 0 ? -1 : dense_ranks(m, s.column, s.column_rank, s.words, stop);
+    if (columns < 0)
+        return false;
     // Quadrant q turns (row, column) into (u, v) = (row, column), (column,
     // -row), (-row, -column), (-column, row); each holds {u > v >= 0}, first
     // key u - v and slot from v, and {v >= u > 0}, first key v - u and slot
@@ -326,12 +357,14 @@ void find_octant_neighbours(int32_t m, Scratch &s) {
     auto *found = reinterpret_cast<uint32_t *>(s.heap_place);
     std::fill(s.tied, s.tied + m, 0);
     for (int order = 0; order < 2; order++) {
-        order_entries(m, s, order == 1);
+        if (!order_entries(m, s, order == 1, stop))
+            return false;
         for (int k = 0; k < 4; k++) {
             const Octant &o = order == 0 ? by_difference[k] : by_sum[k];
             const size_t octant =
                 static_cast<size_t>(order == 0 ? octant_of_difference[k] : octant_of_sum[k]);
-            sweep(m, s, o, o.by_row ? rows : columns, found);
+            if (!sweep(m, s, o, o.by_row ? rows : columns, found, stop))
+                return false;
             for (int32_t e = 0; e < m; e++) {
                 const auto p = static_cast<size_t>(s.entry[e].place);
                 if (found[e] == UINT32_MAX) {
@@ -344,26 +377,35 @@ void find_octant_neighbours(int32_t m, Scratch &s) {
             }
         }
     }
+    return true;
 }
 
 // For every place q, the places that have q as an octant neighbour:
-// reaching[first_edge[q] .. first_edge[q + 1] - 1].
-void invert_neighbours(int32_t m, Scratch &s) {
+// reaching[first_edge[q] .. first_edge[q + 1] - 1]. False, unfinished, once
+// stop is set.
+bool invert_neighbours(int32_t m, Scratch &s, Mst1Stop stop) {
     std::fill(s.first_edge, s.first_edge + m + 1, 0);
-    for (size_t e = 0; e < 8 * static_cast<size_t>(m); e++)
+    for (size_t e = 0; e < 8 * static_cast<size_t>(m); e++) {
+        if (e % (8 * PLACES_PER_POLL) == 0 && mst1_stop_seen(stop))
+            return false;
         if (s.nearest[e] >= 0)
             s.first_edge[s.nearest[e] + 1]++;
+    }
     for (int32_t q = 0; q < m; q++)
         s.first_edge[q + 1] += s.first_edge[q];
     // The next free position of each list; up to 8 n, beyond int32_t.
     auto *fill = reinterpret_cast<int64_t *>(s.heap_key);
     std::copy(s.first_edge, s.first_edge + m, fill);
-    for (int32_t p = 0; p < m; p++)
+    for (int32_t p = 0; p < m; p++) {
+        if (p % PLACES_PER_POLL == 0 && mst1_stop_seen(stop))
+            return false;
         for (size_t o = 0; o < 8; o++) {
             const int32_t q = s.nearest[8 * static_cast<size_t>(p) + o];
             if (q >= 0)
                 s.reaching[fill[q]++] = p;
         }
+    }
+    return true;
 }
 
 // ---- Earliest joined place within a distance ----------------------------------
@@ -518,15 +560,16 @@ size_t octant_scratch_bytes(int32_t n) {
     return bytes;
 }
 
-int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *key, void *scratch) {
+int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *key, void *scratch,
+                     Mst1Stop stop) {
     if (n < 1)
         return 0;
     size_t bytes = 0;
     Scratch s = carve(n, static_cast<char *>(scratch), &bytes);
     int32_t root = 0;
-    const int32_t m = fold_places(n, points, parent, s, &root);
-    find_octant_neighbours(m, s);
-    invert_neighbours(m, s);
+    const int32_t m = fold_places(n, points, parent, s, &root, stop);
+    if (m < 0 || !find_octant_neighbours(m, s, stop) || !invert_neighbours(m, s, stop))
+        return MST1_STOPPED;
     build_index(m, s);
     for (int32_t p = 0; p < m; p++) {
         key[p] = INT32_MAX;
@@ -537,6 +580,8 @@ int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *k
     int64_t total = 0;
     int32_t joined = 0;
     for (int32_t p = root;;) {
+        if (joined % PLACES_PER_POLL == PLACES_PER_POLL - 1 && mst1_stop_seen(stop))
+            return MST1_STOPPED;
         mark_joined(s, p, joined++);
         for (int64_t e = s.first_edge[p]; e < s.first_edge[p + 1]; e++) {
             const int32_t k = s.reaching[e];
@@ -581,7 +626,7 @@ int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, in
     return same;
 }
 
-int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest) {
+int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest, Mst1Stop stop) {
     if (n < 1)
         return 0;
     // A few points are quicker compared pairwise than swept.
@@ -605,11 +650,18 @@ int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest)
     for (int32_t k = 0; k < n; k++)
         lowest[k] = k;
     int32_t root = 0;
-    const int32_t m = fold_places(n, points, lowest, s, &root);
+    const int32_t m = fold_places(n, points, lowest, s, &root, stop);
     for (int32_t p = 0; p < m; p++)
         place_of[s.original[p]] = p;
-    find_octant_neighbours(m, s);
+    if (m < 0 || !find_octant_neighbours(m, s, stop)) {
+        free(block);
+        return MST1_STOPPED;
+    }
     for (size_t k = 0; k < count; k++) {
+        if (k % PLACES_PER_POLL == 0 && mst1_stop_seen(stop)) {
+            free(block);
+            return MST1_STOPPED;
+        }
         const auto p = static_cast<size_t>(place_of[lowest[k]]);
         for (size_t o = 0; o < 8; o++) {
             const int32_t q = s.nearest[8 * p + o];

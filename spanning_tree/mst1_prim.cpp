@@ -124,6 +124,10 @@ PrimPass choose_prim_pass() {
     return prim_pass_generic;
 }
 
+// Joins between two looks at the stop flag: a pass over the few thousand
+// points this loop serves takes a microsecond or two.
+constexpr int32_t JOINS_PER_POLL = 256;
+
 // Drops the joined points (key 0) from w, writing their final parents out.
 void pack_waiting(Waiting *w, int32_t *parent) {
     int32_t kept = 0;
@@ -144,8 +148,8 @@ void pack_waiting(Waiting *w, int32_t *parent) {
 
 } // namespace
 
-int64_t prim_build(int32_t n, const Point *points, int32_t *parent, int32_t *key,
-                   int32_t *scratch) {
+int64_t prim_build(int32_t n, const Point *points, int32_t *parent, int32_t *key, int32_t *scratch,
+                   Mst1Stop stop) {
     Waiting w{scratch,
               scratch + n,
               key,
@@ -167,10 +171,13 @@ int64_t prim_build(int32_t n, const Point *points, int32_t *parent, int32_t *key
     int32_t joined = 0;
     Point at = points[0];
     int32_t joined_since_pack = 0;
+    int32_t joins = 0;
     // Coincident points join at length 0 without being selected, so fewer
     // selections than points can end the build.
     for (int32_t k = pass(w, joined, at.row, at.column); k >= 0;
          k = pass(w, joined, at.row, at.column)) {
+        if (++joins % JOINS_PER_POLL == 0 && mst1_stop_seen(stop))
+            return MST1_STOPPED;
         total += w.key[k];
         w.key[k] = 0;
         joined = w.id[k];
@@ -187,7 +194,7 @@ int64_t prim_build(int32_t n, const Point *points, int32_t *parent, int32_t *key
     return total;
 }
 
-int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent) {
+int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent, Mst1Stop stop) {
     if (n < 1)
         return 0;
     // The scratch block starts with 8-byte words, so the keys before it are
@@ -197,21 +204,21 @@ int64_t mst1_build_tree_octant(int32_t n, const Point *points, int32_t *parent) 
     if (scratch == nullptr)
         return -1;
     const int64_t total = octant_build(n, points, parent, static_cast<int32_t *>(scratch),
-                                       static_cast<char *>(scratch) + keys);
+                                       static_cast<char *>(scratch) + keys, stop);
     free(scratch);
     return total;
 }
 
-int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent) {
+int64_t mst1_build_tree_reentrant(int32_t n, const Point *points, int32_t *parent, Mst1Stop stop) {
     if (n < 1)
         return 0;
     if (n >= MST1_OCTANT_FROM)
-        return mst1_build_tree_octant(n, points, parent);
+        return mst1_build_tree_octant(n, points, parent, stop);
     auto *scratch = static_cast<int32_t *>(malloc(5 * static_cast<size_t>(n) * sizeof(int32_t)));
     if (scratch == nullptr)
         return -1;
     const int64_t total =
-        prim_build(n, points, parent, scratch + 4 * static_cast<size_t>(n), scratch);
+        prim_build(n, points, parent, scratch + 4 * static_cast<size_t>(n), scratch, stop);
     free(scratch);
     return total;
 }

@@ -1,0 +1,75 @@
+// The stop flag in the tree package: a set flag ends the long calls, and the
+// sort that looks at it sorts as std::sort does.
+#include "mst1.h"
+#include "mst1_handle.h"
+#include "mst1_sort.h"
+#include "random_points.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <vector>
+
+using namespace steiner::internal;
+
+namespace {
+
+TEST(SortTest, AsStdSortOnAnyShapeUntilStopped) {
+    std::mt19937 random(5);
+    std::atomic<bool> stop{false};
+    for (size_t n : {0u, 1u, 2u, 3u, 16384u, 16385u, 100000u})
+        for (int shape = 0; shape < 5; shape++) {
+            // Random, few distinct, rising, falling, and the two interleaved.
+            const auto value = [&](size_t k) -> uint64_t {
+                switch (shape) {
+                case 0:
+                    return random();
+                case 1:
+                    return random() % 7;
+                case 2:
+                    return k;
+                case 3:
+                    return n - k;
+                default:
+                    return k % 2 == 0 ? k : n - k;
+                }
+            };
+            std::vector<uint64_t> values(n);
+            for (size_t k = 0; k < n; k++)
+                values[k] = value(k);
+            std::vector<uint64_t> expected = values;
+            std::sort(expected.begin(), expected.end());
+            EXPECT_TRUE(mst1_sort(values.begin(), values.end(), &stop));
+            EXPECT_EQ(values, expected) << n << " values of shape " << shape;
+        }
+    stop = true;
+    std::vector<uint64_t> values(100000, 1);
+    EXPECT_FALSE(mst1_sort(values.begin(), values.end(), &stop));
+}
+
+TEST(StopTest, LongCallsGiveUpForGoodOnceTheFlagIsSet) {
+    std::mt19937 random(9);
+    const std::vector<Point> points = random_points(random, 20000, -1000000, 1000000);
+    std::atomic<bool> stop{false};
+    std::vector<int32_t> parent(points.size());
+    std::vector<int32_t> expected(points.size());
+    EXPECT_EQ(mst1_build_tree_reentrant(20000, points.data(), parent.data(), &stop),
+              mst1_build_tree_reentrant(20000, points.data(), expected.data()));
+    EXPECT_EQ(parent, expected);
+    const Mst1DynamicPtr tree = mst1_dynamic_make(points, &stop);
+
+    stop = true;
+    // The quadratic loop and the octant graph.
+    EXPECT_EQ(mst1_build_tree_reentrant(1000, points.data(), parent.data(), &stop), MST1_STOPPED);
+    EXPECT_EQ(mst1_build_tree_reentrant(20000, points.data(), parent.data(), &stop), MST1_STOPPED);
+    EXPECT_EQ(mst1_octant_neighbours(20000, points.data(), expected.data(), &stop), MST1_STOPPED);
+    EXPECT_THROW(mst1_dynamic_make(points, &stop), Stopped);
+    EXPECT_THROW(mst1_dynamic_begin(tree.get(), 20000), Stopped);
+    EXPECT_EQ(mst1_dynamic_start(tree.get(), 10), MST1_STOPPED);
+    EXPECT_EQ(mst1_dynamic_add(tree.get(), 0), -1);
+    EXPECT_EQ(mst1_dynamic_gain(tree.get(), Point{0, 0}), 0);
+}
+
+} // namespace
