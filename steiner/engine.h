@@ -12,12 +12,16 @@
 // points that joined. A local search regrows the tree around each Steiner
 // point with the same greedy. Steiner points of degree 2 or less are pruned
 // before a result is given.
+//
+// Every thread of a search looks at the caller's stop flag (poll) at least
+// every millisecond or so of work, and gives up by throwing Stopped.
 #ifndef STEINER_ENGINE_H
 #define STEINER_ENGINE_H
 
 #include "exact.h"
 #include "mst1.h"
 #include "mst1_dense.h"
+#include "mst1_handle.h"
 #include "screening.h"
 
 #include <cstddef>
@@ -46,6 +50,7 @@ struct SearchOptions {
     bool stepwise = false;
     SearchListener listener = nullptr; // called from the calling thread; may be null
     void *context = nullptr;
+    Mst1Stop stop = nullptr; // the caller's stop flag; may be null
 };
 
 // What the search found for a net.
@@ -64,7 +69,8 @@ struct SearchResult {
 
 // The search for terminals[0..count-1] (count at least 1, coordinates in the
 // accepted range, repeats allowed). With improve, the result is never longer
-// than without. Throws std::bad_alloc when memory runs out.
+// than without. Throws std::bad_alloc when memory runs out, Stopped once the
+// stop flag is set.
 SearchResult search_steiner_points(const Point *terminals, int32_t count,
                                    const SearchOptions &options);
 
@@ -89,6 +95,12 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
 
 // ---- Shared by the engine's parts ---------------------------------------------
 
+// Throws Stopped once the caller's flag is set; stop may be null.
+inline void poll(Mst1Stop stop) {
+    if (mst1_stop_seen(stop))
+        throw Stopped();
+}
+
 inline bool point_less(const Point &a, const Point &b) {
     return a.row != b.row ? a.row < b.row : a.column < b.column;
 }
@@ -106,13 +118,14 @@ struct ScreenIndexDeleter {
     }
 };
 
-// A net's terminals, the threads that measure gains of large sets, and
-// whether its trees are stepwise (see SearchOptions).
+// A net's terminals, the threads that measure gains of large sets, whether
+// its trees are stepwise, and the caller's stop flag (see SearchOptions).
 struct Net {
     const Point *terminals;
     size_t count;
     int threads;
     bool stepwise;
+    Mst1Stop stop;
 };
 
 // One search: the net, its screening, and the tree a small set grows on.
@@ -149,24 +162,26 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
 // Those candidates with their gains against points.
 Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_new);
 
-// The gain of every candidate against points, on up to threads threads.
+// The gain of every candidate against points, on up to threads threads,
+// each polling stop.
 std::vector<int64_t> measure_gains(const std::vector<Point> &points,
-                                   const std::vector<Point> &candidates, int threads);
+                                   const std::vector<Point> &candidates, int threads,
+                                   Mst1Stop stop = nullptr);
 
 // Appends to *points the candidates of pool that the lazy greedy keeps, in
 // the order kept, starting with pool.points[forced] when forced is not -1
 // (it must save something); *length is the working set's tree length, kept
 // up to date. Returns how many joined.
 // On a large set, progress (when not null) hears of the round's share done
-// as the candidates in contention dwindle.
+// as the candidates in contention dwindle, and its stop flag is polled.
 size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced,
                      Search *progress = nullptr);
 
 // Passes of the lazy greedy over the candidates *rest, each pass measuring
 // the gains of those left against the points joined so far, until a pass
 // keeps none: those kept move from *rest to the end of *points, in the order
-// kept; *rest keeps the others, in their order.
-void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest);
+// kept; *rest keeps the others, in their order. Polls stop on a large set.
+void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop = nullptr);
 
 // Rounds of keeping candidates greedily (starting with pool.points[forced]
 // unless forced is -1) and forming them again around the points that joined,

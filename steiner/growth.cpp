@@ -3,6 +3,7 @@
 
 #include "mst1_dense.h"
 #include "mst1_handle.h"
+#include "mst1_sort.h"
 #include "parallel.h"
 
 #include <algorithm>
@@ -35,6 +36,10 @@ constexpr size_t CHUNK = 4096;
 
 // Candidates dropped from contention between two reports of a large growth.
 constexpr size_t DRAIN_REPORT = 16384;
+
+// Points or candidates between two looks at the stop flag in loops over a
+// whole set: well under a millisecond of work.
+constexpr size_t POLL_EVERY = 256;
 
 Point key_point(uint64_t key) {
     return Point{static_cast<int32_t>(static_cast<int64_t>(key >> 32) + MST1_COORD_MIN),
@@ -78,24 +83,27 @@ class DenseGrowth {
 };
 
 // The same for a large set: the incremental tree over the set and the
-// candidates, holding the set from the start.
+// candidates, holding the set from the start. Every gain polls stop.
 class IncrementalGrowth {
   public:
-    IncrementalGrowth(const std::vector<Point> &points, const std::vector<Point> &candidates)
-        : all_(points), base_(points.size()) {
+    IncrementalGrowth(const std::vector<Point> &points, const std::vector<Point> &candidates,
+                      Mst1Stop stop)
+        : all_(points), base_(points.size()), stop_(stop) {
         all_.insert(all_.end(), candidates.begin(), candidates.end());
-        tree_ = mst1_dynamic_make(all_);
-        mst1_dynamic_start(tree_.get(), static_cast<int32_t>(base_));
+        tree_ = mst1_dynamic_make(all_, stop);
+        mst1_dynamic_begin(tree_.get(), static_cast<int32_t>(base_));
     }
     bool full() const {
         return false;
     }
     int64_t gain(int32_t k) {
+        poll(stop_);
         return mst1_dynamic_gain(tree_.get(), all_[base_ + static_cast<size_t>(k)]);
     }
     void add(int32_t k) {
         mst1_dynamic_add(tree_.get(), static_cast<int32_t>(base_) + k);
         mst1_dynamic_commit(tree_.get());
+        mst1_dynamic_check(tree_.get());
     }
     int64_t length() const {
         return mst1_dynamic_length(tree_.get());
@@ -104,6 +112,7 @@ class IncrementalGrowth {
   private:
     std::vector<Point> all_;
     size_t base_;
+    Mst1Stop stop_;
     Mst1DynamicPtr tree_;
 };
 
@@ -153,23 +162,32 @@ std::vector<int32_t> drain(Growth *growth, const std::vector<int64_t> &gains, in
 // nearest point in each octant, both ways), nearest first, at most
 // NEIGHBOURS: near[start[k] .. start[k + 1] - 1].
 void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
-                  std::vector<int32_t> *near) {
+                  std::vector<int32_t> *near, Mst1Stop stop) {
     const size_t n = points.size();
     std::vector<int32_t> nearest(8 * n);
-    if (mst1_octant_neighbours(static_cast<int32_t>(n), points.data(), nearest.data()) < 0)
+    const int32_t found =
+        mst1_octant_neighbours(static_cast<int32_t>(n), points.data(), nearest.data(), stop);
+    if (found == MST1_STOPPED)
+        throw Stopped();
+    if (found < 0)
         throw std::bad_alloc();
     std::vector<size_t> first(n + 1, 0);
-    for (size_t k = 0; k < n; k++)
+    for (size_t k = 0; k < n; k++) {
+        if (k % POLL_EVERY == 0)
+            poll(stop);
         for (size_t o = 0; o < 8; o++)
             if (const int32_t q = nearest[8 * k + o]; q >= 0) {
                 first[k + 1]++;
                 first[static_cast<size_t>(q) + 1]++;
             }
+    }
     for (size_t k = 0; k < n; k++)
         first[k + 1] += first[k];
     std::vector<std::pair<int32_t, int32_t>> edges(first[n]); // (distance, neighbour)
     std::vector<size_t> fill(first.begin(), first.end() - 1);
-    for (size_t k = 0; k < n; k++)
+    for (size_t k = 0; k < n; k++) {
+        if (k % POLL_EVERY == 0)
+            poll(stop);
         for (size_t o = 0; o < 8; o++)
             if (const int32_t q = nearest[8 * k + o]; q >= 0) {
                 const auto sq = static_cast<size_t>(q);
@@ -177,9 +195,12 @@ void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
                 edges[fill[k]++] = {d, q};
                 edges[fill[sq]++] = {d, static_cast<int32_t>(k)};
             }
+    }
     start->assign(1, 0);
     near->clear();
     for (size_t k = 0; k < n; k++) {
+        if (k % POLL_EVERY == 0)
+            poll(stop);
         const auto begin = edges.begin() + static_cast<std::ptrdiff_t>(first[k]);
         auto end = edges.begin() + static_cast<std::ptrdiff_t>(first[k + 1]);
         std::sort(begin, end);
@@ -194,11 +215,14 @@ void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
 
 Search::Search(const Net &search_net, const SearchOptions &search_options)
     : net(search_net),
-      screen(screen_index_build(search_net.terminals, static_cast<int32_t>(search_net.count))),
+      screen(screen_index_build(search_net.terminals, static_cast<int32_t>(search_net.count),
+                                search_net.stop)),
       options(search_options),
       growing(search_net.count <= DENSE_MAX ? 2 * search_net.count + 16 : 0) {
-    if (screen == nullptr)
+    if (screen == nullptr) {
+        poll(net.stop);
         throw std::bad_alloc();
+    }
 }
 
 void Search::report(const char *step_phase, int64_t length, double done) {
@@ -212,7 +236,8 @@ void Search::report(const char *step_phase, int64_t length, double done) {
 }
 
 std::vector<int64_t> measure_gains(const std::vector<Point> &points,
-                                   const std::vector<Point> &candidates, int threads) {
+                                   const std::vector<Point> &candidates, int threads,
+                                   Mst1Stop stop) {
     std::vector<int64_t> gains(candidates.size(), 0);
     if (candidates.empty())
         return gains;
@@ -229,12 +254,15 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
     const size_t workers = std::min(chunks, static_cast<size_t>(std::max(threads, 1)));
     std::atomic<size_t> next{0};
     run_parallel(workers, threads, [&](size_t) {
-        const Mst1DynamicPtr tree = mst1_dynamic_make(points);
-        mst1_dynamic_start(tree.get(), static_cast<int32_t>(points.size()));
+        const Mst1DynamicPtr tree = mst1_dynamic_make(points, stop);
+        mst1_dynamic_begin(tree.get(), static_cast<int32_t>(points.size()));
         for (size_t chunk = next++; chunk < chunks; chunk = next++) {
             const size_t last = std::min(candidates.size(), (chunk + 1) * CHUNK);
-            for (size_t k = chunk * CHUNK; k < last; k++)
+            for (size_t k = chunk * CHUNK; k < last; k++) {
+                if (k % POLL_EVERY == 0)
+                    poll(stop);
                 gains[k] = mst1_dynamic_gain(tree.get(), candidates[k]);
+            }
         }
     });
     return gains;
@@ -245,7 +273,7 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
     const size_t n = points.size();
     std::vector<size_t> start;
     std::vector<int32_t> near;
-    octant_graph(points, &start, &near);
+    octant_graph(points, &start, &near, search.net.stop);
     // Candidates change only near the points that joined: around those
     // points, and around the points whose nearest neighbours they may have
     // become.
@@ -255,8 +283,19 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
         for (size_t e = start[k]; e < start[k + 1]; e++)
             focus[static_cast<size_t>(near[e])] = 1;
     }
-    std::vector<uint64_t> found;
+    // Room first: doubling a large array copies it in one step too long to
+    // go without polling.
+    size_t medians = 0;
     for (size_t u = 0; u < n; u++) {
+        const size_t near_count = start[u + 1] - start[u];
+        if (focus[u] && near_count > 1)
+            medians += near_count * (near_count - 1) / 2;
+    }
+    std::vector<uint64_t> found;
+    found.reserve(medians);
+    for (size_t u = 0; u < n; u++) {
+        if (u % POLL_EVERY == 0)
+            poll(search.net.stop);
         if (!focus[u])
             continue;
         const Point &p = points[u];
@@ -269,16 +308,20 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
             }
         }
     }
-    std::sort(found.begin(), found.end());
+    if (!mst1_sort(found.begin(), found.end(), search.net.stop))
+        throw Stopped();
     found.erase(std::unique(found.begin(), found.end()), found.end());
     std::vector<uint64_t> occupied(n);
     for (size_t k = 0; k < n; k++)
         occupied[k] = point_key(points[k]);
-    std::sort(occupied.begin(), occupied.end());
+    if (!mst1_sort(occupied.begin(), occupied.end(), search.net.stop))
+        throw Stopped();
     std::vector<Point> candidates;
-    for (uint64_t key : found) {
-        const Point c = key_point(key);
-        if (!std::binary_search(occupied.begin(), occupied.end(), key) &&
+    for (size_t k = 0; k < found.size(); k++) {
+        if (k % POLL_EVERY == 0)
+            poll(search.net.stop);
+        const Point c = key_point(found[k]);
+        if (!std::binary_search(occupied.begin(), occupied.end(), found[k]) &&
             screen_candidate_indexed(search.screen.get(), c.row, c.column))
             candidates.push_back(c);
     }
@@ -333,7 +376,7 @@ Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_ne
     Pool pool;
     pool.points = candidates_around(*search, points, first_new);
     if (points.size() > search->growing.capacity()) {
-        pool.gains = measure_gains(points, pool.points, search->net.threads);
+        pool.gains = measure_gains(points, pool.points, search->net.threads, search->net.stop);
         return pool;
     }
     search->growing.assign(points.data(), points.size());
@@ -354,7 +397,8 @@ size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
         kept = drain(&growth, pool.gains, forced);
         *length = tree.length();
     } else {
-        IncrementalGrowth growth(*points, pool.points);
+        IncrementalGrowth growth(*points, pool.points,
+                                 progress != nullptr ? progress->net.stop : nullptr);
         const std::function<void(double)> share = [&growth, progress](double done) {
             // A share of 1 would end the round before it has.
             progress->report("grow", growth.length(), std::min(done, 0.99));
@@ -395,7 +439,7 @@ void pass_after_pass(Growth *growth, std::vector<Point> *points, std::vector<Poi
 
 } // namespace
 
-void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest) {
+void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop) {
     if (rest->empty())
         return;
     if (points->size() <= DENSE_MAX) {
@@ -404,7 +448,7 @@ void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest) {
         DenseGrowth growth(&tree, *rest);
         pass_after_pass(&growth, points, rest);
     } else {
-        IncrementalGrowth growth(*points, *rest);
+        IncrementalGrowth growth(*points, *rest, stop);
         pass_after_pass(&growth, points, rest);
     }
 }
@@ -456,7 +500,7 @@ int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
     std::vector<Point> rest = pruned(net, *points, parents, &length);
     while (!ordered || rest.size() + net.count < points->size()) {
         points->assign(net.terminals, net.terminals + net.count);
-        keep_in_passes(points, &rest);
+        keep_in_passes(points, &rest, net.stop);
         // Those that never shorten the tree alone shorten it together, and
         // follow the others.
         if (!net.stepwise)

@@ -535,13 +535,16 @@ void improve(Layout *layout, Search *search) {
                 worker_marks.resize(workers);
                 std::atomic<size_t> next{first};
                 run_parallel(workers, threads, [&](size_t w) {
-                    for (size_t x = next++; x < last; x = next++)
+                    for (size_t x = next++; x < last; x = next++) {
+                        poll(search->net.stop);
                         if (!skipped[x - first])
                             found[x - first] = propose(*layout, screen, static_cast<int32_t>(x),
                                                        &worker_marks[w], &proposals[x - first]);
+                    }
                 });
             }
             for (size_t x = first; x < last; x++) {
+                poll(search->net.stop);
                 if (!layout->alive[x] || tried.again_nothing(*layout, x))
                     continue;
                 Proposal again;
@@ -726,7 +729,7 @@ bool unchanged(const Layout &layout, const Window &window) {
 
 // Exact windows from every node in turn, sweep after sweep while one shortens
 // the tree.
-void improve_by_windows(Layout *layout) {
+void improve_by_windows(Layout *layout, Mst1Stop stop) {
     for (size_t x = layout->terminals; x < layout->points.size(); x++)
         prune(layout, static_cast<int32_t>(x));
     Window window;
@@ -734,6 +737,7 @@ void improve_by_windows(Layout *layout) {
         bool changed = false;
         const size_t end = layout->points.size();
         for (size_t x = 0; x < end; x++) {
+            poll(stop);
             // Only the local search looks at the places moved.
             layout->moved.clear();
             if (!layout->alive[x])
@@ -820,7 +824,7 @@ std::vector<Point> alive_steiner(const Layout &layout) {
 std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
                           std::vector<int32_t> *parents, int64_t *length) {
     const std::vector<int32_t> &parent = *parents;
-    *length = mst1_build_tree_into(points, parents);
+    *length = mst1_build_tree_into(points, parents, net.stop);
     std::vector<int32_t> degree(points.size(), 0);
     for (size_t k = 1; k < points.size(); k++) {
         degree[k]++;
@@ -840,7 +844,7 @@ std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
 std::vector<Point> improve_locally(Search *search, const std::vector<Point> &points,
                                    int64_t *length) {
     std::vector<int32_t> parent;
-    const int64_t start = mst1_build_tree_into(points, &parent);
+    const int64_t start = mst1_build_tree_into(points, &parent, search->net.stop);
     Layout layout = make_layout(points, parent, start, search->net.count);
     for (const Point &p : points)
         layout.taken.insert(point_key(p));
@@ -852,11 +856,11 @@ std::vector<Point> improve_locally(Search *search, const std::vector<Point> &poi
 std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &points,
                                    int64_t *length) {
     std::vector<int32_t> parent;
-    const int64_t start = mst1_build_tree_into(points, &parent);
+    const int64_t start = mst1_build_tree_into(points, &parent, net.stop);
     Layout layout = make_layout(points, parent, start, net.count);
     for (const Point &p : points)
         layout.taken.insert(point_key(p));
-    improve_by_windows(&layout);
+    improve_by_windows(&layout, net.stop);
     *length = layout.length;
     return alive_steiner(layout);
 }

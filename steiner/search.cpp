@@ -5,6 +5,7 @@
 #include "exact.h"
 
 #include "mst1_handle.h"
+#include "mst1_sort.h"
 
 #include <algorithm>
 #include <new>
@@ -30,11 +31,12 @@ constexpr size_t IMPROVED_STARTS = 16;
 // shorter in 30% less time): they have one round.
 constexpr int MAX_ROUNDS = 8;
 
-size_t distinct_places(const Point *points, size_t count) {
+size_t distinct_places(const Point *points, size_t count, Mst1Stop stop) {
     std::vector<uint64_t> places(count);
     for (size_t k = 0; k < count; k++)
         places[k] = point_key(points[k]);
-    std::sort(places.begin(), places.end());
+    if (!mst1_sort(places.begin(), places.end(), stop))
+        throw Stopped();
     return static_cast<size_t>(std::unique(places.begin(), places.end()) - places.begin());
 }
 
@@ -188,12 +190,13 @@ void search_heuristically(const Net &net, const SearchOptions &options, SearchRe
 
 SearchResult search_steiner_points(const Point *terminals, int32_t count,
                                    const SearchOptions &options) {
-    const Net net{terminals, static_cast<size_t>(count), options.threads, options.stepwise};
+    const Net net{terminals, static_cast<size_t>(count), options.threads, options.stepwise,
+                  options.stop};
     SearchResult result;
     std::vector<int32_t> scratch;
-    result.terminal_length =
-        mst1_build_tree_into(std::vector<Point>(terminals, terminals + count), &scratch);
-    const bool few = distinct_places(terminals, net.count) <= EXACT_MAX_PLACES;
+    result.terminal_length = mst1_build_tree_into(std::vector<Point>(terminals, terminals + count),
+                                                  &scratch, options.stop);
+    const bool few = distinct_places(terminals, net.count, options.stop) <= EXACT_MAX_PLACES;
     const int64_t minimal = few ? minimal_tree(net, &result) : 0;
     if (few && result.length == minimal) {
         if (options.listener != nullptr)

@@ -86,10 +86,13 @@ void report_progress(void *context, const internal::SearchStep &step) {
     (*progress)(Progress{step.phase, step.round, step.length, step.done});
 }
 
-} // namespace
+void poll(const Options &options) {
+    if (internal::mst1_stop_seen(options.stop))
+        throw stopped();
+}
 
-Tree route(const Point *terminals, size_t count, const Options &options) {
-    check_input(terminals, count, options);
+// route for input already checked; the engine gives up with internal::Stopped.
+Tree route_checked(const Point *terminals, size_t count, const Options &options) {
     if (count <= 2 || (count == 3 && options.effort != Effort::rmst))
         return closed_form(terminals, count);
 
@@ -119,7 +122,8 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
     tree.terminal_count = count;
     std::vector<int32_t> parents;
     if (options.effort == Effort::rmst) {
-        tree.rmst_length = tree.length = internal::mst1_build_tree_into(points, &parents);
+        tree.rmst_length = tree.length =
+            internal::mst1_build_tree_into(points, &parents, options.stop);
     } else {
         // The search takes a mutable context; the caller's options stay untouched.
         std::function<void(const Progress &)> progress = options.progress;
@@ -129,6 +133,7 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
         search.stepwise = options.stepwise;
         search.listener = progress ? report_progress : nullptr;
         search.context = &progress;
+        search.stop = options.stop;
         internal::SearchResult found =
             internal::search_steiner_points(points.data(), static_cast<int32_t>(count), search);
         points = std::move(found.points);
@@ -141,6 +146,18 @@ Tree route(const Point *terminals, size_t count, const Options &options) {
     for (size_t k = 0; k < points.size(); k++)
         tree.nodes[k] = Point{points[k].row, points[k].column};
     return tree;
+}
+
+} // namespace
+
+Tree route(const Point *terminals, size_t count, const Options &options) {
+    check_input(terminals, count, options);
+    poll(options);
+    try {
+        return route_checked(terminals, count, options);
+    } catch (const internal::Stopped &) {
+        throw stopped();
+    }
 }
 
 Tree route(const std::vector<Point> &terminals, const Options &options) {
@@ -171,6 +188,7 @@ std::vector<Tree> route_many(const std::vector<std::vector<Point>> &nets, const 
         order[k] = k;
     std::stable_sort(order.begin(), order.end(),
                      [&nets](size_t a, size_t b) { return nets[a].size() > nets[b].size(); });
+    poll(options);
     internal::run_parallel(nets.size(), options.threads, [&](size_t j) {
         const size_t k = order[j];
         if (nets[k].size() < large)

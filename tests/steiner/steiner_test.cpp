@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -221,6 +223,53 @@ TEST(RouteTest, ProgressComesFromTheCallingThreadAndCountsRoundsFromOneInEachPha
     EXPECT_TRUE(partly);
     EXPECT_EQ(steps.back().phase, "order");
     EXPECT_EQ(steps.back().done, 1.0);
+}
+
+TEST(RouteTest, AStopFlagEndsTheCallWithStopped) {
+    std::atomic<bool> stop{false};
+    steiner::Options options;
+    options.effort = steiner::Effort::greedy;
+    const steiner::Options unstoppable = options;
+    options.stop = &stop;
+    const std::vector<steiner::Point> net = uniform(300, 1000, 4);
+    EXPECT_TRUE(same(steiner::route(net, options), steiner::route(net, unstoppable)));
+
+    // Set before the call: every call stops at once, once its input is checked.
+    stop = true;
+    for (steiner::Effort effort :
+         {steiner::Effort::rmst, steiner::Effort::greedy, steiner::Effort::best}) {
+        options.effort = effort;
+        for (size_t count : {1u, 3u, 9u, 300u}) {
+            EXPECT_THROW(steiner::route(uniform(count, 1000, 4), options), steiner::stopped);
+        }
+    }
+    EXPECT_THROW(steiner::route_many({}, options), steiner::stopped);
+    EXPECT_THROW(steiner::route_many({net, {}}, options), std::invalid_argument);
+
+    // Set from another thread: during a large net's growth on two threads, and
+    // while many nets are routed. Unstopped, either call takes many seconds.
+    stop = false;
+    options.effort = steiner::Effort::best;
+    options.threads = 2;
+    std::atomic<bool> growing{false};
+    options.progress = [&growing](const steiner::Progress &) { growing = true; };
+    std::thread setter([&] {
+        while (!growing)
+            std::this_thread::yield();
+        stop = true;
+    });
+    EXPECT_THROW(steiner::route(uniform(5000, 10000000, 5), options), steiner::stopped);
+    setter.join();
+    stop = false;
+    std::vector<std::vector<steiner::Point>> nets;
+    for (uint32_t seed = 0; seed < 200; seed++)
+        nets.push_back(uniform(400, 100000, seed));
+    setter = std::thread([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop = true;
+    });
+    EXPECT_THROW(steiner::route_many(nets, options), steiner::stopped);
+    setter.join();
 }
 
 TEST(RouteTest, SmallNetsInClosedForm) {

@@ -10,14 +10,17 @@
 // independent: no state is shared between calls, so any number of threads may
 // route at once, and the same net with the same options always gives the same
 // tree, whatever the threads. Nothing is printed and the process is never
-// ended: invalid input throws std::invalid_argument naming the fault, and
-// memory exhaustion std::bad_alloc.
+// ended: invalid input throws std::invalid_argument naming the fault,
+// memory exhaustion std::bad_alloc, and a call stopped through
+// Options::stop steiner::stopped.
 #ifndef STEINER_STEINER_H
 #define STEINER_STEINER_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 namespace steiner {
@@ -64,6 +67,14 @@ struct Progress {
     double done;
 };
 
+// Thrown by route and route_many when their stop flag (Options::stop) was
+// seen set. By then every thread the call started has ended and all its
+// memory is freed; nothing of the call's work is kept.
+class stopped : public std::runtime_error {
+  public:
+    stopped() : std::runtime_error("steiner: the call was stopped") {}
+};
+
 struct Options {
     Effort effort = Effort::best;
     // Threads measuring one large net, or routing many nets: 1 to
@@ -78,6 +89,16 @@ struct Options {
     bool stepwise = false;
     // Called from the calling thread between stages of long runs; may be empty.
     std::function<void(const Progress &)> progress;
+    // A flag that stops the call when set, from any thread or from a signal
+    // handler (a lock-free atomic may be set there), or null. Every thread of
+    // the call looks at it at least every few milliseconds of work and
+    // between nets; once one sees it set the call throws steiner::stopped. A
+    // flag already set stops the call before any work (after the input is
+    // checked). The library only reads it; it must outlive the call. A flag
+    // rather than a callback: a load costs nothing in the inner loops of every
+    // thread, needs no locking and no code of the caller on those threads,
+    // and the same flag can stop many calls at once.
+    const std::atomic<bool> *stop = nullptr;
 };
 
 // A rectilinear tree over a net.
@@ -109,15 +130,18 @@ struct Tree {
 // terminals get their spanning tree. Throws std::invalid_argument for no
 // terminals, more than max_terminals, a coordinate outside
 // coordinate_min..coordinate_max or threads outside 1..max_threads;
-// std::bad_alloc when memory runs out.
+// std::bad_alloc when memory runs out; steiner::stopped when options.stop
+// was seen set.
 Tree route(const Point *terminals, size_t count, const Options &options = Options());
 Tree route(const std::vector<Point> &terminals, const Options &options = Options());
 
 // Routes many nets on options.threads threads, one net per thread at a time
 // (a net of 4,096 terminals or more alone on every thread), and returns their
 // trees in input order: each the tree route gives for that net. Every net is
-// checked before any is routed; an invalid one throws std::invalid_argument
-// naming its index.
+// checked, in order, before any is routed; the first invalid one throws
+// std::invalid_argument naming its index. options.stop is looked at between
+// nets and within them; once it is seen set, steiner::stopped is thrown and
+// no tree is returned.
 std::vector<Tree> route_many(const std::vector<std::vector<Point>> &nets,
                              const Options &options = Options());
 
