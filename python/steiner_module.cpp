@@ -1,5 +1,15 @@
-// The Python module `steiner`: the library's trees for array-like nets, one at a
-// time (rsmt) or many on threads (route_many), drawn as steiner_plot draws them.
+// The extension behind the Python package `steiner`: the library's trees for
+// array-like nets, one at a time (rsmt) or many on threads (route_many), drawn
+// as steiner_plot draws them.
+//
+// Python runs signal handlers only in the main thread, between bytecodes. A
+// long call from the main thread therefore runs the library on a thread of
+// its own while the calling thread waits in short slices, running the
+// handlers (PyErr_CheckSignals) and the progress callable; an exception from
+// either sets the library's stop flag, and is raised once the library has
+// given up. Short calls, and calls from other threads, where no handler runs
+// anyway, call the library directly: a thread per call would cost more than
+// routing a small net.
 #include "plot.h"
 
 #include <steiner/steiner.h>
@@ -8,9 +18,13 @@
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <stdexcept>
+#include <exception>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -24,27 +38,101 @@ namespace {
 // The node array is a view of the tree's own points, two int32 per node.
 static_assert(sizeof(steiner::Point) == 2 * sizeof(int32_t), "points must be packed");
 
-steiner::Effort parse_effort(const std::string &effort) {
-    if (effort == "rmst")
+// Terminals in a call from which the main thread watches for signals while
+// the library runs: below them a call takes a fraction of a second (the
+// spanning tree alone is quicker by far), and above them the watcher's
+// thread costs under a percent.
+constexpr size_t WATCHED_FROM = 1024;
+constexpr size_t WATCHED_RMST_FROM = 65536;
+
+// How long the watching thread waits between two runs of the signal handlers.
+constexpr std::chrono::milliseconds WATCH_SLICE{20};
+
+std::string type_name(const py::handle &object) {
+    return py::str(py::type::handle_of(object).attr("__name__")).cast<std::string>();
+}
+
+bool is_bool(const py::handle &object) {
+    return PyBool_Check(object.ptr()) ||
+           (!PyLong_CheckExact(object.ptr()) &&
+            py::isinstance(object, py::module_::import("numpy").attr("bool_")));
+}
+
+// An integer: int or numpy integer, not bool (numpy's rule for counts), else
+// a TypeError saying what must be one. Sets *overflow when it does not fit a
+// long long.
+long long integer(const py::handle &object, const std::string &must_be, bool *overflow) {
+    PyObject *index = is_bool(object) ? nullptr : PyNumber_Index(object.ptr());
+    if (index == nullptr) {
+        PyErr_Clear();
+        throw py::type_error(must_be + ", not " + type_name(object));
+    }
+    const py::object value = py::reinterpret_steal<py::object>(index);
+    int too_large = 0;
+    const long long result = PyLong_AsLongLongAndOverflow(value.ptr(), &too_large);
+    *overflow = too_large != 0;
+    return result;
+}
+
+steiner::Effort parse_effort(const py::handle &effort) {
+    if (!PyUnicode_Check(effort.ptr()))
+        throw py::type_error("effort must be a str, not " + type_name(effort));
+    const auto name = effort.cast<std::string>();
+    if (name == "rmst")
         return steiner::Effort::rmst;
-    if (effort == "greedy")
+    if (name == "greedy")
         return steiner::Effort::greedy;
-    if (effort == "best")
+    if (name == "best")
         return steiner::Effort::best;
-    throw py::value_error("effort must be one of 'rmst', 'greedy', 'best', not '" + effort + "'");
+    throw py::value_error("effort must be one of 'rmst', 'greedy', 'best', not " +
+                          py::repr(effort).cast<std::string>());
+}
+
+int parse_threads(const py::handle &threads) {
+    if (threads.is_none()) {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        return static_cast<int>(std::min(cores, static_cast<unsigned>(steiner::max_threads)));
+    }
+    bool overflow = false;
+    const long long asked = integer(threads, "threads must be an integer or None", &overflow);
+    if (overflow || asked < 1 || asked > steiner::max_threads)
+        throw py::value_error("threads must be from 1 to " + std::to_string(steiner::max_threads) +
+                              ", not " + py::str(threads).cast<std::string>());
+    return static_cast<int>(asked);
+}
+
+bool parse_flag(const py::handle &flag, const char *what) {
+    if (!is_bool(flag))
+        throw py::type_error(std::string(what) + " must be a bool, not " + type_name(flag));
+    return flag.cast<bool>();
+}
+
+void check_progress(const py::handle &progress) {
+    if (!progress.is_none() && !PyCallable_Check(progress.ptr()))
+        throw py::type_error("progress must be callable or None, not " + type_name(progress));
+}
+
+// ---- Nets ---------------------------------------------------------------------
+
+[[noreturn]] void out_of_range(size_t k, const std::string &row, const std::string &column) {
+    throw py::value_error("terminal " + std::to_string(k) + " (row " + row + ", column " + column +
+                          ") lies outside the coordinate range " +
+                          std::to_string(steiner::coordinate_min) + " to " +
+                          std::to_string(steiner::coordinate_max));
+}
+
+template <typename T> bool in_range(T value) {
+    if constexpr (std::is_unsigned_v<T>)
+        return static_cast<uint64_t>(value) <= static_cast<uint64_t>(steiner::coordinate_max);
+    else
+        return static_cast<int64_t>(value) >= steiner::coordinate_min &&
+               static_cast<int64_t>(value) <= steiner::coordinate_max;
 }
 
 template <typename T> T element(const char *data, py::ssize_t offset) {
     T value;
     std::memcpy(&value, data + offset, sizeof value);
     return value;
-}
-
-template <typename T> bool fits_int32(T value) {
-    if constexpr (std::is_unsigned_v<T>)
-        return static_cast<uint64_t>(value) <= uint64_t{INT32_MAX};
-    else
-        return static_cast<int64_t>(value) >= INT32_MIN && static_cast<int64_t>(value) <= INT32_MAX;
 }
 
 template <typename T>
@@ -58,27 +146,42 @@ void read_points(const py::array &array, std::vector<steiner::Point> *points) {
         const py::ssize_t at = static_cast<py::ssize_t>(k) * row_stride;
         const T row = element<T>(data, at);
         const T column = element<T>(data, at + column_stride);
-        // The library words every range fault; only values it cannot even be
-        // handed are refused here, in its words.
-        if (!fits_int32(row) || !fits_int32(column))
-            throw py::value_error("terminal " + std::to_string(k) + " (row " + std::to_string(row) +
-                                  ", column " + std::to_string(column) +
-                                  ") lies outside the coordinate range " +
-                                  std::to_string(steiner::coordinate_min) + " to " +
-                                  std::to_string(steiner::coordinate_max));
+        if (!in_range(row) || !in_range(column))
+            out_of_range(k, std::to_string(row), std::to_string(column));
         (*points)[k] = steiner::Point{static_cast<int32_t>(row), static_cast<int32_t>(column)};
     }
 }
 
-// Any array-like of integer (row, column) pairs. An empty sequence is let
-// through so that the library names the fault.
+// Python integers of any size, in an array of objects (numpy's choice for
+// integers beyond 64 bits).
+void read_objects(const py::array &array, std::vector<steiner::Point> *points) {
+    const auto count = static_cast<size_t>(array.shape(0));
+    points->resize(count);
+    for (size_t k = 0; k < count; k++) {
+        const py::object row = array[py::make_tuple(k, 0)];
+        const py::object column = array[py::make_tuple(k, 1)];
+        bool row_overflow = false;
+        bool column_overflow = false;
+        const long long r = integer(row, "points must hold integers", &row_overflow);
+        const long long c = integer(column, "points must hold integers", &column_overflow);
+        if (row_overflow || column_overflow || !in_range(r) || !in_range(c))
+            out_of_range(k, py::str(row).cast<std::string>(), py::str(column).cast<std::string>());
+        (*points)[k] = steiner::Point{static_cast<int32_t>(r), static_cast<int32_t>(c)};
+    }
+}
+
+// Any array-like of integer (row, column) pairs, checked as the library
+// checks a net, in the module's words: TypeError for what is not an array of
+// integers, ValueError for a shape or value out of range.
 std::vector<steiner::Point> to_points(const py::handle &object) {
     py::array array = py::array::ensure(object);
     if (!array)
         throw py::value_error("points must be array-like of shape (n, 2)");
+    if (array.ndim() == 0)
+        throw py::type_error("points must be array-like of shape (n, 2), not " + type_name(object));
     std::vector<steiner::Point> points;
-    if (array.ndim() == 1 && array.shape(0) == 0)
-        return points;
+    if (array.size() == 0 && (array.ndim() == 1 || (array.ndim() == 2 && array.shape(1) == 2)))
+        throw py::value_error("the net has no terminals");
     if (array.ndim() != 2 || array.shape(1) != 2) {
         std::string shape;
         for (py::ssize_t d = 0; d < array.ndim(); d++)
@@ -87,6 +190,10 @@ std::vector<steiner::Point> to_points(const py::handle &object) {
             shape += ",";
         throw py::value_error("points must have shape (n, 2), not (" + shape + ")");
     }
+    if (static_cast<size_t>(array.shape(0)) > steiner::max_terminals)
+        throw py::value_error("the net has " + std::to_string(array.shape(0)) +
+                              " terminals; at most " + std::to_string(steiner::max_terminals) +
+                              " are allowed");
     py::dtype type = array.dtype();
     // numpy marks only a foreign byte order explicitly; values are read in ours.
     if (type.byteorder() == '<' || type.byteorder() == '>') {
@@ -111,11 +218,206 @@ std::vector<steiner::Point> to_points(const py::handle &object) {
         read_points<uint32_t>(array, &points);
     else if (kind == 'u' && size == 8)
         read_points<uint64_t>(array, &points);
+    else if (kind == 'O')
+        read_objects(array, &points);
     else
-        throw py::value_error("points must hold integers, not " +
-                              py::str(static_cast<py::handle>(type)).cast<std::string>());
+        throw py::type_error("points must hold integers, not " +
+                             py::str(static_cast<py::handle>(type)).cast<std::string>());
     return points;
 }
+
+// ---- Calls ------------------------------------------------------------------
+
+// One call of the library with the interpreter lock released, stopped when
+// the progress callable or (from the main thread) a signal handler raises.
+class Call {
+  public:
+    Call(steiner::Options *options, const py::object &progress, size_t terminals)
+        : options_(options), progress_(progress) {
+        options_->stop = &stop_;
+        const bool watched =
+            terminals >=
+            (options_->effort == steiner::Effort::rmst ? WATCHED_RMST_FROM : WATCHED_FROM);
+        if (watched || !progress_.is_none()) {
+            const py::module_ threading = py::module_::import("threading");
+            const py::object main_ident = threading.attr("main_thread")().attr("ident");
+            const py::object ident = threading.attr("get_ident")();
+            main_ = main_ident.equal(ident);
+            watch_ = watched && main_;
+        }
+        if (!progress_.is_none()) {
+            progress_type_ = py::module_::import("steiner._steiner").attr("Progress");
+            if (watch_)
+                options_->progress = [this](const steiner::Progress &step) { hand_over(step); };
+            else
+                options_->progress = [this](const steiner::Progress &step) {
+                    const py::gil_scoped_acquire locked;
+                    heard(step);
+                };
+        }
+    }
+
+    // work() on the library, returning its result or raising what stopped it.
+    template <typename Work> auto operator()(Work work) -> decltype(work()) {
+        decltype(work()) result;
+        std::exception_ptr failure;
+        {
+            const py::gil_scoped_release unlocked;
+            std::thread runner;
+            if (watch_) {
+                try {
+                    runner = std::thread([&] {
+                        try {
+                            result = work();
+                        } catch (...) {
+                            failure = std::current_exception();
+                        }
+                        const std::lock_guard<std::mutex> hold(lock_);
+                        done_ = true;
+                        changed_.notify_all();
+                    });
+                } catch (const std::exception &) {
+                    // Without a thread the call still runs, unwatched.
+                    watch_ = false;
+                }
+            }
+            if (watch_) {
+                watch();
+                runner.join();
+            } else {
+                try {
+                    result = work();
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            }
+        }
+        // What stopped the call is what the caller hears of, even when the
+        // library had finished before it looked at the flag.
+        if (raised_)
+            std::rethrow_exception(raised_);
+        if (failure)
+            std::rethrow_exception(failure);
+        return result;
+    }
+
+  private:
+    // Runs on the calling thread, lock held: the progress callable, unless
+    // something already stopped the call.
+    void heard(const steiner::Progress &step) {
+        if (raised_)
+            return;
+        try {
+            progress_(progress_type_(step.phase, step.round, step.length, step.done));
+        } catch (...) {
+            stop(std::current_exception());
+        }
+    }
+
+    void stop(std::exception_ptr raised) {
+        raised_ = std::move(raised);
+        stop_ = true;
+    }
+
+    // Runs on the library's thread: the step waits for the calling thread.
+    void hand_over(const steiner::Progress &step) {
+        std::unique_lock<std::mutex> hold(lock_);
+        step_ = &step;
+        changed_.notify_all();
+        changed_.wait(hold, [this] { return step_ == nullptr; });
+    }
+
+    // The calling thread while the library runs: signal handlers every slice,
+    // and each progress step as it comes.
+    void watch() {
+        std::unique_lock<std::mutex> hold(lock_);
+        while (!done_) {
+            changed_.wait_for(hold, WATCH_SLICE, [this] { return done_ || step_ != nullptr; });
+            if (done_)
+                break;
+            const steiner::Progress *step = step_;
+            hold.unlock();
+            {
+                const py::gil_scoped_acquire locked;
+                if (!raised_ && PyErr_CheckSignals() != 0)
+                    stop(std::make_exception_ptr(py::error_already_set()));
+                if (step != nullptr)
+                    heard(*step);
+            }
+            hold.lock();
+            if (step != nullptr) {
+                step_ = nullptr;
+                changed_.notify_all();
+            }
+        }
+    }
+
+    steiner::Options *options_;
+    py::object progress_;
+    py::object progress_type_;
+    bool main_ = false;
+    bool watch_ = false;
+    std::atomic<bool> stop_{false};
+    std::exception_ptr raised_; // what stopped the call; only the calling thread touches it
+
+    // Between the library's thread and the watching one.
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    const steiner::Progress *step_ = nullptr; // waiting for the calling thread
+};
+
+steiner::Options options_of(const py::handle &effort, const py::handle &stepwise,
+                            const py::handle &progress) {
+    steiner::Options options;
+    options.effort = parse_effort(effort);
+    options.stepwise = parse_flag(stepwise, "stepwise");
+    check_progress(progress);
+    return options;
+}
+
+steiner::Tree rsmt(const py::object &points, const py::object &effort, const py::object &stepwise,
+                   const py::object &progress) {
+    steiner::Options options = options_of(effort, stepwise, progress);
+    const std::vector<steiner::Point> net = to_points(points);
+    Call call(&options, progress, net.size());
+    return call([&] { return steiner::route(net, options); });
+}
+
+py::list route_many(const py::object &nets, const py::object &effort, const py::object &threads,
+                    const py::object &stepwise, const py::object &progress) {
+    steiner::Options options = options_of(effort, stepwise, progress);
+    options.threads = parse_threads(threads);
+    py::iterator each;
+    try {
+        each = py::iter(nets);
+    } catch (const py::error_already_set &fault) {
+        if (!fault.matches(PyExc_TypeError))
+            throw;
+        throw py::type_error("nets must be an iterable of nets, not " + type_name(nets));
+    }
+    std::vector<std::vector<steiner::Point>> points;
+    size_t terminals = 0;
+    for (const py::handle net : each) {
+        const std::string which = "net " + std::to_string(points.size()) + ": ";
+        try {
+            points.push_back(to_points(net));
+        } catch (const py::type_error &fault) {
+            throw py::type_error(which + fault.what());
+        } catch (const py::value_error &fault) {
+            throw py::value_error(which + fault.what());
+        }
+        terminals += points.back().size();
+    }
+    Call call(&options, progress, terminals);
+    std::vector<steiner::Tree> trees = call([&] { return steiner::route_many(points, options); });
+    py::list result(trees.size());
+    for (size_t k = 0; k < trees.size(); k++)
+        result[k] = py::cast(std::move(trees[k]));
+    return result;
+}
+
+// ---- Trees ------------------------------------------------------------------
 
 // A read-only array over memory that owner keeps alive.
 template <typename T>
@@ -175,58 +477,114 @@ std::string repr(const steiner::Tree &tree) {
            ">";
 }
 
-steiner::Tree rsmt(const py::handle &points, const std::string &effort) {
-    steiner::Options options;
-    options.effort = parse_effort(effort);
-    const std::vector<steiner::Point> net = to_points(points);
-    const py::gil_scoped_release unlocked;
-    return steiner::route(net, options);
+bool same(const steiner::Tree &a, const steiner::Tree &b) {
+    return a.terminal_count == b.terminal_count && a.length == b.length &&
+           a.rmst_length == b.rmst_length && a.parents == b.parents &&
+           a.nodes.size() == b.nodes.size() &&
+           std::equal(a.nodes.begin(), a.nodes.end(), b.nodes.begin(),
+                      [](const steiner::Point &p, const steiner::Point &q) {
+                          return p.row == q.row && p.column == q.column;
+                      });
 }
 
-py::list route_many(const py::iterable &nets, const std::string &effort,
-                    const py::object &threads) {
-    steiner::Options options;
-    options.effort = parse_effort(effort);
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    options.threads =
-        static_cast<int>(std::min(cores, static_cast<unsigned>(steiner::max_threads)));
-    if (!threads.is_none()) {
-        const auto asked = threads.cast<long long>();
-        if (asked < 1 || asked > steiner::max_threads)
-            throw py::value_error("threads must be from 1 to " +
-                                  std::to_string(steiner::max_threads) + ", not " +
-                                  std::to_string(asked));
-        options.threads = static_cast<int>(asked);
+py::ssize_t hash(const steiner::Tree &tree) {
+    // FNV-1a over everything == compares.
+    uint64_t h = 14695981039346656037u;
+    auto mix = [&h](uint64_t value) { h = (h ^ value) * 1099511628211u; };
+    mix(tree.terminal_count);
+    mix(static_cast<uint64_t>(tree.length));
+    mix(static_cast<uint64_t>(tree.rmst_length));
+    for (size_t k = 0; k < tree.nodes.size(); k++) {
+        mix(static_cast<uint32_t>(tree.nodes[k].row));
+        mix(static_cast<uint32_t>(tree.nodes[k].column));
+        mix(static_cast<uint32_t>(tree.parents[k]));
     }
-    std::vector<std::vector<steiner::Point>> points;
-    for (const py::handle net : nets) {
-        try {
-            points.push_back(to_points(net));
-        } catch (const py::value_error &fault) {
-            throw py::value_error("net " + std::to_string(points.size()) + ": " + fault.what());
+    return static_cast<py::ssize_t>(h);
+}
+
+// A pickled tree: nodes, parents, terminal_count, length, rmst_length.
+py::tuple state_of(const py::object &self) {
+    const auto &tree = self.cast<const steiner::Tree &>();
+    return py::make_tuple(py::array(nodes(self)).attr("copy")(),
+                          py::array(parents(self)).attr("copy")(), tree.terminal_count, tree.length,
+                          tree.rmst_length);
+}
+
+// The tree a state describes, refused unless it is whole: every parent a
+// node, node 0 the root, the length the sum of the edges.
+steiner::Tree from_state(const py::tuple &state) {
+    const char *refusal = "a Tree's state must be (nodes, parents, terminal_count, length, "
+                          "rmst_length) of a tree";
+    if (state.size() != 5)
+        throw py::value_error(refusal);
+    steiner::Tree tree;
+    try {
+        auto whole = [refusal](const py::handle &value) {
+            bool overflow = false;
+            const long long number = integer(value, refusal, &overflow);
+            if (overflow || number < 0)
+                throw py::value_error(refusal);
+            return number;
+        };
+        tree.nodes = to_points(state[0]);
+        const py::array given = py::array::ensure(state[1]);
+        if (!given || given.ndim() != 1 ||
+            given.size() != static_cast<py::ssize_t>(tree.nodes.size()) ||
+            (given.dtype().kind() != 'i' && given.dtype().kind() != 'u'))
+            throw py::value_error(refusal);
+        const auto up = py::array_t<int64_t, py::array::forcecast>::ensure(given);
+        for (py::ssize_t k = 0; k < up.size(); k++) {
+            const int64_t parent = up.at(k);
+            if (parent < 0 || static_cast<size_t>(parent) >= tree.nodes.size())
+                throw py::value_error(refusal);
+            tree.parents.push_back(static_cast<int32_t>(parent));
         }
+        tree.terminal_count = static_cast<size_t>(whole(state[2]));
+        tree.length = whole(state[3]);
+        tree.rmst_length = whole(state[4]);
+    } catch (const py::builtin_exception &) {
+        throw py::value_error(refusal);
+    } catch (const py::error_already_set &) {
+        throw py::value_error(refusal);
     }
-    std::vector<steiner::Tree> trees;
-    {
-        // The library checks every net before routing any, naming the first bad one.
-        const py::gil_scoped_release unlocked;
-        trees = steiner::route_many(points, options);
+    if (tree.terminal_count < 1 || tree.terminal_count > tree.nodes.size() || tree.parents[0] != 0)
+        throw py::value_error(refusal);
+    int64_t length = 0;
+    for (size_t k = 0; k < tree.nodes.size(); k++) {
+        const steiner::Point &a = tree.nodes[k];
+        const steiner::Point &b = tree.nodes[static_cast<size_t>(tree.parents[k])];
+        length += std::abs(int64_t{a.row} - b.row) + std::abs(int64_t{a.column} - b.column);
     }
-    py::list result(trees.size());
-    for (size_t k = 0; k < trees.size(); k++)
-        result[k] = py::cast(std::move(trees[k]));
-    return result;
+    if (length != tree.length)
+        throw py::value_error(refusal);
+    return tree;
 }
 
 } // namespace
 
-PYBIND11_MODULE(steiner, module) {
+PYBIND11_MODULE(_steiner, module) {
     module.doc() = "Short rectilinear Steiner trees over nets of integer (row, column) points.";
+    // The signatures pybind11 writes name C++ types; the docstrings give
+    // Python's, as the stubs do.
+    py::options options;
+    options.disable_function_signatures();
 
-    py::class_<steiner::Tree>(module, "Tree",
-                              "A rectilinear tree over a net: the terminals in input order, then "
-                              "the Steiner points; node 0 is the root and its own parent.")
-        .def_readonly("length", &steiner::Tree::length, "Sum of the edge lengths.")
+    // A progress step as the callable hears of it, a named tuple.
+    py::object progress = py::module_::import("collections")
+                              .attr("namedtuple")("Progress", "phase round length done");
+    progress.attr("__module__") = "steiner";
+    progress.attr("__doc__") =
+        "A moment of a long call: its phase ('grow', 'improve' or 'order'), the round, counted "
+        "from 1 in each phase, the length reached, and the share of the round done (0 to 1).";
+    module.attr("Progress") = progress;
+
+    py::class_<steiner::Tree> tree(module, "Tree",
+                                   "A rectilinear tree over a net: the terminals in input order, "
+                                   "then the Steiner points; node 0 is the root and its own "
+                                   "parent. Immutable: it compares, hashes, copies and pickles by "
+                                   "value.");
+    tree.attr("__module__") = "steiner";
+    tree.def_readonly("length", &steiner::Tree::length, "Sum of the edge lengths.")
         .def_readonly("rmst_length", &steiner::Tree::rmst_length,
                       "Length of the terminals' minimum spanning tree.")
         .def_readonly("terminal_count", &steiner::Tree::terminal_count,
@@ -240,15 +598,38 @@ PYBIND11_MODULE(steiner, module) {
                                "int32 array (m - 1, 2) of node index pairs (node, parent).")
         .def("to_svg", &svg, "The tree drawn as steiner_plot draws it, as an SVG document.")
         .def("_repr_svg_", &svg)
-        .def("__repr__", &repr);
+        .def("__repr__", &repr)
+        .def("__eq__",
+             [](const steiner::Tree &self, const py::object &other) -> py::object {
+                 if (!py::isinstance<steiner::Tree>(other))
+                     return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+                 return py::bool_(same(self, other.cast<const steiner::Tree &>()));
+             })
+        .def("__hash__", &hash)
+        .def("__copy__", [](const steiner::Tree &self) { return self; })
+        .def("__deepcopy__", [](const steiner::Tree &self, const py::object &) { return self; })
+        .def(py::pickle(&state_of, &from_state));
 
-    module.def("rsmt", &rsmt, py::arg("points"), py::arg("effort") = "best",
+    module.def("rsmt", &rsmt, py::arg("points"), py::arg("effort") = "best", py::kw_only(),
+               py::arg("stepwise") = false, py::arg("progress") = py::none(),
+               "rsmt(points, effort='best', *, stepwise=False, progress=None) -> Tree\n\n"
                "Routes one net: points is array-like of shape (n, 2) holding integer "
-               "(row, column) pairs. effort is 'rmst', 'greedy' or 'best'. Returns a Tree.\n"
-               "Raises ValueError for bad input, MemoryError when memory runs out.");
+               "(row, column) pairs. effort is 'rmst', 'greedy' or 'best'; stepwise asks for "
+               "Steiner points that each shorten the tree in turn. progress, when given, is "
+               "called from the calling thread with a Progress during long calls. Returns a "
+               "Tree.\n"
+               "Raises TypeError for arguments of the wrong type, ValueError for values out of "
+               "range, MemoryError when memory runs out; Ctrl-C, or an exception from "
+               "progress, stops the call and is raised.");
     module.def("route_many", &route_many, py::arg("nets"), py::arg("effort") = "best",
-               py::arg("threads") = py::none(),
+               py::arg("threads") = py::none(), py::kw_only(), py::arg("stepwise") = false,
+               py::arg("progress") = py::none(),
+               "route_many(nets, effort='best', threads=None, *, stepwise=False, progress=None) "
+               "-> list[Tree]\n\n"
                "Routes every net of an iterable on threads (None: all cores) and returns the "
-               "trees in input order; they do not depend on the threads.\n"
-               "Raises ValueError naming the first bad net, MemoryError when memory runs out.");
+               "trees in input order; they do not depend on the threads. progress hears of "
+               "nets of 4,096 terminals or more.\n"
+               "Raises TypeError or ValueError naming the first bad net, MemoryError when "
+               "memory runs out; Ctrl-C, or an exception from progress, stops the call and is "
+               "raised.");
 }

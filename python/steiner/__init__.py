@@ -1,0 +1,5 @@
+"""Short rectilinear Steiner trees over nets of integer (row, column) points."""
+
+from ._steiner import Progress, Tree, route_many, rsmt
+
+__all__ = ["Progress", "Tree", "route_many", "rsmt"]
