@@ -644,9 +644,9 @@ void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Wi
 
 // Looks for a tree over the window's fixed points shorter than its edges:
 // minimal from the tables for few places, else the search's best on them as
-// a net of its own. Only Steiner points that shorten the piece one at a time
-// are kept, as the router keeps no others.
-void solve(Window *window) {
+// a net of its own, polling stop. Only Steiner points that shorten the piece
+// one at a time are kept, as the router keeps no others.
+void solve(Window *window, Mst1Stop stop) {
     const std::vector<Point> &places = window->places;
     if (places.size() < 2)
         return;
@@ -656,6 +656,7 @@ void solve(Window *window) {
         options.improve = true;
         options.wide = false;
         options.stepwise = true;
+        options.stop = stop;
         const SearchResult found = search_steiner_points(
             places.data(), static_cast<int32_t>(places.size()), options);
         if (found.length < window->before) {
@@ -743,7 +744,7 @@ void improve_by_windows(Layout *layout, Mst1Stop stop) {
             if (!layout->alive[x])
                 continue;
             gather(*layout, static_cast<int32_t>(x), EXACT_TABLE_PLACES, &layout->marks, &window);
-            solve(&window);
+            solve(&window, stop);
             if (window.shorter && replace(layout, &window))
                 changed = true;
         }
@@ -792,16 +793,18 @@ void improve_by_wide_windows(Layout *layout, Search *search) {
                 cover(windows[count]);
                 count++;
             }
-            run_parallel(count, threads, [&windows](size_t k) { solve(&windows[k]); });
+            run_parallel(count, threads,
+                         [&windows, search](size_t k) { solve(&windows[k], search->net.stop); });
             layout->clock++;
             for (size_t k = 0; k < count; k++) {
+                poll(search->net.stop);
                 Window &window = windows[k];
                 if (!unchanged(*layout, window)) {
                     if (!layout->alive[static_cast<size_t>(window.nodes[0])])
                         continue;
                     gather(*layout, window.nodes[0], limit, &layout->marks, &window);
                     cover(window);
-                    solve(&window);
+                    solve(&window, search->net.stop);
                 }
                 if (window.shorter && replace(layout, &window))
                     layout->clock++;
@@ -868,7 +871,7 @@ std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &poi
 std::vector<Point> improve_wide_windows(Search *search, const std::vector<Point> &points,
                                         int64_t *length) {
     std::vector<int32_t> parent;
-    const int64_t start = mst1_build_tree_into(points, &parent);
+    const int64_t start = mst1_build_tree_into(points, &parent, search->net.stop);
     Layout layout = make_layout(points, parent, start, search->net.count);
     for (const Point &p : points)
         layout.taken.insert(point_key(p));
