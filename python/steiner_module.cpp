@@ -235,25 +235,23 @@ class Call {
     Call(steiner::Options *options, const py::object &progress, size_t terminals)
         : options_(options), progress_(progress) {
         options_->stop = &stop_;
-        const bool watched =
-            terminals >=
-            (options_->effort == steiner::Effort::rmst ? WATCHED_RMST_FROM : WATCHED_FROM);
-        if (watched || !progress_.is_none()) {
+        if (terminals >=
+            (options_->effort == steiner::Effort::rmst ? WATCHED_RMST_FROM : WATCHED_FROM)) {
             const py::module_ threading = py::module_::import("threading");
             const py::object main_ident = threading.attr("main_thread")().attr("ident");
             const py::object ident = threading.attr("get_ident")();
-            main_ = main_ident.equal(ident);
-            watch_ = watched && main_;
+            watch_ = main_ident.equal(ident);
         }
         if (!progress_.is_none()) {
             progress_type_ = py::module_::import("steiner._steiner").attr("Progress");
-            if (watch_)
-                options_->progress = [this](const steiner::Progress &step) { hand_over(step); };
-            else
-                options_->progress = [this](const steiner::Progress &step) {
-                    const py::gil_scoped_acquire locked;
-                    heard(step);
-                };
+            options_->progress = [this](const steiner::Progress &step) {
+                if (watch_) {
+                    hand_over(step);
+                    return;
+                }
+                const py::gil_scoped_acquire locked;
+                heard(step);
+            };
         }
     }
 
@@ -302,8 +300,8 @@ class Call {
     }
 
   private:
-    // Runs on the calling thread, lock held: the progress callable, unless
-    // something already stopped the call.
+    // Runs on the calling thread, the interpreter lock held: the progress
+    // callable, unless something already stopped the call.
     void heard(const steiner::Progress &step) {
         if (raised_)
             return;
@@ -355,8 +353,7 @@ class Call {
     steiner::Options *options_;
     py::object progress_;
     py::object progress_type_;
-    bool main_ = false;
-    bool watch_ = false;
+    bool watch_ = false; // set before the library starts
     std::atomic<bool> stop_{false};
     std::exception_ptr raised_; // what stopped the call; only the calling thread touches it
 

@@ -91,13 +91,15 @@ struct Options {
     std::function<void(const Progress &)> progress;
     // A flag that stops the call when set, from any thread or from a signal
     // handler (a lock-free atomic may be set there), or null. Every thread of
-    // the call looks at it at least every few milliseconds of work and
-    // between nets; once one sees it set the call throws steiner::stopped. A
-    // flag already set stops the call before any work (after the input is
-    // checked). The library only reads it; it must outlive the call. A flag
-    // rather than a callback: a load costs nothing in the inner loops of every
-    // thread, needs no locking and no code of the caller on those threads,
-    // and the same flag can stop many calls at once.
+    // the call looks at it every millisecond or so of work (steps that clear
+    // or sort memory for a whole net of hundreds of thousands of terminals
+    // take up to a few tens of milliseconds) and between nets; once one sees
+    // it set, the call throws steiner::stopped. A flag already set stops the
+    // call before any work (after the input is checked). The library only
+    // reads it; it must outlive the call. A flag rather than a callback: a
+    // load costs nothing in the inner loops of every thread, needs no locking
+    // and runs no code of the caller on those threads, and one flag can stop
+    // many calls at once. Polling never changes a tree.
     const std::atomic<bool> *stop = nullptr;
 };
 
