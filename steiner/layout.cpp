@@ -844,40 +844,42 @@ std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
     return alive_steiner(layout);
 }
 
-std::vector<Point> improve_locally(Search *search, const std::vector<Point> &points,
-                                   int64_t *length) {
-    std::vector<int32_t> parent;
-    const int64_t start = mst1_build_tree_into(points, &parent, search->net.stop);
-    Layout layout = make_layout(points, parent, start, search->net.count);
-    for (const Point &p : points)
-        layout.taken.insert(point_key(p));
-    improve(&layout, search);
-    *length = layout.length;
-    return alive_steiner(layout);
-}
+namespace {
 
-std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &points,
-                                   int64_t *length) {
+// The spanning tree of points as a layout with every place taken, changed by
+// improve, and the Steiner points it leaves; *length gets their tree's length.
+template <class Improve>
+std::vector<Point> improved_layout(const Net &net, const std::vector<Point> &points,
+                                   int64_t *length, Improve improve_layout) {
     std::vector<int32_t> parent;
     const int64_t start = mst1_build_tree_into(points, &parent, net.stop);
     Layout layout = make_layout(points, parent, start, net.count);
     for (const Point &p : points)
         layout.taken.insert(point_key(p));
-    improve_by_windows(&layout, net.stop);
+    improve_layout(&layout);
     *length = layout.length;
     return alive_steiner(layout);
 }
 
+} // namespace
+
+std::vector<Point> improve_locally(Search *search, const std::vector<Point> &points,
+                                   int64_t *length) {
+    return improved_layout(search->net, points, length,
+                           [search](Layout *layout) { improve(layout, search); });
+}
+
+std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &points,
+                                   int64_t *length) {
+    return improved_layout(net, points, length,
+                           [&net](Layout *layout) { improve_by_windows(layout, net.stop); });
+}
+
 std::vector<Point> improve_wide_windows(Search *search, const std::vector<Point> &points,
                                         int64_t *length) {
-    std::vector<int32_t> parent;
-    const int64_t start = mst1_build_tree_into(points, &parent, search->net.stop);
-    Layout layout = make_layout(points, parent, start, search->net.count);
-    for (const Point &p : points)
-        layout.taken.insert(point_key(p));
-    improve_by_wide_windows(&layout, search);
-    *length = layout.length;
-    return alive_steiner(layout);
+    return improved_layout(search->net, points, length, [search](Layout *layout) {
+        improve_by_wide_windows(layout, search);
+    });
 }
 
 } // namespace steiner::internal
