@@ -89,7 +89,8 @@ Trial windowed(const Net &net, std::vector<Point> greedy) {
     return trial;
 }
 
-// Rounds of local search, order and growth from the greedy's tree.
+// Rounds of local search, order and growth from the greedy's tree, then wide
+// windows over the result.
 Trial improved(Search *search, const Trial &greedy) {
     const Net &net = search->net;
     std::vector<Point> points = greedy.points;
@@ -138,11 +139,11 @@ Trial improved(Search *search, const Trial &greedy) {
 }
 
 // The greedy growth with exact windows over its tree, then, when options
-// ask for it, rounds of local search: the points, parents and length of
-// *result. A greedy that starts wrong rarely recovers, so small nets start
-// growth from several of the best first points. The local search is costly,
-// and a start shorter after its windows nearly always ends shorter, so only
-// the shortest start is improved.
+// ask for it, rounds of local search and wide windows: the points, parents
+// and length of *result. A greedy that starts wrong rarely recovers, so
+// small nets start growth from several of the best first points. The local
+// search is costly, and a start shorter after its windows nearly always ends
+// shorter, so only the shortest start is improved.
 void search_heuristically(const Net &net, const SearchOptions &options, SearchResult *result) {
     Search search(net, options);
     const std::vector<Point> terminals(net.terminals, net.terminals + net.count);
