@@ -18,17 +18,6 @@ void check(bool promise) {
         __builtin_trap();
 }
 
-bool same(const steiner::Tree &a, const steiner::Tree &b) {
-    if (a.length != b.length || a.rmst_length != b.rmst_length ||
-        a.terminal_count != b.terminal_count || a.parents != b.parents ||
-        a.nodes.size() != b.nodes.size())
-        return false;
-    for (size_t k = 0; k < a.nodes.size(); k++)
-        if (a.nodes[k].row != b.nodes[k].row || a.nodes[k].column != b.nodes[k].column)
-            return false;
-    return true;
-}
-
 // Reads one coordinate in the chosen layout; false when the bytes run out.
 bool coordinate(const uint8_t *data, size_t size, size_t *at, uint8_t layout, int32_t side,
                 int32_t *value) {
@@ -80,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     options.effort = effort;
     const steiner::Tree tree = steiner::route(net, options);
     options.threads = 3;
-    check(same(tree, steiner::route(net, options)));
+    check(tree == steiner::route(net, options));
     check(tree_properties::broken(net, tree).empty());
     check(effort != steiner::Effort::rmst || tree.steiner_count() == 0);
     options.threads = 1;

@@ -24,6 +24,11 @@ void check_input(const Point *terminals, size_t count, const Options &options) {
     if (count > max_terminals)
         throw std::invalid_argument("steiner::route: the net has " + std::to_string(count) +
                                     " terminals; at most 1073741823 are allowed");
+    if (options.effort != Effort::rmst && options.effort != Effort::greedy &&
+        options.effort != Effort::best)
+        throw std::invalid_argument("steiner::route: effort is " +
+                                    std::to_string(static_cast<int>(options.effort)) +
+                                    "; it must be rmst, greedy or best");
     if (options.threads < 1 || options.threads > max_threads)
         throw std::invalid_argument("steiner::route: threads is " +
                                     std::to_string(options.threads) + "; it must be from 1 to " +

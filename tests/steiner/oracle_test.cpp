@@ -128,7 +128,7 @@ void route_against_the_optimum(Spread spread, size_t nets, uint32_t seed, const 
             options.stepwise = e == 3;
             const steiner::Tree tree = steiner::route(net, options);
             const std::string where = std::string(effort_names[e]) + ": " + describe(net);
-            for (const char *promise : tree_properties::broken(net, tree, options.stepwise))
+            for (const std::string &promise : tree_properties::broken(net, tree, options.stepwise))
                 tally.count(promise, where);
             tally.check(tree.length >= optimum, "never below the optimum", where);
             if (efforts[e] == Effort::rmst)

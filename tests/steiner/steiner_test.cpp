@@ -36,25 +36,6 @@ std::vector<Point> internal(const std::vector<steiner::Point> &points) {
     return out;
 }
 
-// A tree is sound when its parent links join every node to node 0 and its
-// edges add up to its length.
-void expect_sound(const steiner::Tree &tree) {
-    ASSERT_EQ(tree.parents.size(), tree.nodes.size());
-    ASSERT_EQ(tree.parents[0], 0);
-    int64_t sum = 0;
-    for (size_t k = 0; k < tree.nodes.size(); k++) {
-        size_t at = k;
-        for (size_t steps = 0; at != 0; steps++) {
-            ASSERT_LT(steps, tree.nodes.size()) << "node " << k << " never reaches the root";
-            at = static_cast<size_t>(tree.parents[at]);
-        }
-        const steiner::Point &a = tree.nodes[k];
-        const steiner::Point &b = tree.nodes[static_cast<size_t>(tree.parents[k])];
-        sum += std::abs(int64_t{a.row} - b.row) + std::abs(int64_t{a.column} - b.column);
-    }
-    EXPECT_EQ(sum, tree.length);
-}
-
 // What the router makes of the Steiner points: each passes its screening;
 // those that shorten the tree one at a time come first (all of them when the
 // tree is stepwise), and none of the rest alone shortens the tree they make.
@@ -102,7 +83,7 @@ TEST(RouteTest, EveryEffortGivesASoundTreeTheRouterTakesUp) {
             options.effort = effort;
             options.threads = 2;
             const steiner::Tree tree = steiner::route(net, options);
-            expect_sound(tree);
+            EXPECT_EQ(steiner::tree_fault(tree), "");
             expect_router_keeps_the_first(tree, false);
             EXPECT_LE(tree.length, previous);
             previous = tree.length;
@@ -111,7 +92,7 @@ TEST(RouteTest, EveryEffortGivesASoundTreeTheRouterTakesUp) {
             }
             options.stepwise = true;
             const steiner::Tree stepwise = steiner::route(net, options);
-            expect_sound(stepwise);
+            EXPECT_EQ(steiner::tree_fault(stepwise), "");
             expect_router_keeps_the_first(stepwise, true);
         }
         // Random nets gain about a tenth from Steiner points.
@@ -120,17 +101,6 @@ TEST(RouteTest, EveryEffortGivesASoundTreeTheRouterTakesUp) {
                       0.92 * static_cast<double>(steiner::route(net).rmst_length));
         }
     }
-}
-
-bool same(const steiner::Tree &a, const steiner::Tree &b) {
-    if (a.length != b.length || a.rmst_length != b.rmst_length ||
-        a.terminal_count != b.terminal_count || a.nodes.size() != b.nodes.size() ||
-        a.parents != b.parents)
-        return false;
-    for (size_t k = 0; k < a.nodes.size(); k++)
-        if (a.nodes[k].row != b.nodes[k].row || a.nodes[k].column != b.nodes[k].column)
-            return false;
-    return true;
 }
 
 TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
@@ -145,19 +115,19 @@ TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
     steiner::Options three;
     three.threads = 3;
     for (size_t k = 0; k < nets.size(); k++)
-        EXPECT_TRUE(same(steiner::route(nets[k], three), expected[k])) << "net " << k;
+        EXPECT_EQ(steiner::route(nets[k], three), expected[k]) << "net " << k;
     const std::vector<steiner::Tree> many = steiner::route_many(nets, three);
     ASSERT_EQ(many.size(), nets.size());
     for (size_t k = 0; k < nets.size(); k++)
-        EXPECT_TRUE(same(many[k], expected[k])) << "net " << k;
+        EXPECT_EQ(many[k], expected[k]) << "net " << k;
 
     std::vector<int> agreed(4, 0);
     std::vector<std::thread> threads;
     for (size_t t = 0; t < agreed.size(); t++)
         threads.emplace_back([&, t] {
             for (size_t k = 0; k < nets.size(); k++)
-                agreed[t] += same(steiner::route(nets[(k + t) % nets.size()]),
-                                  expected[(k + t) % nets.size()]);
+                agreed[t] += steiner::route(nets[(k + t) % nets.size()]) ==
+                             expected[(k + t) % nets.size()];
         });
     for (std::thread &thread : threads)
         thread.join();
@@ -182,7 +152,7 @@ TEST(RouteTest, ManyNetsBesideALargeOneAsEachAlone) {
     ASSERT_EQ(trees.size(), nets.size());
     options.threads = 1;
     for (size_t k = 0; k < nets.size(); k++)
-        EXPECT_TRUE(same(trees[k], steiner::route(nets[k], options)))
+        EXPECT_EQ(trees[k], steiner::route(nets[k], options))
             << "net " << k << " of " << nets[k].size() << " terminals";
 }
 
@@ -232,7 +202,7 @@ TEST(RouteTest, AStopFlagEndsTheCallWithStopped) {
     const steiner::Options unstoppable = options;
     options.stop = &stop;
     const std::vector<steiner::Point> net = uniform(300, 1000, 4);
-    EXPECT_TRUE(same(steiner::route(net, options), steiner::route(net, unstoppable)));
+    EXPECT_EQ(steiner::route(net, options), steiner::route(net, unstoppable));
 
     // Set before the call: every call stops at once, once its input is checked.
     stop = true;
@@ -285,7 +255,7 @@ TEST(RouteTest, SmallNetsInClosedForm) {
     EXPECT_EQ(corner.nodes[3].column, 5);
     EXPECT_EQ(corner.length, 20);
     EXPECT_EQ(corner.rmst_length, 25);
-    expect_sound(corner);
+    EXPECT_EQ(steiner::tree_fault(corner), "");
     for (const std::vector<steiner::Point> &net :
          {std::vector<steiner::Point>{{3, 4}, {3, 0}, {3, 9}},
           std::vector<steiner::Point>{{3, 0}, {5, 5}, {9, 9}},
@@ -293,7 +263,7 @@ TEST(RouteTest, SmallNetsInClosedForm) {
         const steiner::Tree tree = steiner::route(net);
         EXPECT_EQ(tree.steiner_count(), 0u);
         EXPECT_EQ(tree.length, tree.rmst_length);
-        expect_sound(tree);
+        EXPECT_EQ(steiner::tree_fault(tree), "");
     }
     steiner::Options spanning;
     spanning.effort = steiner::Effort::rmst;
@@ -330,11 +300,93 @@ TEST(RouteTest, InvalidInputIsNamed) {
     EXPECT_EQ(message({{0, 0}}, 0), "steiner::route: threads is 0; it must be from 1 to 256");
     EXPECT_EQ(message({{0, 0}}, 257), "steiner::route: threads is 257; it must be from 1 to 256");
     EXPECT_EQ(message({{-536870911, 536870911}}, 1), "accepted");
+    steiner::Options unknown;
+    unknown.effort = static_cast<steiner::Effort>(7);
+    EXPECT_THROW(steiner::route({{0, 0}, {0, 10}, {10, 5}, {5, 5}}, unknown),
+                 std::invalid_argument);
     try {
         steiner::route_many({{{1, 1}}, {}});
         ADD_FAILURE() << "an empty net is accepted";
     } catch (const std::invalid_argument &e) {
         EXPECT_STREQ(e.what(), "steiner::route_many: net 1: the net has no terminals");
+    }
+}
+
+// A cross of four terminals joined at its middle, as route gives it.
+steiner::Tree cross() {
+    steiner::Tree tree;
+    tree.nodes = {{0, 5}, {10, 5}, {5, 0}, {5, 10}, {5, 5}};
+    tree.parents = {0, 4, 4, 4, 0};
+    tree.terminal_count = 4;
+    tree.length = 20;
+    tree.rmst_length = 30;
+    return tree;
+}
+
+TEST(TreeFaultTest, NamesTheFirstBrokenPromise) {
+    ASSERT_EQ(steiner::route(cross().nodes.data(), 4), cross());
+    EXPECT_EQ(steiner::tree_fault(cross()), "");
+    const std::vector<std::pair<void (*)(steiner::Tree *), std::string>> cases = {
+        {[](steiner::Tree *t) { t->parents.pop_back(); }, "the tree has 5 nodes but 4 parents"},
+        {[](steiner::Tree *t) { t->terminal_count = 0; }, "the tree has no terminal"},
+        {[](steiner::Tree *t) { t->nodes[2].row = 536870912; },
+         "node 2 (row 536870912, column 0) lies outside the coordinate range -536870911 to "
+         "536870911"},
+        {[](steiner::Tree *t) { t->parents[0] = 4; },
+         "node 0, the root, has parent 4; it must be its own parent"},
+        {[](steiner::Tree *t) { t->parents[3] = 5; }, "node 3 has parent 5, which is not a node"},
+        {[](steiner::Tree *t) { t->parents[3] = 3; },
+         "node 3 is its own parent; only node 0, the root, may be"},
+        {[](steiner::Tree *t) { t->parents[4] = 1; },
+         "node 1 never reaches the root: its parents form a cycle through node 1"},
+        {[](steiner::Tree *t) {
+             t->parents[4] = 3;
+             t->parents[3] = 2;
+             t->parents[2] = 4;
+         },
+         "node 1 never reaches the root: its parents form a cycle through node 4"},
+        {[](steiner::Tree *t) { t->nodes[4] = {5, 10}; },
+         "Steiner point node 4 lies on the place of terminal node 3"},
+        {[](steiner::Tree *t) {
+             t->nodes.push_back({5, 5});
+             t->parents.push_back(4);
+         },
+         "Steiner point node 5 lies on the place of Steiner point node 4"},
+        {[](steiner::Tree *t) {
+             t->nodes.insert(t->nodes.end(), {{7, 7}, {8, 8}});
+             t->parents.insert(t->parents.end(), {4, 5});
+         },
+         "the tree has 3 Steiner points; its 4 distinct terminal places allow at most 2"},
+        {[](steiner::Tree *t) {
+             t->nodes[3] = {0, 5};
+             t->nodes[2] = {0, 5};
+         },
+         "the tree has 1 Steiner point; its 2 distinct terminal places allow at most 0"},
+        {[](steiner::Tree *t) {
+             t->parents[1] = 0;
+             t->parents[2] = 1;
+             t->parents[3] = 2;
+         },
+         "Steiner point node 4 has 1 edge; it needs at least three"},
+        {[](steiner::Tree *t) { t->length = 19; }, "the edges add up to 20, not to length 19"},
+        {[](steiner::Tree *t) { t->rmst_length = 19; }, "length 20 exceeds rmst_length 19"},
+        {[](steiner::Tree *t) { t->rmst_length = 1000000000000000; },
+         "rmst_length 1000000000000000 is not the length of the terminals' minimum spanning "
+         "tree, 30"},
+        {[](steiner::Tree *t) {
+             // Each edge is as long as it says, but the tree is no spanning
+             // tree of least length.
+             t->parents = {0, 0, 4, 4, 1};
+             t->length = 25;
+             t->rmst_length = 25;
+         },
+         "length 25 is not that of a minimum spanning tree of the nodes, 20"},
+    };
+    for (const auto &[spoil, fault] : cases) {
+        steiner::Tree tree = cross();
+        spoil(&tree);
+        EXPECT_EQ(steiner::tree_fault(tree), fault);
+        EXPECT_NE(tree, cross());
     }
 }
 

@@ -6,6 +6,7 @@
 #include <steiner/steiner.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tree_properties {
@@ -15,11 +16,12 @@ int64_t distance(const steiner::Point &a, const steiner::Point &b);
 // The length of a minimum spanning tree over the points.
 int64_t spanning_length(const std::vector<steiner::Point> &points);
 
-// The names of the promises the tree breaks for this net; empty when it keeps
-// them all. Once the links themselves are broken (a parent out of range, a
-// node that never reaches the root), nothing further is checked. A stepwise
-// tree has no Steiner point that shortens it only together with others.
-std::vector<const char *> broken(const std::vector<steiner::Point> &net, const steiner::Tree &tree,
+// The promises the tree breaks for this net; empty when it keeps them all:
+// the library's own check of a tree, then that its terminals are the net's
+// in input order and that its Steiner points come in the promised order. A
+// stepwise tree has no Steiner point that shortens it only together with
+// others.
+std::vector<std::string> broken(const std::vector<steiner::Point> &net, const steiner::Tree &tree,
                                  bool stepwise = false);
 
 } // namespace tree_properties

@@ -728,10 +728,10 @@ TEST_F(PlotMainTest, ParentLinksMustFormTheTree) {
     // Nodes 2 and 4 name each other: every parent is a node, but node #1 is cut off.
     expect_failure(run({}, replace(EXAMPLE_REPORT, "5, 5.    Parent Node: 0, 5.",
                                    "5, 5.    Parent Node: 10, 5.")),
-                   "do not form one tree");
+                   "node 1 never reaches the root: its parents form a cycle through node 1");
     expect_failure(
         run({}, replace(EXAMPLE_REPORT, "Total wirelength is: 15", "Total wirelength is: 16")),
-        "the edges add up to 15, not to the total wirelength 16");
+        "the edges add up to 15, not to length 16");
 }
 
 TEST_F(PlotMainTest, ReadingStopsAtTheEndOfTheReport) {

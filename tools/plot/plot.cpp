@@ -5,6 +5,8 @@
 #include "point_file.h"
 #include "screening.h"
 
+#include <steiner/steiner.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -139,9 +141,10 @@ LineRead read_line(std::istream &in, std::string *line) {
     return LineRead::End;
 }
 
-// Node k's parent is the first node at its parent's position. The parent
-// links must join every node to node #1, and the edges must add up to the
-// total.
+// Node k's parent is the first node at its parent's position. The tree the
+// links then make must be a tree in the library's sense, every node a
+// terminal: one tree rooted at node #1, its edges adding up to the total,
+// which is the length of a minimum spanning tree of the nodes.
 bool check_tree(const PlotReport &report, std::string *error) {
     const size_t n = report.nodes.size();
     if (!same_point(report.parents[0], report.nodes[0])) {
@@ -153,15 +156,8 @@ bool check_tree(const PlotReport &report, std::string *error) {
         by_position.emplace_back(report.nodes[k], k);
     std::stable_sort(by_position.begin(), by_position.end(),
                      [](const auto &a, const auto &b) { return point_less(a.first, b.first); });
-    std::vector<size_t> link(n); // union-find over nodes
-    for (size_t k = 0; k < n; k++)
-        link[k] = k;
-    auto root_of = [&link](size_t k) {
-        while (link[k] != k)
-            k = link[k] = link[link[k]];
-        return k;
-    };
-    int64_t sum = 0;
+    steiner::Tree tree;
+    tree.parents.push_back(0);
     for (size_t k = 1; k < n; k++) {
         const Point &p = report.parents[k];
         const auto at = std::lower_bound(by_position.begin(), by_position.end(), p,
@@ -173,19 +169,15 @@ bool check_tree(const PlotReport &report, std::string *error) {
                      " of node #" + std::to_string(k + 1) + " is not a node";
             return false;
         }
-        link[root_of(k)] = root_of(at->second);
-        sum += rect_dist_points(report.nodes[k], p);
+        tree.parents.push_back(static_cast<int32_t>(at->second));
     }
-    for (size_t k = 1; k < n; k++) {
-        if (root_of(k) != root_of(0)) {
-            *error = "the parent links do not join node #" + std::to_string(k + 1) +
-                     " to node #1: they do not form one tree";
-            return false;
-        }
-    }
-    if (sum != report.length_after) {
-        *error = "the edges add up to " + std::to_string(sum) + ", not to the total wirelength " +
-                 std::to_string(report.length_after);
+    for (const Point &node : report.nodes)
+        tree.nodes.push_back(steiner::Point{node.row, node.column});
+    tree.terminal_count = n;
+    tree.length = tree.rmst_length = report.length_after;
+    const std::string fault = steiner::tree_fault(tree);
+    if (!fault.empty()) {
+        *error = "the nodes do not make a tree (counted from node 0 for node #1): " + fault;
         return false;
     }
     return true;

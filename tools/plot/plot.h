@@ -48,7 +48,8 @@ struct PlotReport {
 // parse exactly, and no line may be longer than a report line can be. Reading
 // stops at the pause after the "Total wirelength is:" line (or two lines
 // after it), so what follows a report is never read. The parent links must
-// join every node to node #1 and the edges add up to the total. Returns true
+// join every node to node #1 in one tree whose edges add up to the total, the
+// length of a minimum spanning tree of the nodes. Returns true
 // on success; otherwise fills *error with one line (no line end) and leaves
 // *report unspecified. Throws std::bad_alloc when memory runs out.
 bool plot_parse_report(std::istream &in, PlotReport *report, std::string *error);

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace steiner {
@@ -39,6 +40,13 @@ struct Point {
     int32_t row;    // first coordinate
     int32_t column; // second coordinate
 };
+
+inline bool operator==(const Point &a, const Point &b) {
+    return a.row == b.row && a.column == b.column;
+}
+inline bool operator!=(const Point &a, const Point &b) {
+    return !(a == b);
+}
 
 // How hard to look for a short tree.
 // Nets of up to 9 distinct places get a minimal tree at greedy and best
@@ -127,11 +135,33 @@ struct Tree {
     }
 };
 
+// Trees are equal when their nodes, parents, terminal counts and both
+// lengths are.
+bool operator==(const Tree &a, const Tree &b);
+bool operator!=(const Tree &a, const Tree &b);
+
+// The first promise made of a Tree above that tree breaks, as one sentence
+// naming the node concerned, or an empty string when it keeps them all:
+// as many parents as nodes; at least one terminal and at most max_terminals;
+// every coordinate in range; parents that form one tree rooted at node 0,
+// node 0 its own parent and no other node; at most d - 2 Steiner points
+// (none when d < 3) for d distinct terminal places; Steiner points at places
+// of their own, apart from each other and from every terminal, each with at
+// least three edges; length the sum of the edge lengths, no more than
+// rmst_length, and the length of a minimum spanning tree of the nodes;
+// rmst_length that of the terminals. It does not check the order of the
+// Steiner points. Every tree route and route_many return keeps them all.
+// Costs a sort of the nodes and two spanning trees, of the nodes and of the
+// terminals: O(m^2) time below 5,000 nodes and O(m log m) above, and O(m)
+// memory. Throws std::bad_alloc when memory runs out.
+std::string tree_fault(const Tree &tree);
+
 // Routes one net. Nets of 1 and 2 terminals, and of 3 at efforts greedy and
 // best, are answered in closed form and are optimal; at effort rmst, three
 // terminals get their spanning tree. Throws std::invalid_argument for no
 // terminals, more than max_terminals, a coordinate outside
-// coordinate_min..coordinate_max or threads outside 1..max_threads;
+// coordinate_min..coordinate_max, threads outside 1..max_threads or an
+// effort that is none of Effort's values;
 // std::bad_alloc when memory runs out; steiner::stopped when options.stop
 // was seen set.
 Tree route(const Point *terminals, size_t count, const Options &options = Options());
