@@ -7,9 +7,9 @@
 // its own while the calling thread waits in short slices, running the
 // handlers (PyErr_CheckSignals) and the progress callable; an exception from
 // either sets the library's stop flag, and is raised once the library has
-// given up. Short calls, and calls from other threads, where no handler runs
-// anyway, call the library directly: a thread per call would cost more than
-// routing a small net.
+// given up. Calls expected to end within a watch slice, and calls from other
+// threads, where no handler runs anyway, call the library directly: a thread
+// per call would cost more than routing a small net.
 #include "plot.h"
 
 #include <steiner/steiner.h>
@@ -38,15 +38,29 @@ namespace {
 // The node array is a view of the tree's own points, two int32 per node.
 static_assert(sizeof(steiner::Point) == 2 * sizeof(int32_t), "points must be packed");
 
-// Terminals in a call from which the main thread watches for signals while
-// the library runs: below them a call takes a fraction of a second (the
-// spanning tree alone is quicker by far), and above them the watcher's
-// thread costs under a percent.
-constexpr size_t WATCHED_FROM = 1024;
-constexpr size_t WATCHED_RMST_FROM = 65536;
-
 // How long the watching thread waits between two runs of the signal handlers.
 constexpr std::chrono::milliseconds WATCH_SLICE{20};
+
+// The expected time of a call, in microseconds on one core, from which the
+// main thread watches for signals while the library runs: a call expected to
+// take less ends, and the interrupt follows, about as soon as a watcher would
+// have seen it, and a watched call spends under a percent on the watcher's
+// thread.
+constexpr double WATCHED_FROM_MICROS = 20000;
+
+// Roughly how long routing a net of this many terminals takes, in
+// microseconds on one core: within a few times the time measured on random
+// nets, and never short of it for long calls, which is all the choice of
+// watching needs. best grows with the square of the net because of its
+// several starts and windows; nets of up to 3 terminals are closed forms.
+double expected_micros(size_t terminals, steiner::Effort effort) {
+    const auto n = static_cast<double>(terminals);
+    if (effort == steiner::Effort::rmst)
+        return 0.1 * n;
+    if (terminals <= 3)
+        return 1;
+    return effort == steiner::Effort::greedy ? 150 + 30 * n : 150 + 20 * n * n;
+}
 
 std::string type_name(const py::handle &object) {
     return py::str(py::type::handle_of(object).attr("__name__")).cast<std::string>();
@@ -60,8 +74,9 @@ bool is_bool(const py::handle &object) {
 
 // An integer: int or numpy integer, not bool (numpy's rule for counts), else
 // a TypeError saying what must be one. Sets *overflow when it does not fit a
-// long long.
-long long integer(const py::handle &object, const std::string &must_be, bool *overflow) {
+// long long; *text, when given, is the integer in decimal.
+long long integer(const py::handle &object, const std::string &must_be, bool *overflow,
+                  std::string *text = nullptr) {
     PyObject *index = is_bool(object) ? nullptr : PyNumber_Index(object.ptr());
     if (index == nullptr) {
         PyErr_Clear();
@@ -71,19 +86,23 @@ long long integer(const py::handle &object, const std::string &must_be, bool *ov
     int too_large = 0;
     const long long result = PyLong_AsLongLongAndOverflow(value.ptr(), &too_large);
     *overflow = too_large != 0;
+    if (text != nullptr)
+        *text = py::str(value).cast<std::string>();
     return result;
 }
 
 steiner::Effort parse_effort(const py::handle &effort) {
     if (!PyUnicode_Check(effort.ptr()))
         throw py::type_error("effort must be a str, not " + type_name(effort));
-    const auto name = effort.cast<std::string>();
-    if (name == "rmst")
-        return steiner::Effort::rmst;
-    if (name == "greedy")
-        return steiner::Effort::greedy;
-    if (name == "best")
-        return steiner::Effort::best;
+    // Compared as code points: a str that UTF-8 cannot encode is one more
+    // wrong name.
+    const std::pair<const char *, steiner::Effort> names[] = {
+        {"rmst", steiner::Effort::rmst},
+        {"greedy", steiner::Effort::greedy},
+        {"best", steiner::Effort::best}};
+    for (const auto &[name, value] : names)
+        if (PyUnicode_CompareWithASCIIString(effort.ptr(), name) == 0)
+            return value;
     throw py::value_error("effort must be one of 'rmst', 'greedy', 'best', not " +
                           py::repr(effort).cast<std::string>());
 }
@@ -162,10 +181,13 @@ void read_objects(const py::array &array, std::vector<steiner::Point> *points) {
         const py::object column = array[py::make_tuple(k, 1)];
         bool row_overflow = false;
         bool column_overflow = false;
-        const long long r = integer(row, "points must hold integers", &row_overflow);
-        const long long c = integer(column, "points must hold integers", &column_overflow);
+        std::string row_text;
+        std::string column_text;
+        const long long r = integer(row, "points must hold integers", &row_overflow, &row_text);
+        const long long c =
+            integer(column, "points must hold integers", &column_overflow, &column_text);
         if (row_overflow || column_overflow || !in_range(r) || !in_range(c))
-            out_of_range(k, py::str(row).cast<std::string>(), py::str(column).cast<std::string>());
+            out_of_range(k, row_text, column_text);
         (*points)[k] = steiner::Point{static_cast<int32_t>(r), static_cast<int32_t>(c)};
     }
 }
@@ -173,10 +195,46 @@ void read_objects(const py::array &array, std::vector<steiner::Point> *points) {
 // Any array-like of integer (row, column) pairs, checked as the library
 // checks a net, in the module's words: TypeError for what is not an array of
 // integers, ValueError for a shape or value out of range.
+// A masked array whose mask hides some values: routing its data would make
+// terminals of the hidden points.
+void refuse_masked(const py::handle &object) {
+    if (!py::isinstance<py::array>(object) ||
+        Py_TYPE(object.ptr()) == py::detail::npy_api::get().PyArray_Type_)
+        return;
+    const py::module_ ma = py::module_::import("numpy.ma");
+    if (py::isinstance(object, ma.attr("MaskedArray")) && ma.attr("is_masked")(object).cast<bool>())
+        throw py::value_error("points is a masked array with masked values; "
+                              "numpy.ma.compress_rows(points) leaves out the masked points");
+}
+
+// A sequence of integers of numpy kinds that share no integer type (int16 and
+// uint64) becomes an array of floats; as objects they are read as the
+// integers they are, and anything else in it as before. Null when the
+// array stands as it is.
+py::object integers_as_objects(const py::handle &object, const py::array &array) {
+    if (array.dtype().kind() != 'f' || py::isinstance<py::array>(object))
+        return py::object();
+    py::array objects;
+    try {
+        objects = py::module_::import("numpy").attr("array")(object, py::arg("dtype") = "O");
+    } catch (const py::error_already_set &) {
+        return py::object();
+    }
+    if (objects.ndim() != array.ndim() || objects.size() != array.size())
+        return py::object();
+    for (const py::handle value : objects.attr("flat"))
+        if (!PyIndex_Check(value.ptr()))
+            return py::object();
+    return std::move(objects);
+}
+
 std::vector<steiner::Point> to_points(const py::handle &object) {
+    refuse_masked(object);
     py::array array = py::array::ensure(object);
     if (!array)
         throw py::value_error("points must be array-like of shape (n, 2)");
+    if (const py::object objects = integers_as_objects(object, array))
+        array = objects;
     if (array.ndim() == 0)
         throw py::type_error("points must be array-like of shape (n, 2), not " + type_name(object));
     std::vector<steiner::Point> points;
@@ -232,11 +290,11 @@ std::vector<steiner::Point> to_points(const py::handle &object) {
 // the progress callable or (from the main thread) a signal handler raises.
 class Call {
   public:
-    Call(steiner::Options *options, const py::object &progress, size_t terminals)
+    // micros: how long the call is expected to take (expected_micros).
+    Call(steiner::Options *options, const py::object &progress, double micros)
         : options_(options), progress_(progress) {
         options_->stop = &stop_;
-        if (terminals >=
-            (options_->effort == steiner::Effort::rmst ? WATCHED_RMST_FROM : WATCHED_FROM)) {
+        if (micros >= WATCHED_FROM_MICROS) {
             const py::module_ threading = py::module_::import("threading");
             const py::object main_ident = threading.attr("main_thread")().attr("ident");
             const py::object ident = threading.attr("get_ident")();
@@ -377,7 +435,7 @@ steiner::Tree rsmt(const py::object &points, const py::object &effort, const py:
                    const py::object &progress) {
     steiner::Options options = options_of(effort, stepwise, progress);
     const std::vector<steiner::Point> net = to_points(points);
-    Call call(&options, progress, net.size());
+    Call call(&options, progress, expected_micros(net.size(), options.effort));
     return call([&] { return steiner::route(net, options); });
 }
 
@@ -394,7 +452,7 @@ py::list route_many(const py::object &nets, const py::object &effort, const py::
         throw py::type_error("nets must be an iterable of nets, not " + type_name(nets));
     }
     std::vector<std::vector<steiner::Point>> points;
-    size_t terminals = 0;
+    double micros = 0;
     for (const py::handle net : each) {
         const std::string which = "net " + std::to_string(points.size()) + ": ";
         try {
@@ -404,9 +462,9 @@ py::list route_many(const py::object &nets, const py::object &effort, const py::
         } catch (const py::value_error &fault) {
             throw py::value_error(which + fault.what());
         }
-        terminals += points.back().size();
+        micros += expected_micros(points.back().size(), options.effort);
     }
-    Call call(&options, progress, terminals);
+    Call call(&options, progress, micros);
     std::vector<steiner::Tree> trees = call([&] { return steiner::route_many(points, options); });
     py::list result(trees.size());
     for (size_t k = 0; k < trees.size(); k++)
@@ -474,16 +532,6 @@ std::string repr(const steiner::Tree &tree) {
            ">";
 }
 
-bool same(const steiner::Tree &a, const steiner::Tree &b) {
-    return a.terminal_count == b.terminal_count && a.length == b.length &&
-           a.rmst_length == b.rmst_length && a.parents == b.parents &&
-           a.nodes.size() == b.nodes.size() &&
-           std::equal(a.nodes.begin(), a.nodes.end(), b.nodes.begin(),
-                      [](const steiner::Point &p, const steiner::Point &q) {
-                          return p.row == q.row && p.column == q.column;
-                      });
-}
-
 py::ssize_t hash(const steiner::Tree &tree) {
     // FNV-1a over everything == compares.
     uint64_t h = 14695981039346656037u;
@@ -507,12 +555,12 @@ py::tuple state_of(const py::object &self) {
                           tree.rmst_length);
 }
 
-// The tree a state describes, refused unless it is whole: every parent a
-// node, node 0 the root, the length the sum of the edges.
-steiner::Tree from_state(const py::tuple &state) {
+// The tree a state describes, refused with ValueError unless it has the
+// state's shape and keeps every promise of a tree.
+steiner::Tree from_state(const py::handle &state) {
     const char *refusal = "a Tree's state must be (nodes, parents, terminal_count, length, "
                           "rmst_length) of a tree";
-    if (state.size() != 5)
+    if (!py::isinstance<py::tuple>(state) || py::len(state) != 5)
         throw py::value_error(refusal);
     steiner::Tree tree;
     try {
@@ -523,8 +571,8 @@ steiner::Tree from_state(const py::tuple &state) {
                 throw py::value_error(refusal);
             return number;
         };
-        tree.nodes = to_points(state[0]);
-        const py::array given = py::array::ensure(state[1]);
+        tree.nodes = to_points(state[py::int_(0)]);
+        const py::array given = py::array::ensure(state[py::int_(1)]);
         if (!given || given.ndim() != 1 ||
             given.size() != static_cast<py::ssize_t>(tree.nodes.size()) ||
             (given.dtype().kind() != 'i' && given.dtype().kind() != 'u'))
@@ -532,29 +580,62 @@ steiner::Tree from_state(const py::tuple &state) {
         const auto up = py::array_t<int64_t, py::array::forcecast>::ensure(given);
         for (py::ssize_t k = 0; k < up.size(); k++) {
             const int64_t parent = up.at(k);
-            if (parent < 0 || static_cast<size_t>(parent) >= tree.nodes.size())
+            if (parent < INT32_MIN || parent > INT32_MAX)
                 throw py::value_error(refusal);
             tree.parents.push_back(static_cast<int32_t>(parent));
         }
-        tree.terminal_count = static_cast<size_t>(whole(state[2]));
-        tree.length = whole(state[3]);
-        tree.rmst_length = whole(state[4]);
+        tree.terminal_count = static_cast<size_t>(whole(state[py::int_(2)]));
+        tree.length = whole(state[py::int_(3)]);
+        tree.rmst_length = whole(state[py::int_(4)]);
     } catch (const py::builtin_exception &) {
         throw py::value_error(refusal);
     } catch (const py::error_already_set &) {
         throw py::value_error(refusal);
     }
-    if (tree.terminal_count < 1 || tree.terminal_count > tree.nodes.size() || tree.parents[0] != 0)
-        throw py::value_error(refusal);
-    int64_t length = 0;
-    for (size_t k = 0; k < tree.nodes.size(); k++) {
-        const steiner::Point &a = tree.nodes[k];
-        const steiner::Point &b = tree.nodes[static_cast<size_t>(tree.parents[k])];
-        length += std::abs(int64_t{a.row} - b.row) + std::abs(int64_t{a.column} - b.column);
-    }
-    if (length != tree.length)
-        throw py::value_error(refusal);
+    const std::string fault = steiner::tree_fault(tree);
+    if (!fault.empty())
+        throw py::value_error(std::string(refusal) + ": " + fault);
     return tree;
+}
+
+const char *const MADE_BY_ROUTING =
+    "steiner.Tree objects come from steiner.rsmt and steiner.route_many; they cannot be "
+    "created directly";
+
+// What Tree.__new__ gives: the tree of a net of one terminal at (0, 0), so
+// that no Tree is ever without a valid state. Pickles of earlier versions
+// make one and then fill it through __setstate__.
+steiner::Tree placeholder() {
+    steiner::Tree tree;
+    tree.nodes = {steiner::Point{0, 0}};
+    tree.parents = {0};
+    tree.terminal_count = 1;
+    return tree;
+}
+
+// pybind11's common base type holds no C++ value, and an instance of it made
+// directly ends the process inside pybind11; through it, a Tree would be made
+// without its value. Both are refused; other types are made as before.
+PyTypeObject *bare_base = nullptr;
+PyTypeObject *tree_type = nullptr;
+newfunc bare_base_new = nullptr;
+
+PyObject *new_unless_bare(PyTypeObject *type, PyObject *args, PyObject *kwargs) {
+    if (type == bare_base || type == tree_type) {
+        PyErr_SetString(PyExc_TypeError, MADE_BY_ROUTING);
+        return nullptr;
+    }
+    return bare_base_new(type, args, kwargs);
+}
+
+void guard_bare_base(const py::handle &tree) {
+    tree_type = reinterpret_cast<PyTypeObject *>(tree.ptr());
+    PyTypeObject *base = tree_type->tp_base;
+    if (base == nullptr || base->tp_new == new_unless_bare)
+        return;
+    bare_base = base;
+    bare_base_new = base->tp_new;
+    base->tp_new = new_unless_bare;
 }
 
 } // namespace
@@ -571,11 +652,12 @@ PYBIND11_MODULE(_steiner, module) {
                               .attr("namedtuple")("Progress", "phase round length done");
     progress.attr("__module__") = "steiner";
     progress.attr("__doc__") =
-        "A moment of a long call: its phase ('grow', 'improve' or 'order'), the round, counted "
-        "from 1 in each phase, the length reached, and the share of the round done (0 to 1).";
+        "A moment of a long call: its phase ('grow', 'improve', 'windows' or 'order'), the "
+        "round, counted from 1 in each phase, the length reached, and the share of the round "
+        "done (0 to 1).";
     module.attr("Progress") = progress;
 
-    py::class_<steiner::Tree> tree(module, "Tree",
+    py::class_<steiner::Tree> tree(module, "Tree", py::is_final(),
                                    "A rectilinear tree over a net: the terminals in input order, "
                                    "then the Steiner points; node 0 is the root and its own "
                                    "parent. Immutable: it compares, hashes, copies and pickles by "
@@ -600,12 +682,42 @@ PYBIND11_MODULE(_steiner, module) {
              [](const steiner::Tree &self, const py::object &other) -> py::object {
                  if (!py::isinstance<steiner::Tree>(other))
                      return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-                 return py::bool_(same(self, other.cast<const steiner::Tree &>()));
+                 return py::bool_(self == other.cast<const steiner::Tree &>());
              })
         .def("__hash__", &hash)
         .def("__copy__", [](const steiner::Tree &self) { return self; })
         .def("__deepcopy__", [](const steiner::Tree &self, const py::object &) { return self; })
-        .def(py::pickle(&state_of, &from_state));
+        .def("__reduce__",
+             [](const py::object &self) {
+                 // Through a function of the package: pickle names a
+                 // Python function, not one of the extension's.
+                 return py::make_tuple(py::module_::import("steiner").attr("_tree"),
+                                       py::make_tuple(state_of(self)));
+             })
+;
+    // Named otherwise while defined, so that pybind11 takes neither for a
+    // constructor of its own kind.
+    tree.attr("__setstate__") = py::cpp_function(
+        [](steiner::Tree &self, const py::object &state) {
+            if (self != placeholder())
+                throw py::type_error("a Tree cannot be changed");
+            self = from_state(state);
+        },
+        py::name("fill_placeholder"), py::is_method(tree));
+    tree.attr("__init__") = py::cpp_function(
+        [](const py::args &, const py::kwargs &) { throw py::type_error(MADE_BY_ROUTING); },
+        py::name("refuse_init"), py::is_method(tree));
+    tree.attr("__new__") = py::staticmethod(py::cpp_function(
+        [](const py::args &args, const py::kwargs &kwargs) {
+            if (args.size() != 1 || kwargs.size() != 0)
+                throw py::type_error(MADE_BY_ROUTING);
+            return placeholder();
+        },
+        py::name("__new__")));
+    guard_bare_base(tree);
+    module.def("_tree_from_state", &from_state, py::arg("state"),
+               "_tree_from_state(state) -> Tree\n\nThe tree a pickled state describes, refused "
+               "with ValueError unless it keeps every promise of a tree.");
 
     module.def("rsmt", &rsmt, py::arg("points"), py::arg("effort") = "best", py::kw_only(),
                py::arg("stepwise") = false, py::arg("progress") = py::none(),
