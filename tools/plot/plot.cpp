@@ -15,7 +15,22 @@
 #include <new>
 #include <utility>
 
-using namespace steiner::internal;
+using steiner::internal::MST1_COORD_MAX;
+using steiner::internal::MST1_COORD_MIN;
+using steiner::internal::Point;
+using steiner::internal::point_fault_text;
+using steiner::internal::point_reader_at_end;
+using steiner::internal::point_reader_close;
+using steiner::internal::point_reader_count;
+using steiner::internal::point_reader_open;
+using steiner::internal::point_reader_pair;
+using steiner::internal::PointFileFault;
+using steiner::internal::PointRead;
+using steiner::internal::PointReader;
+using steiner::internal::screen_candidate_indexed;
+using steiner::internal::screen_index_build;
+using steiner::internal::screen_index_free;
+using steiner::internal::ScreenIndex;
 
 namespace {
 
