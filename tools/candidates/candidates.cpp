@@ -12,21 +12,7 @@
 #include <new>
 #include <thread>
 
-using steiner::internal::decimal_parse_unsigned;
-using steiner::internal::MST1_COORD_MAX;
 using steiner::internal::Point;
-using steiner::internal::point_fault_text;
-using steiner::internal::point_reader_close;
-using steiner::internal::point_reader_count;
-using steiner::internal::point_reader_open;
-using steiner::internal::point_reader_pair;
-using steiner::internal::PointFileFault;
-using steiner::internal::PointRead;
-using steiner::internal::PointReader;
-using steiner::internal::screen_candidate_indexed;
-using steiner::internal::screen_index_build;
-using steiner::internal::screen_index_free;
-using steiner::internal::ScreenIndex;
 
 // ---- Seeded permutation -----------------------------------------------------
 
@@ -128,7 +114,7 @@ const NumberOption NUMBER_OPTIONS[] = {
          options->random_terminals = true;
          options->random_count = static_cast<int32_t>(value);
      }},
-    {"--grid", 1, uint64_t{MST1_COORD_MAX} + 1,
+    {"--grid", 1, uint64_t{steiner::internal::MST1_COORD_MAX} + 1,
      [](CandidateOptions *options, uint64_t value) {
          options->grid = static_cast<int32_t>(value);
      }},
@@ -181,7 +167,8 @@ bool take_order(const char *text, CandidateOptions *options, std::string *error)
 bool take_number(const NumberOption &option, const char *text, CandidateOptions *options,
                  std::string *error) {
     uint64_t value = 0;
-    if (!decimal_parse_unsigned(text, option.maximum, &value) || value < option.minimum) {
+    if (!steiner::internal::decimal_parse_unsigned(text, option.maximum, &value) ||
+        value < option.minimum) {
         *error = std::string(option.name) + " must be a whole number from " +
                  std::to_string(option.minimum) + " to " + std::to_string(option.maximum) +
                  ", not \"" + text + "\"";
@@ -273,26 +260,27 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
 
 bool candidates_load_terminals(FILE *file, const char *name, std::vector<Point> *terminals,
                                std::string *error) {
-    PointReader *reader = point_reader_open(file);
+    steiner::internal::PointReader *reader = steiner::internal::point_reader_open(file);
     if (reader == nullptr) {
         fclose(file);
         throw std::bad_alloc();
     }
-    PointFileFault fault{};
+    steiner::internal::PointFileFault fault{};
     int32_t count = 0;
-    bool ok = point_reader_count(reader, &count, &fault);
+    bool ok = steiner::internal::point_reader_count(reader, &count, &fault);
     terminals->clear();
     // The count alone is no proof that the pairs exist, so growth follows the data.
     Point pair{0, 0};
     while (ok && static_cast<int64_t>(terminals->size()) < count) {
-        ok = point_reader_pair(reader, &pair, &fault) == PointRead::Pair;
+        ok = steiner::internal::point_reader_pair(reader, &pair, &fault) ==
+             steiner::internal::PointRead::Pair;
         if (ok)
             terminals->push_back(pair);
     }
-    point_reader_close(reader);
+    steiner::internal::point_reader_close(reader);
     if (!ok) {
         char text[160];
-        point_fault_text(fault, text, sizeof text);
+        steiner::internal::point_fault_text(fault, text, sizeof text);
         *error = std::string(name) + ": " + text;
     }
     return ok;
@@ -327,12 +315,12 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 
 // ---- Candidates -------------------------------------------------------------
 
-void ScreenIndexDeleter::operator()(ScreenIndex *index) const {
-    screen_index_free(index);
+void ScreenIndexDeleter::operator()(steiner::internal::ScreenIndex *index) const {
+    steiner::internal::screen_index_free(index);
 }
 
 ScreenIndexPtr candidates_screen_index(const Point *terminals, int32_t num_terminals) {
-    ScreenIndexPtr index(screen_index_build(terminals, num_terminals));
+    ScreenIndexPtr index(steiner::internal::screen_index_build(terminals, num_terminals));
     if (index == nullptr)
         throw std::bad_alloc();
     return index;
@@ -368,7 +356,7 @@ void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t see
         const uint64_t cell = shuffle_index(&shuffle, k);
         const int32_t row = rows[static_cast<size_t>(cell / num_columns)];
         const int32_t column = columns[static_cast<size_t>(cell % num_columns)];
-        if (!screen_candidate_indexed(index.get(), row, column))
+        if (!steiner::internal::screen_candidate_indexed(index.get(), row, column))
             continue;
         if (!emit(context, Point{row, column}) || ++accepted == limit)
             return;
@@ -384,7 +372,7 @@ void candidates_hanan(const Point *terminals, int32_t num_terminals,
     candidates->clear();
     for (int32_t row : rows)
         for (int32_t column : columns)
-            if (screen_candidate_indexed(index.get(), row, column))
+            if (steiner::internal::screen_candidate_indexed(index.get(), row, column))
                 candidates->push_back(Point{row, column});
 }
 

@@ -15,22 +15,7 @@
 #include <new>
 #include <utility>
 
-using steiner::internal::MST1_COORD_MAX;
-using steiner::internal::MST1_COORD_MIN;
 using steiner::internal::Point;
-using steiner::internal::point_fault_text;
-using steiner::internal::point_reader_at_end;
-using steiner::internal::point_reader_close;
-using steiner::internal::point_reader_count;
-using steiner::internal::point_reader_open;
-using steiner::internal::point_reader_pair;
-using steiner::internal::PointFileFault;
-using steiner::internal::PointRead;
-using steiner::internal::PointReader;
-using steiner::internal::screen_candidate_indexed;
-using steiner::internal::screen_index_build;
-using steiner::internal::screen_index_free;
-using steiner::internal::ScreenIndex;
 
 namespace {
 
@@ -84,7 +69,7 @@ class Cursor {
 
     bool coordinate(int32_t *value) {
         int64_t number = 0;
-        if (!integer(MST1_COORD_MIN, MST1_COORD_MAX, &number))
+        if (!integer(steiner::internal::MST1_COORD_MIN, steiner::internal::MST1_COORD_MAX, &number))
             return false;
         *value = static_cast<int32_t>(number);
         return true;
@@ -406,21 +391,23 @@ bool plot_parse_report(std::istream &in, PlotReport *report, std::string *error)
 
 bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Point> *candidates,
                            std::string *error) {
-    PointReader *reader = point_reader_open(file);
+    steiner::internal::PointReader *reader = steiner::internal::point_reader_open(file);
     if (reader == nullptr) {
         fclose(file);
         throw std::bad_alloc();
     }
-    const std::unique_ptr<PointReader, void (*)(PointReader *)> owner(reader, point_reader_close);
-    PointFileFault fault{};
+    const std::unique_ptr<steiner::internal::PointReader,
+                          void (*)(steiner::internal::PointReader *)>
+        owner(reader, steiner::internal::point_reader_close);
+    steiner::internal::PointFileFault fault{};
     auto fault_line = [&fault, error]() {
         char text[160];
-        point_fault_text(fault, text, sizeof text);
+        steiner::internal::point_fault_text(fault, text, sizeof text);
         *error = text;
         return false;
     };
     int32_t terminal_count = 0;
-    if (!point_reader_count(reader, &terminal_count, &fault))
+    if (!steiner::internal::point_reader_count(reader, &terminal_count, &fault))
         return fault_line();
     if (terminal_count != report.terminal_count) {
         *error = "announces " + std::to_string(terminal_count) + " terminals, the report has " +
@@ -429,7 +416,8 @@ bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Poi
     }
     Point pair{0, 0};
     for (size_t k = 0; k < static_cast<size_t>(terminal_count); k++) {
-        if (point_reader_pair(reader, &pair, &fault) != PointRead::Pair)
+        if (steiner::internal::point_reader_pair(reader, &pair, &fault) !=
+            steiner::internal::PointRead::Pair)
             return fault_line();
         if (!same_point(pair, report.nodes[k])) {
             *error = "terminal #" + std::to_string(k + 1) + " is " + std::to_string(pair.row) +
@@ -442,16 +430,19 @@ bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Poi
     // The candidates the router took are those that pass its screening, up to
     // the count in the report. One at a node's position either stayed or is
     // covered by the node's marker, so it is left out; repeats are drawn once.
-    const std::unique_ptr<ScreenIndex, void (*)(ScreenIndex *)> index(
-        screen_index_build(report.nodes.data(), terminal_count), screen_index_free);
+    const std::unique_ptr<steiner::internal::ScreenIndex,
+                          void (*)(steiner::internal::ScreenIndex *)>
+        index(steiner::internal::screen_index_build(report.nodes.data(), terminal_count),
+              steiner::internal::screen_index_free);
     if (index == nullptr)
         throw std::bad_alloc();
     std::vector<Point> covered = sorted_points(report.nodes);
     int32_t accepted = 0;
-    while (accepted < report.candidate_count && !point_reader_at_end(reader)) {
-        if (point_reader_pair(reader, &pair, &fault) != PointRead::Pair)
+    while (accepted < report.candidate_count && !steiner::internal::point_reader_at_end(reader)) {
+        if (steiner::internal::point_reader_pair(reader, &pair, &fault) !=
+            steiner::internal::PointRead::Pair)
             return fault_line();
-        if (!screen_candidate_indexed(index.get(), pair.row, pair.column))
+        if (!steiner::internal::screen_candidate_indexed(index.get(), pair.row, pair.column))
             continue;
         accepted++;
         const auto at = std::lower_bound(covered.begin(), covered.end(), pair, point_less);
