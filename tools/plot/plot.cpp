@@ -389,26 +389,23 @@ bool plot_parse_report(std::istream &in, PlotReport *report, std::string *error)
     return check_tree(*report, error);
 }
 
-bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Point> *candidates,
+namespace {
+
+// One line for a point-file fault in *error; always false.
+bool point_file_fault(const steiner::internal::PointFileFault &fault, std::string *error) {
+    char text[160];
+    steiner::internal::point_fault_text(fault, text, sizeof text);
+    *error = text;
+    return false;
+}
+
+// The count and the terminals that open the file, which must be the report's, in order.
+bool read_report_terminals(steiner::internal::PointReader *reader, const PlotReport &report,
                            std::string *error) {
-    steiner::internal::PointReader *reader = steiner::internal::point_reader_open(file);
-    if (reader == nullptr) {
-        fclose(file);
-        throw std::bad_alloc();
-    }
-    const std::unique_ptr<steiner::internal::PointReader,
-                          void (*)(steiner::internal::PointReader *)>
-        owner(reader, steiner::internal::point_reader_close);
     steiner::internal::PointFileFault fault{};
-    auto fault_line = [&fault, error]() {
-        char text[160];
-        steiner::internal::point_fault_text(fault, text, sizeof text);
-        *error = text;
-        return false;
-    };
     int32_t terminal_count = 0;
     if (!steiner::internal::point_reader_count(reader, &terminal_count, &fault))
-        return fault_line();
+        return point_file_fault(fault, error);
     if (terminal_count != report.terminal_count) {
         *error = "announces " + std::to_string(terminal_count) + " terminals, the report has " +
                  std::to_string(report.terminal_count);
@@ -418,7 +415,7 @@ bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Poi
     for (size_t k = 0; k < static_cast<size_t>(terminal_count); k++) {
         if (steiner::internal::point_reader_pair(reader, &pair, &fault) !=
             steiner::internal::PointRead::Pair)
-            return fault_line();
+            return point_file_fault(fault, error);
         if (!same_point(pair, report.nodes[k])) {
             *error = "terminal #" + std::to_string(k + 1) + " is " + std::to_string(pair.row) +
                      ", " + std::to_string(pair.column) + " but the report has " +
@@ -427,21 +424,28 @@ bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Poi
             return false;
         }
     }
-    // The candidates the router took are those that pass its screening, up to
-    // the count in the report. One at a node's position either stayed or is
-    // covered by the node's marker, so it is left out; repeats are drawn once.
+    return true;
+}
+
+// The candidates the router took are those that pass its screening, up to
+// the count in the report. One at a node's position either stayed or is
+// covered by the node's marker, so it is left out; repeats are drawn once.
+bool read_accepted_candidates(steiner::internal::PointReader *reader, const PlotReport &report,
+                              std::vector<Point> *candidates, std::string *error) {
     const std::unique_ptr<steiner::internal::ScreenIndex,
                           void (*)(steiner::internal::ScreenIndex *)>
-        index(steiner::internal::screen_index_build(report.nodes.data(), terminal_count),
+        index(steiner::internal::screen_index_build(report.nodes.data(), report.terminal_count),
               steiner::internal::screen_index_free);
     if (index == nullptr)
         throw std::bad_alloc();
     std::vector<Point> covered = sorted_points(report.nodes);
+    steiner::internal::PointFileFault fault{};
+    Point pair{0, 0};
     int32_t accepted = 0;
     while (accepted < report.candidate_count && !steiner::internal::point_reader_at_end(reader)) {
         if (steiner::internal::point_reader_pair(reader, &pair, &fault) !=
             steiner::internal::PointRead::Pair)
-            return fault_line();
+            return point_file_fault(fault, error);
         if (!steiner::internal::screen_candidate_indexed(index.get(), pair.row, pair.column))
             continue;
         accepted++;
@@ -453,12 +457,27 @@ bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Poi
     }
     if (accepted < report.candidate_count) {
         *error = "holds " + std::to_string(accepted) +
-                 " candidates that the router accepts, the "
-                 "report counts " +
+                 " candidates that the router accepts, the report counts " +
                  std::to_string(report.candidate_count);
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Point> *candidates,
+                           std::string *error) {
+    steiner::internal::PointReader *reader = steiner::internal::point_reader_open(file);
+    if (reader == nullptr) {
+        fclose(file);
+        throw std::bad_alloc();
+    }
+    const std::unique_ptr<steiner::internal::PointReader,
+                          void (*)(steiner::internal::PointReader *)>
+        owner(reader, steiner::internal::point_reader_close);
+    return read_report_terminals(reader, report, error) &&
+           read_accepted_candidates(reader, report, candidates, error);
 }
 
 std::string plot_render_svg(const PlotReport &report, const std::vector<Point> &candidates) {
