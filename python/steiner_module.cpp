@@ -10,7 +10,7 @@
 // given up. Calls expected to end within a watch slice, and calls from other
 // threads, where no handler runs anyway, call the library directly: a thread
 // per call would cost more than routing a small net.
-#include "plot.h"
+#include "tree_svg.h"
 
 #include <steiner/steiner.h>
 
@@ -506,19 +506,14 @@ py::array_t<int32_t> edges(const steiner::Tree &tree) {
 }
 
 std::string svg(const steiner::Tree &tree) {
-    PlotReport report;
-    report.nodes.reserve(tree.nodes.size());
-    report.parents.reserve(tree.nodes.size());
-    for (size_t k = 0; k < tree.nodes.size(); k++) {
-        const steiner::Point &node = tree.nodes[k];
-        const steiner::Point &parent = tree.nodes[static_cast<size_t>(tree.parents[k])];
-        report.nodes.push_back(::Point{node.row, node.column});
-        report.parents.push_back(::Point{parent.row, parent.column});
-    }
-    report.terminal_count = static_cast<int32_t>(tree.terminal_count);
-    report.length_before = tree.rmst_length;
-    report.length_after = tree.length;
-    return plot_render_svg(report, {});
+    TreeDrawing drawing;
+    drawing.nodes = tree.nodes;
+    for (const int32_t parent : tree.parents)
+        drawing.parents.push_back(tree.nodes[static_cast<size_t>(parent)]);
+    drawing.terminal_count = tree.terminal_count;
+    drawing.length_before = tree.rmst_length;
+    drawing.length_after = tree.length;
+    return tree_svg(drawing, {});
 }
 
 std::string count_of(size_t count, const char *one, const char *many) {

@@ -494,22 +494,24 @@ TEST(RenderSvgTest, SinglePoint) {
 }
 
 TEST(RenderSvgTest, ExtremeCoordinates) {
-    // The four corners of the range: a spanning tree longer than 32 bits hold.
+    // The four corners of the coordinate range: spans and length past 32 bits.
     const std::string report =
-        make_report({{-536870911, -536870911}, {536870911, 536870911}, {536870911, -536870911},
-                     {-536870911, 536870911}},
+        make_report({{-536870911, -536870911},
+                     {-536870911, 536870911},
+                     {536870911, 536870911},
+                     {536870911, -536870911}},
                     "Node #1: -536870911, -536870911.    Parent Node: -536870911, -536870911.\n"
-                    "Node #2: 536870911, 536870911.    Parent Node: 536870911, -536870911.\n"
-                    "Node #3: 536870911, -536870911.    Parent Node: -536870911, -536870911.\n"
-                    "Node #4: -536870911, 536870911.    Parent Node: -536870911, -536870911.\n",
+                    "Node #2: -536870911, 536870911.    Parent Node: -536870911, -536870911.\n"
+                    "Node #3: 536870911, 536870911.    Parent Node: -536870911, 536870911.\n"
+                    "Node #4: 536870911, -536870911.    Parent Node: 536870911, 536870911.\n",
                     4, 3221225466, 3221225466);
     const std::string text = plot_render_svg(parse_ok(report), {});
     const Svg svg = parse_svg(text);
     const auto edges = svg.with_class("edge");
     ASSERT_EQ(edges.size(), 3u);
-    EXPECT_EQ(edges[0]->attributes.at("d"), "M 760.00 760.00 H 40.00 V 760.00");
-    EXPECT_EQ(edges[1]->attributes.at("d"), "M 40.00 760.00 H 40.00 V 40.00");
-    EXPECT_EQ(edges[2]->attributes.at("d"), "M 760.00 40.00 H 40.00 V 40.00");
+    EXPECT_EQ(edges[0]->attributes.at("d"), "M 760.00 40.00 H 40.00 V 40.00");
+    EXPECT_EQ(edges[1]->attributes.at("d"), "M 760.00 760.00 H 760.00 V 40.00");
+    EXPECT_EQ(edges[2]->attributes.at("d"), "M 40.00 760.00 H 760.00 V 760.00");
     EXPECT_NE(svg.all_text().find("Wirelength 3221225466 before insertion, 3221225466 after"),
               std::string::npos);
     EXPECT_EQ(text.find("nan"), std::string::npos);

@@ -2,14 +2,17 @@
 
 #include "point_file.h"
 
+#include <steiner/steiner.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <thread>
 
-using namespace steiner::internal;
+using steiner::internal::Point;
 
 // ---- Seeded permutation -----------------------------------------------------
 
@@ -79,12 +82,6 @@ const char *candidates_usage() {
            "                 file written does not depend on it\n";
 }
 
-// The machine's cores, at least 1 and at most what --threads accepts.
-static int default_threads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::min(std::max(cores, 1u), 256u));
-}
-
 bool candidates_order_from_name(const std::string &name, CandidateOrder *order) {
     static const struct {
         const char *name;
@@ -101,149 +98,189 @@ bool candidates_order_from_name(const std::string &name, CandidateOrder *order) 
     return false;
 }
 
+namespace {
+
+// An option that takes one whole number, and where the number goes.
+struct NumberOption {
+    const char *name; // as given on the command line
+    uint64_t minimum; // 0 or 1
+    uint64_t maximum;
+    void (*store)(CandidateOptions *options, uint64_t value);
+};
+
+const NumberOption NUMBER_OPTIONS[] = {
+    {"--random", 1, INT32_MAX,
+     [](CandidateOptions *options, uint64_t value) {
+         options->random_terminals = true;
+         options->random_count = static_cast<int32_t>(value);
+     }},
+    {"--grid", 1, uint64_t{steiner::internal::MST1_COORD_MAX} + 1,
+     [](CandidateOptions *options, uint64_t value) {
+         options->grid = static_cast<int32_t>(value);
+     }},
+    {"--seed", 0, UINT64_MAX,
+     [](CandidateOptions *options, uint64_t value) { options->seed = value; }},
+    {"--limit", 0, INT64_MAX,
+     [](CandidateOptions *options, uint64_t value) {
+         options->limit = static_cast<int64_t>(value);
+     }},
+    {"--threads", 1, steiner::max_threads,
+     [](CandidateOptions *options, uint64_t value) { options->threads = static_cast<int>(value); }},
+};
+constexpr size_t NUMBER_OPTION_COUNT = sizeof NUMBER_OPTIONS / sizeof NUMBER_OPTIONS[0];
+
+// Which arguments have been given, so that none is given twice.
+struct ArgsSeen {
+    bool path = false;                      // a terminal file
+    bool order = false;                     // --order
+    bool numbers[NUMBER_OPTION_COUNT] = {}; // each of NUMBER_OPTIONS
+};
+
+// The machine's cores, at least 1 and at most what --threads accepts.
+int default_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(
+        std::min(std::max(cores, 1u), static_cast<unsigned>(steiner::max_threads)));
+}
+
+bool take_path(const std::string &arg, CandidateOptions *options, ArgsSeen *seen,
+               std::string *error) {
+    if (seen->path) {
+        *error = "more than one terminal file given (\"" + options->terminals_path + "\" and \"" +
+                 arg + "\")";
+        return false;
+    }
+    options->terminals_path = arg;
+    seen->path = true;
+    return true;
+}
+
+bool take_order(const char *text, CandidateOptions *options, std::string *error) {
+    const std::string name = text;
+    if (!candidates_order_from_name(name, &options->order)) {
+        *error = "--order must be one of local, shuffle, rows, not \"" + name + "\"";
+        return false;
+    }
+    return true;
+}
+
+bool take_number(const NumberOption &option, const char *text, CandidateOptions *options,
+                 std::string *error) {
+    uint64_t value = 0;
+    if (!steiner::internal::decimal_parse_unsigned(text, option.maximum, &value) ||
+        value < option.minimum) {
+        *error = std::string(option.name) + " must be a whole number from " +
+                 std::to_string(option.minimum) + " to " + std::to_string(option.maximum) +
+                 ", not \"" + text + "\"";
+        return false;
+    }
+    option.store(options, value);
+    return true;
+}
+
+// The option at argv[*k] and its value, which *k then indexes.
+bool take_option(int argc, const char *const *argv, int *k, CandidateOptions *options,
+                 ArgsSeen *seen, std::string *error) {
+    const std::string arg = argv[*k];
+    const NumberOption *number = nullptr;
+    bool *given = &seen->order;
+    if (arg != "--order") {
+        const auto named = [&arg](const NumberOption &option) { return arg == option.name; };
+        number = std::find_if(std::begin(NUMBER_OPTIONS), std::end(NUMBER_OPTIONS), named);
+        if (number == std::end(NUMBER_OPTIONS)) {
+            *error = "unknown option \"" + arg + "\" (see --help)";
+            return false;
+        }
+        given = &seen->numbers[number - NUMBER_OPTIONS];
+    }
+    if (*given) {
+        *error = arg + " is given more than once";
+        return false;
+    }
+    *given = true;
+    if (*k + 1 == argc) {
+        *error = arg + " needs a value";
+        return false;
+    }
+    const char *text = argv[++*k];
+    return number == nullptr ? take_order(text, options, error)
+                             : take_number(*number, text, options, error);
+}
+
+// Exactly one source of terminals, and a random draw that fits its grid.
+bool check_terminal_source(const CandidateOptions &options, const ArgsSeen &seen,
+                           std::string *error) {
+    if (seen.path && options.random_terminals) {
+        *error = "give either a terminal file or --random, not both";
+        return false;
+    }
+    if (!seen.path && !options.random_terminals) {
+        *error = "no terminals: give a terminal file or --random N --grid G (see --help)";
+        return false;
+    }
+    // The grid stays 0 unless --grid gives it, which must be at least 1.
+    const bool have_grid = options.grid != 0;
+    if (options.random_terminals != have_grid) {
+        *error = have_grid ? "--grid is only used with --random" : "--random needs --grid";
+        return false;
+    }
+    const int64_t cells = int64_t{options.grid} * options.grid;
+    if (options.random_terminals && options.random_count > cells) {
+        *error = "--random " + std::to_string(options.random_count) + " exceeds the " +
+                 std::to_string(cells) + " points of a " + std::to_string(options.grid) + " x " +
+                 std::to_string(options.grid) + " grid";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *options,
                            std::string *error) {
     *options = CandidateOptions{
         "", false, 0, 0, 1, CANDIDATES_ALL, CandidateOrder::Local, false, default_threads()};
-    bool have_path = false;
-    bool have_grid = false;
-    bool have_seed = false;
-    bool have_limit = false;
-    bool have_threads = false;
-    bool have_order = false;
+    ArgsSeen seen;
     for (int k = 1; k < argc; k++) {
         const std::string arg = argv[k];
         if (arg == "-h" || arg == "--help") {
             options->help = true;
             return true;
         }
-        if (arg.size() < 2 || arg[0] != '-') {
-            if (have_path) {
-                *error = "more than one terminal file given (\"" + options->terminals_path +
-                         "\" and \"" + arg + "\")";
-                return false;
-            }
-            options->terminals_path = arg;
-            have_path = true;
-            continue;
-        }
-        if (arg == "--order") {
-            if (have_order) {
-                *error = arg + " is given more than once";
-                return false;
-            }
-            have_order = true;
-            if (k + 1 == argc) {
-                *error = arg + " needs a value";
-                return false;
-            }
-            const std::string name = argv[++k];
-            if (!candidates_order_from_name(name, &options->order)) {
-                *error = "--order must be one of local, shuffle, rows, not \"" + name + "\"";
-                return false;
-            }
-            continue;
-        }
-        bool *seen = nullptr;
-        uint64_t maximum = 0;
-        const char *range = "";
-        if (arg == "--random") {
-            seen = &options->random_terminals;
-            maximum = INT32_MAX;
-            range = "1 to 2147483647";
-        } else if (arg == "--grid") {
-            seen = &have_grid;
-            maximum = uint64_t{MST1_COORD_MAX} + 1;
-            range = "1 to 536870912";
-        } else if (arg == "--seed") {
-            seen = &have_seed;
-            maximum = UINT64_MAX;
-            range = "0 to 18446744073709551615";
-        } else if (arg == "--limit") {
-            seen = &have_limit;
-            maximum = INT64_MAX;
-            range = "0 to 9223372036854775807";
-        } else if (arg == "--threads") {
-            seen = &have_threads;
-            maximum = 256;
-            range = "1 to 256";
-        } else {
-            *error = "unknown option \"" + arg + "\" (see --help)";
+        const bool taken = arg.size() < 2 || arg[0] != '-'
+                               ? take_path(arg, options, &seen, error)
+                               : take_option(argc, argv, &k, options, &seen, error);
+        if (!taken)
             return false;
-        }
-        if (*seen) {
-            *error = arg + " is given more than once";
-            return false;
-        }
-        *seen = true;
-        if (k + 1 == argc) {
-            *error = arg + " needs a value";
-            return false;
-        }
-        const char *text = argv[++k];
-        uint64_t value = 0;
-        const bool positive_only = arg == "--random" || arg == "--grid" || arg == "--threads";
-        if (!decimal_parse_unsigned(text, maximum, &value) || (positive_only && value == 0)) {
-            *error = arg + " must be a whole number from " + range + ", not \"" + text + "\"";
-            return false;
-        }
-        if (arg == "--random")
-            options->random_count = static_cast<int32_t>(value);
-        else if (arg == "--grid")
-            options->grid = static_cast<int32_t>(value);
-        else if (arg == "--seed")
-            options->seed = value;
-        else if (arg == "--threads")
-            options->threads = static_cast<int>(value);
-        else
-            options->limit = static_cast<int64_t>(value);
     }
-    if (have_path && options->random_terminals) {
-        *error = "give either a terminal file or --random, not both";
-        return false;
-    }
-    if (!have_path && !options->random_terminals) {
-        *error = "no terminals: give a terminal file or --random N --grid G (see --help)";
-        return false;
-    }
-    if (options->random_terminals != have_grid) {
-        *error = have_grid ? "--grid is only used with --random" : "--random needs --grid";
-        return false;
-    }
-    if (options->random_terminals &&
-        options->random_count > int64_t{options->grid} * options->grid) {
-        *error = "--random " + std::to_string(options->random_count) + " exceeds the " +
-                 std::to_string(int64_t{options->grid} * options->grid) + " points of a " +
-                 std::to_string(options->grid) + " x " + std::to_string(options->grid) + " grid";
-        return false;
-    }
-    return true;
+    return check_terminal_source(*options, seen, error);
 }
 
 // ---- Terminals --------------------------------------------------------------
 
 bool candidates_load_terminals(FILE *file, const char *name, std::vector<Point> *terminals,
                                std::string *error) {
-    PointReader *reader = point_reader_open(file);
+    steiner::internal::PointReader *reader = steiner::internal::point_reader_open(file);
     if (reader == nullptr) {
         fclose(file);
         throw std::bad_alloc();
     }
-    PointFileFault fault{};
+    steiner::internal::PointFileFault fault{};
     int32_t count = 0;
-    bool ok = point_reader_count(reader, &count, &fault);
+    bool ok = steiner::internal::point_reader_count(reader, &count, &fault);
     terminals->clear();
     // The count alone is no proof that the pairs exist, so growth follows the data.
     Point pair{0, 0};
     while (ok && static_cast<int64_t>(terminals->size()) < count) {
-        ok = point_reader_pair(reader, &pair, &fault) == PointRead::Pair;
+        ok = steiner::internal::point_reader_pair(reader, &pair, &fault) ==
+             steiner::internal::PointRead::Pair;
         if (ok)
             terminals->push_back(pair);
     }
-    point_reader_close(reader);
+    steiner::internal::point_reader_close(reader);
     if (!ok) {
         char text[160];
-        point_fault_text(fault, text, sizeof text);
+        steiner::internal::point_fault_text(fault, text, sizeof text);
         *error = std::string(name) + ": " + text;
     }
     return ok;
@@ -278,12 +315,12 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 
 // ---- Candidates -------------------------------------------------------------
 
-void ScreenIndexDeleter::operator()(ScreenIndex *index) const {
-    screen_index_free(index);
+void ScreenIndexDeleter::operator()(steiner::internal::ScreenIndex *index) const {
+    steiner::internal::screen_index_free(index);
 }
 
 ScreenIndexPtr candidates_screen_index(const Point *terminals, int32_t num_terminals) {
-    ScreenIndexPtr index(screen_index_build(terminals, num_terminals));
+    ScreenIndexPtr index(steiner::internal::screen_index_build(terminals, num_terminals));
     if (index == nullptr)
         throw std::bad_alloc();
     return index;
@@ -319,7 +356,7 @@ void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t see
         const uint64_t cell = shuffle_index(&shuffle, k);
         const int32_t row = rows[static_cast<size_t>(cell / num_columns)];
         const int32_t column = columns[static_cast<size_t>(cell % num_columns)];
-        if (!screen_candidate_indexed(index.get(), row, column))
+        if (!steiner::internal::screen_candidate_indexed(index.get(), row, column))
             continue;
         if (!emit(context, Point{row, column}) || ++accepted == limit)
             return;
@@ -335,7 +372,7 @@ void candidates_hanan(const Point *terminals, int32_t num_terminals,
     candidates->clear();
     for (int32_t row : rows)
         for (int32_t column : columns)
-            if (screen_candidate_indexed(index.get(), row, column))
+            if (steiner::internal::screen_candidate_indexed(index.get(), row, column))
                 candidates->push_back(Point{row, column});
 }
 

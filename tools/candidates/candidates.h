@@ -16,9 +16,6 @@
 #include <string>
 #include <vector>
 
-using steiner::internal::Point;
-using steiner::internal::ScreenIndex;
-
 // ---- Seeded permutation -----------------------------------------------------
 
 // A bijection on [0, domain) chosen by a seed: a balanced Feistel network on the
@@ -79,27 +76,30 @@ bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *
 // name starts every message. On a fault returns false with one line naming
 // the line of the file in *error; *terminals is then not to be used. Throws
 // std::bad_alloc when memory runs out.
-bool candidates_load_terminals(FILE *file, const char *name, std::vector<Point> *terminals,
+bool candidates_load_terminals(FILE *file, const char *name,
+                               std::vector<steiner::internal::Point> *terminals,
                                std::string *error);
 
 // Opens the file at path and reads its terminals as above.
-bool candidates_read_terminals(const char *path, std::vector<Point> *terminals, std::string *error);
+bool candidates_read_terminals(const char *path, std::vector<steiner::internal::Point> *terminals,
+                               std::string *error);
 
 // Replaces *terminals with count distinct points on the grid x grid lattice
 // (rows and columns 0..grid-1), drawn without replacement in a seeded random
 // order. Requires 1 <= count <= grid * grid and grid <= MST1_COORD_MAX + 1.
 void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
-                                 std::vector<Point> *terminals);
+                                 std::vector<steiner::internal::Point> *terminals);
 
 // ---- Candidates -------------------------------------------------------------
 
 // The screening index over the terminals, freed when the pointer goes. Throws
 // std::bad_alloc when memory runs out.
 struct ScreenIndexDeleter {
-    void operator()(ScreenIndex *index) const;
+    void operator()(steiner::internal::ScreenIndex *index) const;
 };
-using ScreenIndexPtr = std::unique_ptr<ScreenIndex, ScreenIndexDeleter>;
-ScreenIndexPtr candidates_screen_index(const Point *terminals, int32_t num_terminals);
+using ScreenIndexPtr = std::unique_ptr<steiner::internal::ScreenIndex, ScreenIndexDeleter>;
+ScreenIndexPtr candidates_screen_index(const steiner::internal::Point *terminals,
+                                       int32_t num_terminals);
 
 // Passes to emit, one at a time, the Hanan-grid points (a row of one terminal
 // with a column of another, over distinct rows and columns) that the router's
@@ -108,16 +108,18 @@ ScreenIndexPtr candidates_screen_index(const Point *terminals, int32_t num_termi
 // exhausted) or emit returns false, so a capped draw is the prefix of the
 // uncapped one and visits only the grid points it needs; nothing is held but
 // the grid lines. terminals holds num_terminals points (at least 1).
-void candidates_draw(const Point *terminals, int32_t num_terminals, uint64_t seed, int64_t limit,
-                     bool (*emit)(void *context, const Point &candidate), void *context);
+void candidates_draw(const steiner::internal::Point *terminals, int32_t num_terminals,
+                     uint64_t seed, int64_t limit,
+                     bool (*emit)(void *context, const steiner::internal::Point &candidate),
+                     void *context);
 
 // Replaces *candidates with every Hanan-grid point that screen_candidate
 // accepts, by row, then column. terminals holds num_terminals points (at least 1).
-void candidates_hanan(const Point *terminals, int32_t num_terminals,
-                      std::vector<Point> *candidates);
+void candidates_hanan(const steiner::internal::Point *terminals, int32_t num_terminals,
+                      std::vector<steiner::internal::Point> *candidates);
 
 // The number of Hanan-grid points: distinct terminal rows times distinct columns.
-uint64_t candidates_hanan_size(const Point *terminals, int32_t num_terminals);
+uint64_t candidates_hanan_size(const steiner::internal::Point *terminals, int32_t num_terminals);
 
 // The largest Hanan grid the rows order lists.
 constexpr uint64_t CANDIDATES_MAX_HANAN = uint64_t{1} << 25;
@@ -131,7 +133,7 @@ class PointWriter {
     explicit PointWriter(FILE *out);
     void count(int32_t count);
     // False once a write has failed.
-    bool point(const Point &p);
+    bool point(const steiner::internal::Point &p);
     // Flushes everything; false when any write failed.
     bool finish();
 
@@ -146,7 +148,7 @@ class PointWriter {
 
 // Writes a whole point file: the terminal count, then one "row column" line per
 // terminal and per candidate. Returns false when the stream reports a write error.
-bool candidates_write(FILE *out, const Point *terminals, int32_t num_terminals,
-                      const Point *candidates, size_t num_candidates);
+bool candidates_write(FILE *out, const steiner::internal::Point *terminals, int32_t num_terminals,
+                      const steiner::internal::Point *candidates, size_t num_candidates);
 
 #endif

@@ -11,7 +11,7 @@
 #include <memory>
 #include <new>
 
-using namespace steiner::internal;
+using steiner::internal::Point;
 
 static int fail(const std::string &message) {
     fprintf(stderr, "steiner_candidates: %s\n", message.c_str());
@@ -64,9 +64,7 @@ std::vector<Point> local_order(const std::vector<Point> &terminals, int threads,
         net.push_back(steiner::Point{t.row, t.column});
     steiner::Options options;
     options.threads = threads;
-    options.progress = [progress](const steiner::Progress &step) {
-        show_progress(progress, step);
-    };
+    options.progress = [progress](const steiner::Progress &step) { show_progress(progress, step); };
     // With blocks of one, the router keeps a Steiner point only when it
     // shortens the tree alone.
     options.stepwise = true;

@@ -2,18 +2,7 @@
 // and draws the tree as one SVG document. steiner_plot.cpp is a thin main over
 // plot_main; the tests call these functions in-process.
 //
-// Drawing rules, fixed so that output is byte-for-byte reproducible:
-//  - Canvas: PLOT_WIDTH x PLOT_HEIGHT user units. The plot area is the square
-//    [PLOT_MARGIN, PLOT_MARGIN + PLOT_AREA] on both axes; the caption lies below it.
-//  - Mapping: columns run left to right, rows top to bottom, one scale for both:
-//    scale = PLOT_AREA / max(column span, row span) (1 when both spans are 0),
-//    x = PLOT_MARGIN + (PLOT_AREA - column span * scale) / 2 + (column - min column) * scale,
-//    y = PLOT_MARGIN + (PLOT_AREA - row span * scale) / 2 + (row - min row) * scale.
-//    The box spans cover every node and every candidate drawn; the drawing is
-//    centred on the shorter axis. Computed in double; printed with two decimals.
-//  - Bend rule: the edge from a node to its parent runs horizontally first,
-//    along the node's row to the parent's column, then vertically to the parent:
-//    the bend sits at (node row, parent column). SVG: "M xn yn H xp V yp".
+// The drawing itself, and its rules, are tree_svg.h's.
 #ifndef STEINER_PLOT_H
 #define STEINER_PLOT_H
 
@@ -26,17 +15,10 @@
 #include <string>
 #include <vector>
 
-using steiner::internal::Point;
-
-constexpr double PLOT_WIDTH = 800.0;  // canvas width
-constexpr double PLOT_HEIGHT = 880.0; // canvas height: plot area, margins, caption and legend
-constexpr double PLOT_MARGIN = 40.0;  // space left, right and above the plot area
-constexpr double PLOT_AREA = 720.0;   // side of the square plot area
-
 // What the plotter takes from one router report.
 struct PlotReport {
-    std::vector<Point> nodes;    // Node #1.. in report order; nodes[0] is the root
-    std::vector<Point> parents;  // parent coordinates of each node, as printed
+    std::vector<steiner::internal::Point> nodes; // Node #1.. in report order; nodes[0] is the root
+    std::vector<steiner::internal::Point> parents; // parent coordinates of each node, as printed
     int32_t terminal_count = 0;  // echoed points minus candidates; the first nodes
     int32_t candidate_count = 0; // candidates the router accepted
     int64_t length_before = 0;   // wirelength of the terminals' spanning tree
@@ -60,12 +42,13 @@ bool plot_parse_report(std::istream &in, PlotReport *report, std::string *error)
 // to *candidates each accepted candidate that is at no node's position, once.
 // Returns false with one line in *error when the file does not read or does not
 // match. Throws std::bad_alloc when memory runs out.
-bool plot_parse_candidates(FILE *file, const PlotReport &report, std::vector<Point> *candidates,
-                           std::string *error);
+bool plot_parse_candidates(FILE *file, const PlotReport &report,
+                           std::vector<steiner::internal::Point> *candidates, std::string *error);
 
 // Returns the whole SVG document for report, with candidates as faint dots.
 // report must have passed plot_parse_report.
-std::string plot_render_svg(const PlotReport &report, const std::vector<Point> &candidates);
+std::string plot_render_svg(const PlotReport &report,
+                            const std::vector<steiner::internal::Point> &candidates);
 
 // The program: arguments (argv[0] is the program name), report on in, SVG on
 // out, at most one line on err. Writes nothing to out unless everything
