@@ -1,9 +1,12 @@
 #include "bookshelf.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace steiner::internal {
 
@@ -69,6 +72,10 @@ bool LineReader::fill() {
     return got > 0;
 }
 
+bool ends_word(char c) {
+    return c == ' ' || c == '\t' || c == ':' || c == '#' || c == '\v' || c == '\f';
+}
+
 void split_words(std::string_view text, std::vector<std::string_view> *words) {
     words->clear();
     size_t k = 0;
@@ -86,7 +93,7 @@ void split_words(std::string_view text, std::vector<std::string_view> *words) {
             continue;
         }
         const size_t start = k;
-        while (k < text.size() && std::strchr(" \t\v\f:#", text[k]) == nullptr)
+        while (k < text.size() && !ends_word(text[k]))
             k++;
         words->push_back(text.substr(start, k - start));
     }
@@ -280,76 +287,192 @@ uint64_t hash_name(std::string_view name) {
     uint64_t hash = 14695981039346656037ull;
     for (char c : name)
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return hash ^ (hash >> 29);
+    // The multiplications leave the low bits, which pick the slot, weakly
+    // mixed for names that differ in their last characters: finish them.
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    hash ^= hash >> 33;
+    hash *= 0xc4ceb9fe1a85ec53ull;
+    return hash ^ (hash >> 33);
 }
 
 } // namespace
 
-void BookshelfObjects::grow_index() {
-    std::vector<uint32_t> index(index_.empty() ? 1024 : index_.size() * 2, 0);
-    const size_t mask = index.size() - 1;
-    for (size_t k = 0; k < size(); k++) {
-        const size_t start = k == 0 ? 0 : name_end_[k - 1];
-        size_t slot = hash_name(std::string_view(names_).substr(start, name_end_[k] - start)) & mask;
-        while (index[slot] != 0)
-            slot = (slot + 1) & mask;
-        index[slot] = static_cast<uint32_t>(k + 1);
-    }
-    index_.swap(index);
+namespace {
+
+// A record: x, y, width, height (int64_t each), the orientation (one byte),
+// the name's length (uint32_t), the name.
+constexpr size_t SIZES = 4 * sizeof(int64_t);
+constexpr size_t NAME = SIZES + 1 + sizeof(uint32_t);
+constexpr uint8_t UNPLACED = 0xff;
+// An index entry: the record + 1 in the low bits, the hash's top bits above,
+// so that most slots of other names are passed over without reading them.
+constexpr int RECORD_BITS = 40;
+constexpr uint64_t RECORD_MASK = (uint64_t{1} << RECORD_BITS) - 1;
+
+uint64_t tag_of(uint64_t hash) {
+    return hash & ~RECORD_MASK;
 }
 
-int64_t BookshelfObjects::find(std::string_view name) const {
-    if (index_.empty())
+} // namespace
+
+BookshelfObjects::Block::Block(size_t bytes) {
+    constexpr size_t HUGE_PAGE = size_t{2} << 20;
+    void *memory =
+        mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        throw std::bad_alloc();
+    data_ = static_cast<char *>(memory);
+    size_ = bytes;
+    // Advice only: without it the memory works the same, more slowly.
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(data_) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data_) + bytes) & ~(HUGE_PAGE - 1);
+    if (end > start)
+        madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
+}
+
+BookshelfObjects::Block::~Block() {
+    if (data_ != nullptr)
+        munmap(data_, size_);
+}
+
+void BookshelfObjects::Block::swap(Block &other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+}
+
+std::string_view BookshelfObjects::name(size_t at) const {
+    uint32_t length = 0;
+    memcpy(&length, record(at) + SIZES + 1, sizeof length);
+    return std::string_view(record(at) + NAME, length);
+}
+
+void BookshelfObjects::insert(uint64_t hash, uint64_t at) {
+    uint64_t *index = reinterpret_cast<uint64_t *>(index_.data());
+    const size_t mask = slots_ - 1;
+    size_t slot = hash & mask;
+    while (index[slot] != 0)
+        slot = (slot + 1) & mask;
+    index[slot] = tag_of(hash) | (at + 1);
+}
+
+void BookshelfObjects::grow_index() {
+    const size_t old_slots = slots_;
+    slots_ = slots_ == 0 ? 512 : slots_ * 2;
+    Block old(slots_ * sizeof(uint64_t));
+    old.swap(index_);
+    const uint64_t *entries = reinterpret_cast<const uint64_t *>(old.data());
+    for (size_t k = 0; k < old_slots; k++) {
+        if (entries[k] == 0)
+            continue;
+        const size_t at = (entries[k] & RECORD_MASK) - 1;
+        insert(hash_name(name(at)), at);
+    }
+}
+
+int64_t BookshelfObjects::find(std::string_view wanted) const {
+    return find(wanted, hash_name(wanted));
+}
+
+void BookshelfObjects::find_all(std::string_view names, const std::vector<size_t> &ends,
+                                std::vector<int64_t> *records) const {
+    records->assign(ends.size(), -1);
+    if (slots_ == 0)
+        return;
+    thread_local std::vector<uint64_t> hashes;
+    hashes.resize(ends.size());
+    const uint64_t *index = reinterpret_cast<const uint64_t *>(index_.data());
+    const size_t mask = slots_ - 1;
+    auto name_of = [&](size_t k) {
+        const size_t start = k == 0 ? 0 : ends[k - 1];
+        return names.substr(start, ends[k] - start);
+    };
+    for (size_t k = 0; k < ends.size(); k++) {
+        hashes[k] = hash_name(name_of(k));
+        __builtin_prefetch(index + (hashes[k] & mask));
+    }
+    // The first slot of each name's tag most often holds its record.
+    for (size_t k = 0; k < ends.size(); k++) {
+        for (size_t slot = hashes[k] & mask; index[slot] != 0; slot = (slot + 1) & mask) {
+            if (tag_of(index[slot]) == tag_of(hashes[k])) {
+                __builtin_prefetch(record((index[slot] & RECORD_MASK) - 1));
+                break;
+            }
+        }
+    }
+    for (size_t k = 0; k < ends.size(); k++)
+        (*records)[k] = find(name_of(k), hashes[k]);
+}
+
+int64_t BookshelfObjects::find(std::string_view wanted, uint64_t hash) const {
+    if (slots_ == 0)
         return -1;
-    const size_t mask = index_.size() - 1;
-    for (size_t slot = hash_name(name) & mask; index_[slot] != 0; slot = (slot + 1) & mask) {
-        const size_t k = index_[slot] - 1;
-        const size_t start = k == 0 ? 0 : name_end_[k - 1];
-        if (std::string_view(names_).substr(start, name_end_[k] - start) == name)
-            return static_cast<int64_t>(k);
+    const uint64_t *index = reinterpret_cast<const uint64_t *>(index_.data());
+    const size_t mask = slots_ - 1;
+    for (size_t slot = hash & mask; index[slot] != 0; slot = (slot + 1) & mask) {
+        if (tag_of(index[slot]) != tag_of(hash))
+            continue;
+        const size_t at = (index[slot] & RECORD_MASK) - 1;
+        if (name(at) == wanted)
+            return static_cast<int64_t>(at);
     }
     return -1;
 }
 
-bool BookshelfObjects::add(std::string_view name, int64_t width, int64_t height) {
-    if (find(name) >= 0)
+bool BookshelfObjects::add(std::string_view wanted, int64_t width, int64_t height) {
+    if (find(wanted) >= 0)
         return false;
     // Half full at most, so that probes stay short.
-    if (2 * (size() + 1) > index_.size())
+    if (2 * (count_ + 1) > slots_)
         grow_index();
-    names_.append(name);
-    name_end_.push_back(names_.size());
-    width_.push_back(width);
-    height_.push_back(height);
-    x_.push_back(0);
-    y_.push_back(0);
-    orientation_.push_back(UNPLACED);
-    const size_t mask = index_.size() - 1;
-    size_t slot = hash_name(name) & mask;
-    while (index_[slot] != 0)
-        slot = (slot + 1) & mask;
-    index_[slot] = static_cast<uint32_t>(size());
+    const size_t at = arena_used_;
+    const size_t bytes = NAME + wanted.size();
+    if (at + bytes > RECORD_MASK)
+        throw std::bad_alloc();
+    if (at + bytes > arena_.size()) {
+        Block larger(std::max({arena_.size() * 2, at + bytes, size_t{1} << 16}));
+        if (at > 0)
+            memcpy(larger.data(), arena_.data(), at);
+        larger.swap(arena_);
+    }
+    const int64_t sizes[4] = {0, 0, width, height};
+    const uint32_t length = static_cast<uint32_t>(wanted.size());
+    char *out = arena_.data() + at;
+    memcpy(out, sizes, SIZES);
+    out[SIZES] = static_cast<char>(UNPLACED);
+    memcpy(out + SIZES + 1, &length, sizeof length);
+    memcpy(out + NAME, wanted.data(), wanted.size());
+    arena_used_ += bytes;
+    insert(hash_name(wanted), at);
+    count_++;
     return true;
 }
 
-bool BookshelfObjects::place(size_t k, int64_t x, int64_t y, uint8_t orientation) {
-    if (placed(k))
+bool BookshelfObjects::placed(int64_t record) const {
+    return static_cast<uint8_t>(arena_.data()[static_cast<size_t>(record) + SIZES]) != UNPLACED;
+}
+
+bool BookshelfObjects::place(int64_t record, int64_t x, int64_t y, uint8_t orientation) {
+    if (placed(record))
         return false;
-    x_[k] = x;
-    y_[k] = y;
-    orientation_[k] = orientation;
+    const int64_t corner[2] = {x, y};
+    char *at = arena_.data() + record;
+    memcpy(at, corner, sizeof corner);
+    at[SIZES] = static_cast<char>(orientation);
     return true;
 }
 
-void BookshelfObjects::pin(size_t k, int64_t dx, int64_t dy, int64_t *x, int64_t *y) const {
+void BookshelfObjects::pin(int64_t record, int64_t dx, int64_t dy, int64_t *x, int64_t *y) const {
     // Orientations in ORIENTATIONS' order: N S W E FN FS FW FE.
     static const int8_t turn[8][4] = {{1, 0, 0, 1},  {-1, 0, 0, -1}, {0, -1, 1, 0},
                                       {0, 1, -1, 0}, {-1, 0, 0, 1},  {1, 0, 0, -1},
                                       {0, -1, -1, 0}, {0, 1, 1, 0}};
-    const int8_t *m = turn[orientation_[k]];
+    int64_t sizes[4];
+    memcpy(sizes, arena_.data() + record, SIZES);
+    const int8_t *m = turn[static_cast<uint8_t>(arena_.data()[static_cast<size_t>(record) + SIZES])];
     const bool sideways = m[0] == 0;
-    *x = 2 * x_[k] + (sideways ? height_[k] : width_[k]) + 2 * (m[0] * dx + m[1] * dy);
-    *y = 2 * y_[k] + (sideways ? width_[k] : height_[k]) + 2 * (m[2] * dx + m[3] * dy);
+    *x = 2 * sizes[0] + (sideways ? sizes[3] : sizes[2]) + 2 * (m[0] * dx + m[1] * dy);
+    *y = 2 * sizes[1] + (sideways ? sizes[2] : sizes[3]) + 2 * (m[2] * dx + m[3] * dy);
 }
 
 // ---- The files --------------------------------------------------------------
@@ -420,10 +543,6 @@ bool bookshelf_read_nodes(FILE *file, const std::string &label, BookshelfObjects
                                   " with sizes of at least 0 and at most three decimals.");
             return false;
         }
-        if (objects->size() == UINT32_MAX - 1) {
-            *fault = reader.fault("the design has too many objects.");
-            return false;
-        }
         if (!objects->add(words[0], width, height)) {
             *fault = reader.fault("the object " + quoted(words[0]) + " is listed twice.");
             return false;
@@ -483,7 +602,7 @@ bool bookshelf_read_pl(FILE *file, const std::string &label, BookshelfObjects *o
             *fault = reader.fault("the object " + quoted(words[0]) + " is not in the .nodes file.");
             return false;
         }
-        if (!objects->place(static_cast<size_t>(k), x, y, orientation)) {
+        if (!objects->place(k, x, y, orientation)) {
             *fault = reader.fault("the object " + quoted(words[0]) + " is placed twice.");
             return false;
         }
@@ -515,6 +634,10 @@ struct BookshelfNets::State {
     bool pending = false; // words hold the next net's NetDegree line
     bool ended = false;
     int64_t nets = 0, pins = 0;
+    // The pins of the net being read: names, where each ends, lines, records.
+    std::string names;
+    std::vector<size_t> ends;
+    std::vector<int64_t> lines, records;
 };
 
 BookshelfNets::BookshelfNets(FILE *file, std::string label, const BookshelfObjects &objects)
@@ -579,37 +702,51 @@ bool BookshelfNets::next(BookshelfNet *net, BookshelfFault *fault) {
     s.nets++;
     net->line = s.reader.line();
     net->name = s.words.size() == 4 ? std::string(s.words[3]) : std::string();
+    // The pins' lines are read first and their objects looked up together.
+    s.names.clear();
+    s.ends.clear();
+    s.lines.clear();
     net->x.clear();
     net->y.clear();
-    for (int64_t k = 0; k < degree; k++) {
+    BookshelfFault syntax;
+    for (int64_t k = 0; k < degree && syntax.what.empty(); k++) {
         const LineRead read = next_content(&s.reader, &s.words, fault);
         if (read == LineRead::Fault)
             return false;
+        int64_t dx = 0, dy = 0;
         if (read == LineRead::End || s.words[0] == "NetDegree") {
-            *fault = BookshelfFault{s.reader.label(), net->line,
+            syntax = BookshelfFault{s.reader.label(), net->line,
                                     "the net has " + std::to_string(k) + " pins but its NetDegree is " +
                                         std::to_string(degree) + "."};
-            return false;
-        }
-        int64_t dx = 0, dy = 0;
-        if (!read_pin(s.words, &dx, &dy)) {
-            *fault = s.reader.fault("a pin must read \"OBJECT [DIRECTION] [: DX DY]\" with at"
+        } else if (!read_pin(s.words, &dx, &dy)) {
+            syntax = s.reader.fault("a pin must read \"OBJECT [DIRECTION] [: DX DY]\" with at"
                                     " most three decimals.");
-            return false;
+        } else {
+            s.names.append(s.words[0]);
+            s.ends.push_back(s.names.size());
+            s.lines.push_back(s.reader.line());
+            net->x.push_back(dx);
+            net->y.push_back(dy);
         }
-        const int64_t object = s.objects.find(s.words[0]);
-        if (object < 0 || !s.objects.placed(static_cast<size_t>(object))) {
-            *fault = s.reader.fault("the object " + quoted(s.words[0]) +
-                                    (object < 0 ? " is not in the .nodes file."
-                                                : " has no place in the .pl file."));
-            return false;
-        }
-        int64_t x = 0, y = 0;
-        s.objects.pin(static_cast<size_t>(object), dx, dy, &x, &y);
-        net->x.push_back(x);
-        net->y.push_back(y);
-        s.pins++;
     }
+    s.objects.find_all(s.names, s.ends, &s.records);
+    for (size_t k = 0; k < s.records.size(); k++) {
+        const int64_t object = s.records[k];
+        if (object < 0 || !s.objects.placed(object)) {
+            const size_t start = k == 0 ? 0 : s.ends[k - 1];
+            *fault = BookshelfFault{
+                s.reader.label(), s.lines[k],
+                "the object " + quoted(std::string_view(s.names).substr(start, s.ends[k] - start)) +
+                    (object < 0 ? " is not in the .nodes file." : " has no place in the .pl file.")};
+            return false;
+        }
+        s.objects.pin(object, net->x[k], net->y[k], &net->x[k], &net->y[k]);
+    }
+    if (!syntax.what.empty()) {
+        *fault = syntax;
+        return false;
+    }
+    s.pins += degree;
     return true;
 }
 

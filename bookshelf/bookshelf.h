@@ -51,33 +51,66 @@ std::string bookshelf_fault_text(const BookshelfFault &fault);
 // has zeros: 125 at scale 10 is "12.5", 120 is "12.0".
 std::string bookshelf_units_text(int64_t value, int64_t scale);
 
-// The objects of a design: names, sizes and places in thousandths, kept in
-// flat arrays with an open-addressed index of the names.
+// The objects of a design. Each is one record in a byte arena, its place,
+// size and orientation (in thousandths) beside its name, and an open-addressed
+// index of the records: finding a pin's object and its place touches two
+// cache lines, which is what reading millions of pins costs.
 class BookshelfObjects {
   public:
     // Adds an object; false when the name is taken.
     bool add(std::string_view name, int64_t width, int64_t height);
-    // The object's index, or -1.
+    // The object's record, or -1.
     int64_t find(std::string_view name) const;
-    // Places object k; false when it was placed before.
-    bool place(size_t k, int64_t x, int64_t y, uint8_t orientation);
-    bool placed(size_t k) const {
-        return orientation_[k] != UNPLACED;
-    }
+    // The records of names[ends[k - 1]..ends[k]) for each k, looked up side by
+    // side so that their cache misses overlap.
+    void find_all(std::string_view names, const std::vector<size_t> &ends,
+                  std::vector<int64_t> *records) const;
+    // Places the object of record; false when it was placed before.
+    bool place(int64_t record, int64_t x, int64_t y, uint8_t orientation);
+    bool placed(int64_t record) const;
     size_t size() const {
-        return width_.size();
+        return count_;
     }
-    // Where a pin with offset (dx, dy) on object k lies, in half-thousandths.
-    void pin(size_t k, int64_t dx, int64_t dy, int64_t *x, int64_t *y) const;
+    // Where a pin with offset (dx, dy) on the object of record lies, in
+    // half-thousandths.
+    void pin(int64_t record, int64_t dx, int64_t dy, int64_t *x, int64_t *y) const;
+
+    // Zeroed memory straight from the kernel, in huge pages where it allows:
+    // lookups land on random pages, and with small ones nearly every lookup
+    // would miss the address cache as well as the data cache.
+    class Block {
+      public:
+        Block() = default;
+        explicit Block(size_t bytes); // throws std::bad_alloc
+        ~Block();
+        Block(const Block &) = delete;
+        Block &operator=(const Block &) = delete;
+        void swap(Block &other) noexcept;
+        char *data() const {
+            return data_;
+        }
+        size_t size() const {
+            return size_;
+        }
+
+      private:
+        char *data_ = nullptr;
+        size_t size_ = 0;
+    };
 
   private:
-    static constexpr uint8_t UNPLACED = 0xff;
     void grow_index();
-    std::string names_;
-    std::vector<uint64_t> name_end_;
-    std::vector<int64_t> width_, height_, x_, y_;
-    std::vector<uint8_t> orientation_;
-    std::vector<uint32_t> index_; // object + 1, 0 for a free slot
+    void insert(uint64_t hash, uint64_t record);
+    int64_t find(std::string_view name, uint64_t hash) const;
+    const char *record(size_t at) const {
+        return arena_.data() + at;
+    }
+    std::string_view name(size_t record) const;
+    Block arena_;
+    size_t arena_used_ = 0;
+    Block index_; // uint64_t entries: hash tag and record + 1; 0 for a free slot
+    size_t slots_ = 0;
+    size_t count_ = 0;
 };
 
 // The files an .aux names, as paths usable from here.
