@@ -662,9 +662,11 @@ bool read_pin(const std::vector<std::string_view> &words, int64_t *dx, int64_t *
 
 } // namespace
 
-bool BookshelfNets::next(BookshelfNet *net, BookshelfFault *fault) {
-    State &s = *state_;
-    fault->what.clear();
+namespace {
+
+// Moves to the next NetDegree line past the counts; false at the end, once
+// the counts are checked (fault->what empty), or on a fault.
+template <class State> bool seek_net(State &s, BookshelfFault *fault) {
     while (!s.pending) {
         const LineRead read = s.ended ? LineRead::End : next_content(&s.reader, &s.words, fault);
         if (read == LineRead::Fault)
@@ -687,6 +689,16 @@ bool BookshelfNets::next(BookshelfNet *net, BookshelfFault *fault) {
         }
         s.pending = true;
     }
+    return true;
+}
+
+} // namespace
+
+bool BookshelfNets::next(BookshelfNet *net, BookshelfFault *fault) {
+    State &s = *state_;
+    fault->what.clear();
+    if (!seek_net(s, fault))
+        return false;
     int64_t degree = 0;
     if ((s.words.size() != 3 && s.words.size() != 4) || s.words[1] != ":" ||
         !parse_count(s.words[2], &degree)) {
