@@ -253,14 +253,15 @@ bool ends_with(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
 
-FILE *open_named(const std::string &path, BookshelfFault *fault) {
+} // namespace
+
+FILE *bookshelf_open_file(const std::string &path, BookshelfFault *fault) {
     FILE *file = fopen(path.c_str(), "rb");
     if (file == nullptr)
-        *fault = BookshelfFault{path, 0, std::string("cannot be opened: ") + strerror(errno) + "."};
+        *fault = BookshelfFault{path, 0, std::string("cannot be opened: ") + strerror(errno) + ".",
+                                true};
     return file;
 }
-
-} // namespace
 
 std::string bookshelf_fault_text(const BookshelfFault &fault) {
     return fault.file + ": " + (fault.line > 0 ? "line " + std::to_string(fault.line) + ": " : "") +
@@ -611,13 +612,13 @@ bool bookshelf_read_pl(FILE *file, const std::string &label, BookshelfObjects *o
 
 bool bookshelf_open(const std::string &aux, BookshelfFiles *files, BookshelfObjects *objects,
                     BookshelfFault *fault) {
-    FILE *file = open_named(aux, fault);
+    FILE *file = bookshelf_open_file(aux, fault);
     if (file == nullptr || !bookshelf_read_aux(file, aux, folder_of(aux), files, fault))
         return false;
-    file = open_named(files->nodes, fault);
+    file = bookshelf_open_file(files->nodes, fault);
     if (file == nullptr || !bookshelf_read_nodes(file, files->nodes, objects, fault))
         return false;
-    file = open_named(files->pl, fault);
+    file = bookshelf_open_file(files->pl, fault);
     return file != nullptr && bookshelf_read_pl(file, files->pl, objects, fault);
 }
 
@@ -840,6 +841,19 @@ bool bookshelf_scale(const BookshelfSurvey &survey, int64_t requested, int64_t m
         }
     }
     return true;
+}
+
+bool bookshelf_check(const std::string &aux, int64_t requested, int64_t minimum, int64_t maximum,
+                     BookshelfFiles *files, BookshelfObjects *objects, BookshelfSurvey *survey,
+                     int64_t *scale, BookshelfFault *fault) {
+    if (!bookshelf_open(aux, files, objects, fault))
+        return false;
+    FILE *file = bookshelf_open_file(files->nets, fault);
+    if (file == nullptr)
+        return false;
+    BookshelfNets nets(file, files->nets, *objects);
+    return bookshelf_survey(&nets, survey, fault) &&
+           bookshelf_scale(*survey, requested, minimum, maximum, files->nets, scale, fault);
 }
 
 } // namespace steiner::internal

@@ -42,6 +42,7 @@ struct BookshelfFault {
     std::string file; // as the design names it
     int64_t line = 0; // 0 when the fault is the file's as a whole
     std::string what; // a sentence
+    bool unopened = false; // the file could not be opened at all
 };
 
 // "FILE: line N: WHAT" ("FILE: WHAT" for line 0).
@@ -126,6 +127,10 @@ bool bookshelf_read_nodes(FILE *file, const std::string &label, BookshelfObjects
 bool bookshelf_read_pl(FILE *file, const std::string &label, BookshelfObjects *objects,
                        BookshelfFault *fault);
 
+// Opens a file of the design for reading; nullptr with a fault when it
+// cannot be.
+FILE *bookshelf_open_file(const std::string &path, BookshelfFault *fault);
+
 // Opens path.aux and reads it, its .nodes and its .pl; the .nets is left to
 // BookshelfNets.
 bool bookshelf_open(const std::string &aux, BookshelfFiles *files, BookshelfObjects *objects,
@@ -175,6 +180,13 @@ bool bookshelf_survey(BookshelfNets *nets, BookshelfSurvey *survey, BookshelfFau
 bool bookshelf_scale(const BookshelfSurvey &survey, int64_t requested, int64_t minimum,
                      int64_t maximum, const std::string &label, int64_t *scale,
                      BookshelfFault *fault);
+
+// The whole first reading of a design: bookshelf_open, then the .nets file
+// surveyed and the scale chosen as bookshelf_scale does. The nets are then
+// read again with BookshelfNets over files->nets.
+bool bookshelf_check(const std::string &aux, int64_t requested, int64_t minimum, int64_t maximum,
+                     BookshelfFiles *files, BookshelfObjects *objects, BookshelfSurvey *survey,
+                     int64_t *scale, BookshelfFault *fault);
 
 // A coordinate in half-thousandths on the grid of scale.
 inline int64_t bookshelf_grid(int64_t half_thousandths, int64_t scale) {

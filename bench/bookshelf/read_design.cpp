@@ -18,19 +18,12 @@ int main(int argc, char **argv) {
     BookshelfFault fault;
     BookshelfSurvey survey;
     int64_t scale = 0;
-    if (!bookshelf_open(argv[1], &files, objects.get(), &fault)) {
+    if (!bookshelf_check(argv[1], 0, -536870911, 536870911, &files, objects.get(), &survey,
+                         &scale, &fault)) {
         fprintf(stderr, "%s\n", bookshelf_fault_text(fault).c_str());
         return 1;
     }
-    {
-        BookshelfNets nets(fopen(files.nets.c_str(), "rb"), files.nets, *objects);
-        if (!bookshelf_survey(&nets, &survey, &fault) ||
-            !bookshelf_scale(survey, 0, -536870911, 536870911, files.nets, &scale, &fault)) {
-            fprintf(stderr, "%s\n", bookshelf_fault_text(fault).c_str());
-            return 1;
-        }
-    }
-    BookshelfNets nets(fopen(files.nets.c_str(), "rb"), files.nets, *objects);
+    BookshelfNets nets(bookshelf_open_file(files.nets, &fault), files.nets, *objects);
     BookshelfNet net;
     int64_t sum = 0;
     while (nets.next(&net, &fault))

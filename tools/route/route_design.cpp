@@ -140,26 +140,6 @@ std::string totals_line(const Totals &totals, int64_t scale, bool json) {
            " hpwl=" + hpwl + " rmst=" + rmst + " length=" + length + "\n";
 }
 
-FILE *open_nets(const std::string &path, BookshelfFault *fault) {
-    FILE *file = fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        *fault = BookshelfFault{path, 0, "cannot be opened."};
-    return file;
-}
-
-// Checks the design's nets whole and chooses the scale.
-bool survey_design(const RouteOptions &options, const BookshelfFiles &files,
-                   const BookshelfObjects &objects, BookshelfSurvey *survey, int64_t *scale,
-                   BookshelfFault *fault) {
-    FILE *file = open_nets(files.nets, fault);
-    if (file == nullptr)
-        return false;
-    BookshelfNets nets(file, files.nets, objects);
-    return bookshelf_survey(&nets, survey, fault) &&
-           bookshelf_scale(*survey, options.scale, steiner::coordinate_min,
-                           steiner::coordinate_max, files.nets, scale, fault);
-}
-
 } // namespace
 
 int route_design(const RouteOptions &options, FILE *out, FILE *err, bool progress) {
@@ -176,10 +156,11 @@ int route_design(const RouteOptions &options, FILE *out, FILE *err, bool progres
         BookshelfFault fault;
         BookshelfSurvey survey;
         int64_t scale = 1;
-        if (!bookshelf_open(options.input, &files, objects.get(), &fault) ||
-            !survey_design(options, files, *objects, &survey, &scale, &fault))
+        if (!bookshelf_check(options.input, options.scale, steiner::coordinate_min,
+                             steiner::coordinate_max, &files, objects.get(), &survey, &scale,
+                             &fault))
             return fail(bookshelf_fault_text(fault));
-        FILE *file = open_nets(files.nets, &fault);
+        FILE *file = bookshelf_open_file(files.nets, &fault);
         if (file == nullptr)
             return fail(bookshelf_fault_text(fault));
         BookshelfNets nets(file, files.nets, *objects);
