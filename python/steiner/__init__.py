@@ -1,5 +1,5 @@
 """Short rectilinear Steiner trees over nets of integer (row, column) points."""
 
-from ._steiner import Progress, Tree, route_many, rsmt
+from ._steiner import Progress, Tree, read_bookshelf, route_many, rsmt
 
-__all__ = ["Progress", "Tree", "route_many", "rsmt"]
+__all__ = ["Progress", "Tree", "read_bookshelf", "route_many", "rsmt"]
