@@ -127,6 +127,33 @@ bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t f
     return fwrite(text.data(), 1, text.size(), out) == text.size();
 }
 
+// The value of --threads, --scale or --effort.
+bool parse_value(const std::string &name, const std::string &value, RouteOptions *options,
+                 std::string *error) {
+    uint64_t threads = 0;
+    if (name == "--threads") {
+        if (!decimal_parse_unsigned(value.c_str(), 256, &threads) || threads == 0) {
+            *error = "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
+            return false;
+        }
+        options->threads = static_cast<int>(threads);
+    } else if (name == "--scale") {
+        if (value != "1" && value != "10" && value != "100" && value != "1000") {
+            *error = "--scale must be 1, 10, 100 or 1000, not \"" + value + "\"";
+            return false;
+        }
+        options->scale = std::stoll(value);
+    } else if (value == "rmst" || value == "greedy" || value == "best") {
+        options->effort = value == "rmst"     ? steiner::Effort::rmst
+                          : value == "greedy" ? steiner::Effort::greedy
+                                              : steiner::Effort::best;
+    } else {
+        *error = "--effort must be one of rmst, greedy, best, not \"" + value + "\"";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<steiner::Tree> route_nets(const std::vector<std::vector<steiner::Point>> &nets,
@@ -219,29 +246,8 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
                 *error = arg + " needs a value";
                 return false;
             }
-            const std::string value = argv[++k];
-            uint64_t threads = 0;
-            if (name == "--threads") {
-                if (!decimal_parse_unsigned(value.c_str(), 256, &threads) || threads == 0) {
-                    *error =
-                        "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
-                    return false;
-                }
-                options->threads = static_cast<int>(threads);
-            } else if (name == "--scale") {
-                if (value != "1" && value != "10" && value != "100" && value != "1000") {
-                    *error = "--scale must be 1, 10, 100 or 1000, not \"" + value + "\"";
-                    return false;
-                }
-                options->scale = std::stoll(value);
-            } else if (value == "rmst" || value == "greedy" || value == "best") {
-                options->effort = value == "rmst"     ? steiner::Effort::rmst
-                                  : value == "greedy" ? steiner::Effort::greedy
-                                                      : steiner::Effort::best;
-            } else {
-                *error = "--effort must be one of rmst, greedy, best, not \"" + value + "\"";
+            if (!parse_value(name, argv[++k], options, error))
                 return false;
-            }
             continue;
         }
         // An empty name would otherwise read standard input unasked.
