@@ -12,8 +12,10 @@ namespace steiner::internal {
 
 namespace {
 
-// A line longer than this is refused rather than buffered without end.
-constexpr size_t BUFFER_BYTES = size_t{1} << 20;
+// The buffer starts small, for small files, and grows to hold a long line;
+// a line longer than MAX_LINE is refused rather than buffered without end.
+constexpr size_t FIRST_BUFFER = size_t{1} << 16;
+constexpr size_t MAX_LINE = size_t{1} << 20;
 
 // Numbers up to this many design units keep every sum of a pin's place,
 // even multiplied by the largest scale, inside 64 bits.
@@ -25,7 +27,7 @@ enum class LineRead { Line, End, Fault };
 class LineReader {
   public:
     LineReader(FILE *file, std::string label)
-        : file_(file), label_(std::move(label)), buffer_(BUFFER_BYTES) {}
+        : file_(file), label_(std::move(label)), buffer_(FIRST_BUFFER) {}
     ~LineReader() {
         if (file_ != nullptr)
             fclose(file_);
@@ -116,8 +118,11 @@ LineRead LineReader::next(std::vector<std::string_view> *words, BookshelfFault *
         const bool ended = k < end_;
         if (!ended && !eof_) {
             if (end_ - begin_ == buffer_.size()) {
-                *fault = BookshelfFault{label_, line_ + 1, "the line is longer than 1 MiB."};
-                return LineRead::Fault;
+                if (buffer_.size() == MAX_LINE) {
+                    *fault = BookshelfFault{label_, line_ + 1, "the line is longer than 1 MiB."};
+                    return LineRead::Fault;
+                }
+                buffer_.resize(std::min(2 * buffer_.size(), MAX_LINE));
             }
             fill();
             continue;
