@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <memory>
 #include <new>
 
@@ -83,11 +84,10 @@ void append_json_name(const std::string &name, std::string *text) {
     *text += '"';
 }
 
-// Routes a batch of nets numbered from first_net, adds them to the totals
-// and writes their rows.
-bool route_batch(Batch *batch, int64_t first_net, int64_t scale, const RouteOptions &options,
-                 Totals *totals, FILE *out) {
-    std::vector<steiner::Tree> trees = route_nets(batch->nets, options);
+// Adds a routed batch of nets numbered from first_net to the totals and
+// writes their rows.
+bool write_batch(Batch *batch, const std::vector<steiner::Tree> &trees, int64_t first_net,
+                 int64_t scale, const RouteOptions &options, Totals *totals, FILE *out) {
     std::string text;
     for (size_t k = 0; k < trees.size(); k++) {
         const steiner::Tree &tree = trees[k];
@@ -164,9 +164,18 @@ int route_design(const RouteOptions &options, FILE *out, FILE *err, bool progres
         if (file == nullptr)
             return fail(bookshelf_fault_text(fault));
         BookshelfNets nets(file, files.nets, *objects);
-        Batch batch;
-        BookshelfNet net;
         Totals totals;
+        // One batch is routed while the next is read: reading is a good share
+        // of the work at greedy and below.
+        Batch batch, routed;
+        std::future<std::vector<steiner::Tree>> routing;
+        auto write_routed = [&]() {
+            const bool written = write_batch(&routed, routing.get(), totals.nets + 1, scale,
+                                             options, &totals, out);
+            display.update(totals.nets, survey.nets);
+            return written;
+        };
+        BookshelfNet net;
         if (!options.json && fputs(TABLE_HEADER, out) < 0)
             return fail("cannot write to standard output");
         for (int64_t read = 0; read < survey.nets; read++) {
@@ -177,10 +186,16 @@ int route_design(const RouteOptions &options, FILE *out, FILE *err, bool progres
             if (batch.terminals < BATCH_TERMINALS && batch.nets.size() < BATCH_NETS &&
                 read + 1 < survey.nets)
                 continue;
-            if (!route_batch(&batch, totals.nets + 1, scale, options, &totals, out))
+            if (routing.valid() && !write_routed())
                 return fail("cannot write to standard output");
-            display.update(totals.nets, survey.nets);
+            std::swap(routed, batch);
+            // Deferred as well: without a thread to spare, the batch is routed
+            // when its rows are written.
+            routing = std::async(std::launch::async | std::launch::deferred,
+                                 [&routed, &options] { return route_nets(routed.nets, options); });
         }
+        if (routing.valid() && !write_routed())
+            return fail("cannot write to standard output");
         const std::string last = totals_line(totals, scale, options.json);
         if (fputs(last.c_str(), out) < 0 || fflush(out) != 0 || ferror(out))
             return fail("cannot write to standard output");
