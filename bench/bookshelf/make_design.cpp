@@ -48,6 +48,41 @@ int degree(std::mt19937_64 &random) {
     return pins;
 }
 
+// Nets: a driver cell and pins on cells within a few rows and a few hundred
+// units of it, a pad now and then. Returns the pins written.
+long long write_nets(const std::string &prefix, long long nets, long long cells, long long pads,
+                     long long rows, const std::vector<Cell> &placed, std::mt19937_64 &random) {
+    const long long per_row = cells / rows + 1;
+    std::vector<int> sizes(static_cast<size_t>(nets));
+    long long pins = 0;
+    for (auto &size : sizes) {
+        size = degree(random);
+        pins += size;
+    }
+    FILE *out = create(prefix + ".nets");
+    fprintf(out, "UCLA nets 1.0\n\nNumNets : %lld\nNumPins : %lld\n\n", nets, pins);
+    std::uniform_int_distribution<long long> any(0, cells - 1), near(-40, 40), rows_off(-3, 3);
+    std::uniform_int_distribution<int> chance(0, 99), dir(0, 2);
+    for (long long n = 0; n < nets; n++) {
+        fprintf(out, "NetDegree : %d   n%lld\n", sizes[size_t(n)], n);
+        const long long driver = any(random);
+        for (int p = 0; p < sizes[size_t(n)]; p++) {
+            long long object = driver;
+            if (p > 0 && chance(random) == 0)
+                object = cells + (any(random) % pads);
+            else if (p > 0)
+                object = std::min(cells - 1, std::max(0LL, driver + near(random) +
+                                                                rows_off(random) * per_row));
+            const Cell &cell = placed[size_t(object)];
+            std::uniform_int_distribution<int> dx(-cell.width, cell.width), dy(-10, 10);
+            fprintf(out, "\to%lld\t%c : %.1f\t%.1f\n", object, "IOB"[dir(random)], dx(random) / 2.0,
+                    object < cells ? dy(random) / 2.0 : 0.0);
+        }
+    }
+    fclose(out);
+    return pins;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -111,36 +146,7 @@ int main(int argc, char **argv) {
                 r * ROW_HEIGHT, ROW_HEIGHT, r % 2 ? "FS" : "N", side);
     fclose(scl);
 
-    // Nets: a driver cell and pins on cells within a few rows and a few
-    // hundred units of it, a pad now and then.
-    const long long per_row = cells / rows + 1;
-    std::vector<int> sizes(static_cast<size_t>(nets));
-    long long pins = 0;
-    for (auto &size : sizes) {
-        size = degree(random);
-        pins += size;
-    }
-    FILE *out = create(prefix + ".nets");
-    fprintf(out, "UCLA nets 1.0\n\nNumNets : %lld\nNumPins : %lld\n\n", nets, pins);
-    std::uniform_int_distribution<long long> any(0, cells - 1), near(-40, 40), rows_off(-3, 3);
-    std::uniform_int_distribution<int> chance(0, 99), dir(0, 2);
-    for (long long n = 0; n < nets; n++) {
-        fprintf(out, "NetDegree : %d   n%lld\n", sizes[size_t(n)], n);
-        const long long driver = any(random);
-        for (int p = 0; p < sizes[size_t(n)]; p++) {
-            long long object = driver;
-            if (p > 0 && chance(random) == 0)
-                object = cells + (any(random) % pads);
-            else if (p > 0)
-                object = std::min(cells - 1, std::max(0LL, driver + near(random) +
-                                                                rows_off(random) * per_row));
-            const Cell &cell = placed[size_t(object)];
-            std::uniform_int_distribution<int> dx(-cell.width, cell.width), dy(-10, 10);
-            fprintf(out, "\to%lld\t%c : %.1f\t%.1f\n", object, "IOB"[dir(random)], dx(random) / 2.0,
-                    object < cells ? dy(random) / 2.0 : 0.0);
-        }
-    }
-    fclose(out);
+    const long long pins = write_nets(prefix, nets, cells, pads, rows, placed, random);
     fprintf(stderr, "%lld nets, %lld pins, %lld objects (%lld pads), die %lld x %lld\n", nets, pins,
             cells + pads, pads, side, rows * ROW_HEIGHT);
     return 0;
