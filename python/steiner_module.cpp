@@ -635,6 +635,9 @@ void guard_bare_base(const py::handle &tree) {
 
 } // namespace
 
+// bookshelf_module.cpp
+void add_bookshelf(py::module_ &module);
+
 PYBIND11_MODULE(_steiner, module) {
     module.doc() = "Short rectilinear Steiner trees over nets of integer (row, column) points.";
     // The signatures pybind11 writes name C++ types; the docstrings give
@@ -736,4 +739,5 @@ PYBIND11_MODULE(_steiner, module) {
                "Raises TypeError or ValueError naming the first bad net, MemoryError when "
                "memory runs out; Ctrl-C, or an exception from progress, stops the call and is "
                "raised.");
+    add_bookshelf(module);
 }

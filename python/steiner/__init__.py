@@ -3,9 +3,9 @@
 from typing import Any
 
 from . import _steiner
-from ._steiner import Progress, Tree, route_many, rsmt
+from ._steiner import Progress, Tree, read_bookshelf, route_many, rsmt
 
-__all__ = ["Progress", "Tree", "route_many", "rsmt"]
+__all__ = ["Progress", "Tree", "read_bookshelf", "route_many", "rsmt"]
 
 
 def _tree(state: Any) -> Tree:

@@ -55,3 +55,7 @@ def route_many(
     stepwise: bool = False,
     progress: Optional[Callable[[Progress], object]] = None,
 ) -> list[Tree]: ...
+
+def read_bookshelf(
+    path: str, scale: Optional[int] = None
+) -> tuple[list[str], list[npt.NDArray[np.int32]], int]: ...

@@ -167,6 +167,10 @@ TEST_F(SteinerRouteTest, BadArgumentsAndOutputs) {
         {"--json - --json", "steiner_route: --json is given more than once\n"},
         {"--stepwise --stepwise", "steiner_route: --stepwise is given more than once\n"},
         {"--help -h", "steiner_route: -h is given more than once\n"},
+        {"--scale 5 d.aux", "steiner_route: --scale must be 1, 10, 100 or 1000, not \"5\"\n"},
+        {"--scale 10 nets.txt", "steiner_route: --scale applies to Bookshelf designs only\n"},
+        {"--bookshelf", "steiner_route: a Bookshelf design is read from its .aux file, not"
+                        " standard input\n"},
         {"-- -x", "steiner_route: -x: cannot be opened: No such file or directory\n"},
         {"missing.txt",
          "steiner_route: missing.txt: cannot be opened: No such file or directory\n"},

@@ -21,16 +21,20 @@ constexpr size_t BATCH_NETS = 1 << 14;
 
 constexpr char TABLE_HEADER[] = "net\tterminals\trmst\tlength\tsteiner_points\n";
 
-int default_threads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(
-        std::min(std::max(cores, 1u), static_cast<unsigned>(steiner::max_threads)));
-}
+} // namespace
 
 void append_number(std::string *text, int64_t value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     text->append(digits, end);
+}
+
+namespace {
+
+int default_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(
+        std::min(std::max(cores, 1u), static_cast<unsigned>(steiner::max_threads)));
 }
 
 void append_point(std::string *text, const steiner::Point &p) {
@@ -54,7 +58,19 @@ void format_net(const steiner::Tree &tree, int64_t net, bool json, std::string *
     }
     *text += "{\"net\":";
     append_number(text, net);
-    *text += ",\"terminals\":[";
+    *text += ',';
+    append_tree_json(tree, text);
+    *text += ",\"rmst\":";
+    append_number(text, tree.rmst_length);
+    *text += ",\"length\":";
+    append_number(text, tree.length);
+    *text += "}\n";
+}
+
+} // namespace
+
+void append_tree_json(const steiner::Tree &tree, std::string *text) {
+    *text += "\"terminals\":[";
     for (size_t k = 0; k < tree.nodes.size(); k++) {
         if (k == tree.terminal_count)
             *text += "],\"steiner_points\":[";
@@ -74,12 +90,10 @@ void format_net(const steiner::Tree &tree, int64_t net, bool json, std::string *
         append_number(text, tree.parents[k]);
         *text += ']';
     }
-    *text += "],\"rmst\":";
-    append_number(text, tree.rmst_length);
-    *text += ",\"length\":";
-    append_number(text, tree.length);
-    *text += "}\n";
+    *text += ']';
 }
+
+namespace {
 
 // The reader's fault in this program's words: a netlist, not a point file,
 // is what cannot be read or ends early.
@@ -104,11 +118,7 @@ std::string netlist_fault_text(const PointFileFault &fault) {
 // table's header goes out with net 1, once it is routed.
 bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t first_net,
                  const RouteOptions &options, FILE *out) {
-    steiner::Options route_options;
-    route_options.effort = options.effort;
-    route_options.threads = options.threads;
-    route_options.stepwise = options.stepwise;
-    std::vector<steiner::Tree> trees = steiner::route_many(nets, route_options);
+    std::vector<steiner::Tree> trees = route_nets(nets, options);
     std::string text = first_net == 1 && !options.json ? TABLE_HEADER : "";
     for (size_t k = 0; k < nets.size(); k++) {
         format_net(trees[k], first_net + static_cast<int64_t>(k), options.json, &text);
@@ -117,13 +127,69 @@ bool route_batch(const std::vector<std::vector<steiner::Point>> &nets, int64_t f
     return fwrite(text.data(), 1, text.size(), out) == text.size();
 }
 
+// The value of --threads, --scale or --effort.
+bool parse_value(const std::string &name, const std::string &value, RouteOptions *options,
+                 std::string *error) {
+    uint64_t threads = 0;
+    if (name == "--threads") {
+        if (!decimal_parse_unsigned(value.c_str(), 256, &threads) || threads == 0) {
+            *error = "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
+            return false;
+        }
+        options->threads = static_cast<int>(threads);
+    } else if (name == "--scale") {
+        if (value != "1" && value != "10" && value != "100" && value != "1000") {
+            *error = "--scale must be 1, 10, 100 or 1000, not \"" + value + "\"";
+            return false;
+        }
+        options->scale = std::stoll(value);
+    } else if (value == "rmst" || value == "greedy" || value == "best") {
+        options->effort = value == "rmst"     ? steiner::Effort::rmst
+                          : value == "greedy" ? steiner::Effort::greedy
+                                              : steiner::Effort::best;
+    } else {
+        *error = "--effort must be one of rmst, greedy, best, not \"" + value + "\"";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+std::vector<steiner::Tree> route_nets(const std::vector<std::vector<steiner::Point>> &nets,
+                                      const RouteOptions &options) {
+    steiner::Options route_options;
+    route_options.effort = options.effort;
+    route_options.threads = options.threads;
+    route_options.stepwise = options.stepwise;
+    return steiner::route_many(nets, route_options);
+}
+
+void RouteProgress::update(int64_t routed, int64_t total) {
+    if (!show_ || std::chrono::steady_clock::now() - started_ <= std::chrono::seconds(2))
+        return;
+    fprintf(err_, "\rsteiner_route: %lld of %lld nets routed", static_cast<long long>(routed),
+            static_cast<long long>(total));
+    fflush(err_);
+    shown_ = true;
+}
+
+void RouteProgress::end() {
+    if (shown_)
+        fputc('\n', err_);
+    shown_ = false;
+}
 
 const char *route_usage() {
     return "usage: steiner_route [--threads N] [--effort E] [--stepwise] [--json] [--] [NETLIST]\n"
+           "       steiner_route [options] [--bookshelf] [--scale S] DESIGN.aux\n"
            "Routes every net of a netlist (a file, or standard input when NETLIST is\n"
            "missing or -): the number of nets, then each net as its terminal count and\n"
            "that many row/column pairs. Writes one line per net, in input order.\n"
+           "Or routes every net of a Bookshelf placement (its .aux file, or any name\n"
+           "with --bookshelf) and writes per net its name, pins, distinct places,\n"
+           "half-perimeter, spanning-tree length and length in design units, then\n"
+           "the totals; the time taken goes to standard error.\n"
            "  --threads N  threads, 1 to 256 (default: the machine's cores); the output\n"
            "               does not depend on it\n"
            "  --effort E   rmst (spanning tree only), greedy, or best (default)\n"
@@ -133,6 +199,9 @@ const char *route_usage() {
            "  --json       one JSON object per net with its terminals, Steiner points,\n"
            "               edges (node index pairs), spanning-tree length and length,\n"
            "               instead of the table: net terminals rmst length steiner_points\n"
+           "  --bookshelf  read NETLIST as a Bookshelf design's .aux file\n"
+           "  --scale S    routes a design on a grid of 1/S units, S one of 1, 10, 100,\n"
+           "               1000 (default: the smallest that makes every pin whole)\n"
            "  --           ends the options: a NETLIST after it may begin with -\n"
            "Each option may be given once.\n";
 }
@@ -141,7 +210,8 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
                       std::string *error) {
     *options = RouteOptions();
     options->threads = default_threads();
-    const std::string known[] = {"--help", "--json", "--stepwise", "--threads", "--effort"};
+    const std::string known[] = {"--help",   "--json",   "--stepwise", "--threads",
+                                 "--effort", "--scale", "--bookshelf"};
     std::vector<std::string> given;
     bool have_input = false;
     bool options_ended = false;
@@ -163,10 +233,12 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
                 return false;
             }
             given.push_back(name);
-            if (name == "--help" || name == "--json" || name == "--stepwise") {
-                bool *flag = name == "--help"   ? &options->help
-                             : name == "--json" ? &options->json
-                                                : &options->stepwise;
+            if (name == "--help" || name == "--json" || name == "--stepwise" ||
+                name == "--bookshelf") {
+                bool *flag = name == "--help"        ? &options->help
+                             : name == "--json"      ? &options->json
+                             : name == "--bookshelf" ? &options->bookshelf
+                                                     : &options->stepwise;
                 *flag = true;
                 continue;
             }
@@ -174,23 +246,8 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
                 *error = arg + " needs a value";
                 return false;
             }
-            const std::string value = argv[++k];
-            uint64_t threads = 0;
-            if (name == "--threads") {
-                if (!decimal_parse_unsigned(value.c_str(), 256, &threads) || threads == 0) {
-                    *error =
-                        "--threads must be a whole number from 1 to 256, not \"" + value + "\"";
-                    return false;
-                }
-                options->threads = static_cast<int>(threads);
-            } else if (value == "rmst" || value == "greedy" || value == "best") {
-                options->effort = value == "rmst"     ? steiner::Effort::rmst
-                                  : value == "greedy" ? steiner::Effort::greedy
-                                                      : steiner::Effort::best;
-            } else {
-                *error = "--effort must be one of rmst, greedy, best, not \"" + value + "\"";
+            if (!parse_value(name, argv[++k], options, error))
                 return false;
-            }
             continue;
         }
         // An empty name would otherwise read standard input unasked.
@@ -205,16 +262,27 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
         options->input = arg;
         have_input = true;
     }
+    if (options->help)
+        return true;
+    const std::string &input = options->input;
+    options->bookshelf |= input.size() > 4 && input.compare(input.size() - 4, 4, ".aux") == 0;
+    if (options->scale > 0 && !options->bookshelf) {
+        *error = "--scale applies to Bookshelf designs only";
+        return false;
+    }
+    if (options->bookshelf && input == "-") {
+        *error = "a Bookshelf design is read from its .aux file, not standard input";
+        return false;
+    }
     return true;
 }
 
 int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool progress) {
     const std::string name = options.input == "-" ? "standard input" : options.input;
-    bool shown = false;
-    auto fail = [err, &name, &shown](const std::string &message, bool about_netlist) {
+    RouteProgress display(err, progress);
+    auto fail = [err, &name, &display](const std::string &message, bool about_netlist) {
         // A message must not run on from the progress line.
-        if (shown)
-            fputc('\n', err);
+        display.end();
         fprintf(err, "steiner_route: %s%s\n", about_netlist ? (name + ": ").c_str() : "",
                 message.c_str());
         return 1;
@@ -223,7 +291,6 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
                                                                        point_reader_close);
     if (reader == nullptr)
         return fail("out of memory", false);
-    const auto started = std::chrono::steady_clock::now();
     try {
         PointFileFault fault{};
         int32_t nets = 0;
@@ -276,12 +343,7 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
             written += static_cast<int64_t>(batch.size());
             batch.clear();
             batch_terminals = 0;
-            if (progress && std::chrono::steady_clock::now() - started > std::chrono::seconds(2)) {
-                fprintf(err, "\rsteiner_route: %lld of %d nets routed",
-                        static_cast<long long>(written), nets);
-                fflush(err);
-                shown = true;
-            }
+            display.update(written, nets);
         }
         // The nets before a malformed one are still written whole.
         if (!batch.empty() && !route_batch(batch, written + 1, options, out))
@@ -293,8 +355,7 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
             return fail("cannot write to standard output", false);
         if (!problem.empty())
             return fail(problem, true);
-        if (shown)
-            fputc('\n', err);
+        display.end();
     } catch (const std::bad_alloc &) {
         fflush(out);
         return fail("out of memory", false);

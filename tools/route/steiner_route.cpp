@@ -1,4 +1,4 @@
-// steiner_route: routes every net of a netlist; see route.h.
+// steiner_route: routes every net of a netlist or a Bookshelf design; see route.h.
 #include "route.h"
 
 #include <unistd.h>
@@ -17,6 +17,8 @@ int main(int argc, char **argv) {
         fputs(route_usage(), stdout);
         return fflush(stdout) == 0 ? 0 : 1;
     }
+    if (options.bookshelf)
+        return route_design(options, stdout, stderr, isatty(STDERR_FILENO) != 0);
     FILE *in = stdin;
     if (options.input != "-") {
         in = fopen(options.input.c_str(), "rb");
