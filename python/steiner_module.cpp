@@ -633,28 +633,32 @@ void guard_bare_base(const py::handle &tree) {
     base->tp_new = new_unless_bare;
 }
 
-} // namespace
+// Trees come from routing or from a checked state, and never without a
+// valid one: construction is refused, __new__ gives a placeholder tree and
+// __setstate__ fills only that.
+void guard_construction(py::class_<steiner::Tree> &tree) {
+    // Named otherwise while defined, so that pybind11 takes neither for a
+    // constructor of its own kind.
+    tree.attr("__setstate__") = py::cpp_function(
+        [](steiner::Tree &self, const py::object &state) {
+            if (self != placeholder())
+                throw py::type_error("a Tree cannot be changed");
+            self = from_state(state);
+        },
+        py::name("fill_placeholder"), py::is_method(tree));
+    tree.attr("__init__") = py::cpp_function(
+        [](const py::args &, const py::kwargs &) { throw py::type_error(MADE_BY_ROUTING); },
+        py::name("refuse_init"), py::is_method(tree));
+    tree.attr("__new__") = py::staticmethod(py::cpp_function(
+        [](const py::args &args, const py::kwargs &kwargs) {
+            if (args.size() != 1 || kwargs.size() != 0)
+                throw py::type_error(MADE_BY_ROUTING);
+            return placeholder();
+        },
+        py::name("__new__")));
+}
 
-// bookshelf_module.cpp
-void add_bookshelf(py::module_ &module);
-
-PYBIND11_MODULE(_steiner, module) {
-    module.doc() = "Short rectilinear Steiner trees over nets of integer (row, column) points.";
-    // The signatures pybind11 writes name C++ types; the docstrings give
-    // Python's, as the stubs do.
-    py::options options;
-    options.disable_function_signatures();
-
-    // A progress step as the callable hears of it, a named tuple.
-    py::object progress = py::module_::import("collections")
-                              .attr("namedtuple")("Progress", "phase round length done");
-    progress.attr("__module__") = "steiner";
-    progress.attr("__doc__") =
-        "A moment of a long call: its phase ('grow', 'improve', 'windows' or 'order'), the "
-        "round, counted from 1 in each phase, the length reached, and the share of the round "
-        "done (0 to 1).";
-    module.attr("Progress") = progress;
-
+void define_tree(py::module_ &module) {
     py::class_<steiner::Tree> tree(module, "Tree", py::is_final(),
                                    "A rectilinear tree over a net: the terminals in input order, "
                                    "then the Steiner points; node 0 is the root and its own "
@@ -691,31 +695,38 @@ PYBIND11_MODULE(_steiner, module) {
                  // Python function, not one of the extension's.
                  return py::make_tuple(py::module_::import("steiner").attr("_tree"),
                                        py::make_tuple(state_of(self)));
-             })
-;
-    // Named otherwise while defined, so that pybind11 takes neither for a
-    // constructor of its own kind.
-    tree.attr("__setstate__") = py::cpp_function(
-        [](steiner::Tree &self, const py::object &state) {
-            if (self != placeholder())
-                throw py::type_error("a Tree cannot be changed");
-            self = from_state(state);
-        },
-        py::name("fill_placeholder"), py::is_method(tree));
-    tree.attr("__init__") = py::cpp_function(
-        [](const py::args &, const py::kwargs &) { throw py::type_error(MADE_BY_ROUTING); },
-        py::name("refuse_init"), py::is_method(tree));
-    tree.attr("__new__") = py::staticmethod(py::cpp_function(
-        [](const py::args &args, const py::kwargs &kwargs) {
-            if (args.size() != 1 || kwargs.size() != 0)
-                throw py::type_error(MADE_BY_ROUTING);
-            return placeholder();
-        },
-        py::name("__new__")));
+             });
+    guard_construction(tree);
     guard_bare_base(tree);
     module.def("_tree_from_state", &from_state, py::arg("state"),
                "_tree_from_state(state) -> Tree\n\nThe tree a pickled state describes, refused "
                "with ValueError unless it keeps every promise of a tree.");
+
+}
+
+} // namespace
+
+// bookshelf_module.cpp
+void add_bookshelf(py::module_ &module);
+
+PYBIND11_MODULE(_steiner, module) {
+    module.doc() = "Short rectilinear Steiner trees over nets of integer (row, column) points.";
+    // The signatures pybind11 writes name C++ types; the docstrings give
+    // Python's, as the stubs do.
+    py::options options;
+    options.disable_function_signatures();
+
+    // A progress step as the callable hears of it, a named tuple.
+    py::object progress = py::module_::import("collections")
+                              .attr("namedtuple")("Progress", "phase round length done");
+    progress.attr("__module__") = "steiner";
+    progress.attr("__doc__") =
+        "A moment of a long call: its phase ('grow', 'improve', 'windows' or 'order'), the "
+        "round, counted from 1 in each phase, the length reached, and the share of the round "
+        "done (0 to 1).";
+    module.attr("Progress") = progress;
+
+    define_tree(module);
 
     module.def("rsmt", &rsmt, py::arg("points"), py::arg("effort") = "best", py::kw_only(),
                py::arg("stepwise") = false, py::arg("progress") = py::none(),
