@@ -96,22 +96,16 @@ steiner::Effort parse_effort(const py::handle &effort) {
         throw py::type_error("effort must be a str, not " + type_name(effort));
     // Compared as code points: a str that UTF-8 cannot encode is one more
     // wrong name.
-    const std::pair<const char *, steiner::Effort> names[] = {
-        {"rmst", steiner::Effort::rmst},
-        {"greedy", steiner::Effort::greedy},
-        {"best", steiner::Effort::best}};
-    for (const auto &[name, value] : names)
-        if (PyUnicode_CompareWithASCIIString(effort.ptr(), name) == 0)
+    for (const steiner::Effort value : steiner::efforts)
+        if (PyUnicode_CompareWithASCIIString(effort.ptr(), steiner::effort_name(value)) == 0)
             return value;
     throw py::value_error("effort must be one of 'rmst', 'greedy', 'best', not " +
                           py::repr(effort).cast<std::string>());
 }
 
 int parse_threads(const py::handle &threads) {
-    if (threads.is_none()) {
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-        return static_cast<int>(std::min(cores, static_cast<unsigned>(steiner::max_threads)));
-    }
+    if (threads.is_none())
+        return steiner::machine_threads();
     bool overflow = false;
     const long long asked = integer(threads, "threads must be an integer or None", &overflow);
     if (overflow || asked < 1 || asked > steiner::max_threads)

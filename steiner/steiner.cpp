@@ -9,6 +9,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace steiner {
 
@@ -24,8 +25,7 @@ void check_input(const Point *terminals, size_t count, const Options &options) {
     if (count > max_terminals)
         throw std::invalid_argument("steiner::route: the net has " + std::to_string(count) +
                                     " terminals; at most 1073741823 are allowed");
-    if (options.effort != Effort::rmst && options.effort != Effort::greedy &&
-        options.effort != Effort::best)
+    if (effort_name(options.effort) == nullptr)
         throw std::invalid_argument("steiner::route: effort is " +
                                     std::to_string(static_cast<int>(options.effort)) +
                                     "; it must be rmst, greedy or best");
@@ -154,6 +154,23 @@ Tree route_checked(const Point *terminals, size_t count, const Options &options)
 }
 
 } // namespace
+
+int machine_threads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores, 1u, static_cast<unsigned>(max_threads)));
+}
+
+const char *effort_name(Effort effort) {
+    switch (effort) {
+    case Effort::rmst:
+        return "rmst";
+    case Effort::greedy:
+        return "greedy";
+    case Effort::best:
+        return "best";
+    }
+    return nullptr;
+}
 
 Tree route(const Point *terminals, size_t count, const Options &options) {
     check_input(terminals, count, options);

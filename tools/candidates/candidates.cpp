@@ -10,7 +10,6 @@
 #include <iterator>
 #include <memory>
 #include <new>
-#include <thread>
 
 using steiner::internal::Point;
 
@@ -136,13 +135,6 @@ struct ArgsSeen {
     bool numbers[NUMBER_OPTION_COUNT] = {}; // each of NUMBER_OPTIONS
 };
 
-// The machine's cores, at least 1 and at most what --threads accepts.
-int default_threads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(
-        std::min(std::max(cores, 1u), static_cast<unsigned>(steiner::max_threads)));
-}
-
 bool take_path(const std::string &arg, CandidateOptions *options, ArgsSeen *seen,
                std::string *error) {
     if (seen->path) {
@@ -239,7 +231,7 @@ bool check_terminal_source(const CandidateOptions &options, const ArgsSeen &seen
 bool candidates_parse_args(int argc, const char *const *argv, CandidateOptions *options,
                            std::string *error) {
     *options = CandidateOptions{
-        "", false, 0, 0, 1, CANDIDATES_ALL, CandidateOrder::Local, false, default_threads()};
+        "", false, 0, 0, 1, CANDIDATES_ALL, CandidateOrder::Local, false, steiner::machine_threads()};
     ArgsSeen seen;
     for (int k = 1; k < argc; k++) {
         const std::string arg = argv[k];

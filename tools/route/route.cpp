@@ -7,7 +7,6 @@
 #include <chrono>
 #include <memory>
 #include <new>
-#include <thread>
 #include <vector>
 
 using namespace steiner::internal;
@@ -30,12 +29,6 @@ void append_number(std::string *text, int64_t value) {
 }
 
 namespace {
-
-int default_threads() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(
-        std::min(std::max(cores, 1u), static_cast<unsigned>(steiner::max_threads)));
-}
 
 void append_point(std::string *text, const steiner::Point &p) {
     *text += '[';
@@ -143,11 +136,12 @@ bool parse_value(const std::string &name, const std::string &value, RouteOptions
             return false;
         }
         options->scale = std::stoll(value);
-    } else if (value == "rmst" || value == "greedy" || value == "best") {
-        options->effort = value == "rmst"     ? steiner::Effort::rmst
-                          : value == "greedy" ? steiner::Effort::greedy
-                                              : steiner::Effort::best;
     } else {
+        for (const steiner::Effort effort : steiner::efforts)
+            if (value == steiner::effort_name(effort)) {
+                options->effort = effort;
+                return true;
+            }
         *error = "--effort must be one of rmst, greedy, best, not \"" + value + "\"";
         return false;
     }
@@ -209,7 +203,7 @@ const char *route_usage() {
 bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
                       std::string *error) {
     *options = RouteOptions();
-    options->threads = default_threads();
+    options->threads = steiner::machine_threads();
     const std::string known[] = {"--help",   "--json",   "--stepwise", "--threads",
                                  "--effort", "--scale", "--bookshelf"};
     std::vector<std::string> given;
@@ -277,6 +271,34 @@ bool route_parse_args(int argc, const char *const *argv, RouteOptions *options,
     return true;
 }
 
+// Reads net number net of nets into *terminals; returns what is wrong with
+// it, naming the net, or an empty string.
+static std::string read_net(PointReader *reader, int64_t net, int32_t nets,
+                            std::vector<steiner::Point> *terminals) {
+    PointFileFault fault{};
+    int32_t count = 0;
+    std::string problem;
+    if (!point_reader_count(reader, &count, &fault)) {
+        problem = fault.kind == PointFault::Empty
+                      ? "line " + std::to_string(fault.line) + ": the netlist ends after " +
+                            std::to_string(net - 1) + " of the " + std::to_string(nets) +
+                            " nets it announces."
+                      : netlist_fault_text(fault);
+    } else if (static_cast<size_t>(count) > steiner::max_terminals) {
+        // Refused before its terminals are read, not after gigabytes.
+        problem = "line " + std::to_string(point_reader_line(reader)) +
+                  ": the number of terminals is " + std::to_string(count) +
+                  "; it must be at most " + std::to_string(steiner::max_terminals) + ".";
+    }
+    Point pair{0, 0};
+    for (int32_t k = 0; k < count && problem.empty(); k++) {
+        if (point_reader_pair(reader, &pair, &fault) != PointRead::Pair)
+            problem = netlist_fault_text(fault);
+        terminals->push_back(steiner::Point{pair.row, pair.column});
+    }
+    return problem.empty() ? problem : "net " + std::to_string(net) + ": " + problem;
+}
+
 int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool progress) {
     const std::string name = options.input == "-" ? "standard input" : options.input;
     RouteProgress display(err, progress);
@@ -309,31 +331,11 @@ int route_run(const RouteOptions &options, FILE *in, FILE *out, FILE *err, bool 
         size_t batch_terminals = 0;
         int64_t written = 0;
         std::string problem;
-        for (int64_t net = 1; net <= nets && problem.empty(); net++) {
+        for (int64_t net = 1; net <= nets; net++) {
             std::vector<steiner::Point> terminals;
-            int32_t count = 0;
-            if (!point_reader_count(reader.get(), &count, &fault)) {
-                problem = fault.kind == PointFault::Empty
-                              ? "line " + std::to_string(fault.line) + ": the netlist ends after " +
-                                    std::to_string(net - 1) + " of the " + std::to_string(nets) +
-                                    " nets it announces."
-                              : netlist_fault_text(fault);
-            } else if (static_cast<size_t>(count) > steiner::max_terminals) {
-                // Refused before its terminals are read, not after gigabytes.
-                problem = "line " + std::to_string(point_reader_line(reader.get())) +
-                          ": the number of terminals is " + std::to_string(count) +
-                          "; it must be at most " + std::to_string(steiner::max_terminals) + ".";
-            }
-            Point pair{0, 0};
-            for (int32_t k = 0; k < count && problem.empty(); k++) {
-                if (point_reader_pair(reader.get(), &pair, &fault) != PointRead::Pair)
-                    problem = netlist_fault_text(fault);
-                terminals.push_back(steiner::Point{pair.row, pair.column});
-            }
-            if (!problem.empty()) {
-                problem = "net " + std::to_string(net) + ": " + problem;
+            problem = read_net(reader.get(), net, nets, &terminals);
+            if (!problem.empty())
                 break;
-            }
             batch_terminals += terminals.size();
             batch.push_back(std::move(terminals));
             if (batch_terminals < BATCH_TERMINALS && batch.size() < BATCH_NETS && net < nets)

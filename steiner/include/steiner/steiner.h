@@ -36,6 +36,9 @@ constexpr size_t max_terminals = 1073741823;
 // The most threads a call may be given.
 constexpr int max_threads = 256;
 
+// The threads that use the whole machine: its cores, from 1 to max_threads.
+int machine_threads();
+
 struct Point {
     int32_t row;    // first coordinate
     int32_t column; // second coordinate
@@ -60,6 +63,13 @@ enum class Effort {
             // up to 40 terminals re-solved as nets of their own:
             // near-optimal, and never longer than greedy
 };
+
+// Every effort, from the least work to the most.
+inline constexpr Effort efforts[] = {Effort::rmst, Effort::greedy, Effort::best};
+
+// An effort's name as programs and bindings spell it: "rmst", "greedy" or
+// "best"; nullptr for a value outside the enum.
+const char *effort_name(Effort effort);
 
 // A moment of a long run, for progress displays.
 struct Progress {
