@@ -28,8 +28,8 @@ cmake --build "$build" --target steiner_route >/dev/null
 work=$(mktemp -d "${TMPDIR:-/tmp}/steiner_bookshelf.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 c++ -O2 -std=c++17 "$root/bench/bookshelf/make_design.cpp" -o "$work/make_design"
-c++ -O2 -std=c++17 -I"$root/bookshelf" "$root/bench/bookshelf/read_design.cpp" \
-    "$root/bookshelf/bookshelf.cpp" -o "$work/read_design"
+c++ -O2 -std=c++17 -I"$root/apps/bookshelf" "$root/bench/bookshelf/read_design.cpp" \
+    "$root/apps/bookshelf/bookshelf.cpp" -o "$work/read_design"
 "$work/make_design" "$nets" 1 "$work/synth"
 echo "files: $(du -ch "$work"/synth.* | tail -n 1 | cut -f1)"
 

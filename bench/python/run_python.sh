@@ -25,8 +25,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING
 cmake --build "$build" --target steiner steiner_python >/dev/null
 work=$(mktemp -d "${TMPDIR:-/tmp}/steiner_python.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-c++ -O2 -std=c++17 -I"$root/steiner/include" "$root/bench/python/time_calls.cpp" \
-    "$build/steiner/libsteiner.a" -pthread -o "$work/time_calls"
+c++ -O2 -std=c++17 -I"$root/lib/include" "$root/bench/python/time_calls.cpp" \
+    "$build/lib/engine/libsteiner.a" -pthread -o "$work/time_calls"
 c++ -O2 -std=c++17 "$root/bench/netlist/make_netlist.cpp" -o "$work/make_netlist"
 export PYTHONPATH="$build/python" PYTHONDONTWRITEBYTECODE=1
 

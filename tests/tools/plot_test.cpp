@@ -1,4 +1,4 @@
-// Unit tests for tools/plot.cpp: report parsing, candidates, SVG rendering and
+// Unit tests for apps/tools/plot/plot.cpp: report parsing, candidates, SVG rendering and
 // the program's exit paths. The SVG is checked by parsing it with the small
 // XML checker below, never by eye.
 #include "plot.h"
