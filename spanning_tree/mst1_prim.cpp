@@ -1,24 +1,10 @@
-// Distances and the reentrant builds: every scratch array is the call's own.
+// The reentrant builds: every scratch array is the call's own.
 #include "mst1.h"
 #include "mst1_build.h"
 
 #include <cstdlib>
 
 namespace steiner::internal {
-
-int32_t rect_dist(int32_t row1, int32_t column1, int32_t row2, int32_t column2) {
-    int32_t drow = row1 - row2;
-    int32_t dcolumn = column1 - column2;
-    if (drow < 0)
-        drow = -drow;
-    if (dcolumn < 0)
-        dcolumn = -dcolumn;
-    return drow + dcolumn;
-}
-
-int32_t rect_dist_points(const Point &p, const Point &q) {
-    return rect_dist(p.row, p.column, q.row, q.column);
-}
 
 namespace {
 

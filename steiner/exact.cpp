@@ -3,20 +3,13 @@
 
 #include "exact_tables.h"
 #include "hanan.h"
+#include "points.h"
 
 #include <algorithm>
 
 namespace steiner::internal {
 
 namespace {
-
-bool point_less(const Point &a, const Point &b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
-bool point_equal(const Point &a, const Point &b) {
-    return a.row == b.row && a.column == b.column;
-}
 
 // The rows and columns a set of places spans.
 struct Box {

@@ -34,10 +34,7 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
     std::copy(terminals, terminals + count, places);
     std::sort(places, places + count, point_less);
     const size_t distinct = static_cast<size_t>(
-        std::unique(places, places + count,
-                    [](const Point &a, const Point &b) {
-                        return a.row == b.row && a.column == b.column;
-                    }) -
+        std::unique(places, places + count, point_equal) -
         places);
     if (distinct < 4 || distinct > EXACT_TABLE_PLACES)
         return false;

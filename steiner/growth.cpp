@@ -46,10 +46,6 @@ Point key_point(uint64_t key) {
                  static_cast<int32_t>(static_cast<int64_t>(key & 0xffffffffu) + MST1_COORD_MIN)};
 }
 
-int32_t median3(int32_t a, int32_t b, int32_t c) {
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
-
 // A candidate in contention: the largest gain leads, then the lowest index.
 struct Ranked {
     int64_t gain;
@@ -386,7 +382,23 @@ Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_ne
     return pool;
 }
 
-size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool,
+std::vector<int32_t> best_by_gain(const std::vector<int64_t> &gains, size_t choices) {
+    std::vector<int32_t> best;
+    for (size_t k = 0; k < gains.size(); k++)
+        if (gains[k] > 0)
+            best.push_back(static_cast<int32_t>(k));
+    choices = std::min(best.size(), choices);
+    std::partial_sort(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(choices), best.end(),
+                      [&gains](int32_t a, int32_t b) {
+                          const int64_t ga = gains[static_cast<size_t>(a)];
+                          const int64_t gb = gains[static_cast<size_t>(b)];
+                          return ga != gb ? ga > gb : a < b;
+                      });
+    best.resize(choices);
+    return best;
+}
+
+size_t join_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool,
                      int32_t forced, Search *progress) {
     std::vector<int32_t> kept;
     if (points->size() <= DENSE_MAX) {
@@ -413,7 +425,7 @@ size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
 
 namespace {
 
-// The passes of keep_in_passes on one tree that holds the working set
+// The passes of join_in_passes on one tree that holds the working set
 // throughout: a candidate's index is its place in rest, as after any pass.
 template <class Growth>
 void pass_after_pass(Growth *growth, std::vector<Point> *points, std::vector<Point> *rest) {
@@ -439,7 +451,7 @@ void pass_after_pass(Growth *growth, std::vector<Point> *points, std::vector<Poi
 
 } // namespace
 
-void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop) {
+void join_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop) {
     if (rest->empty())
         return;
     if (points->size() <= DENSE_MAX) {
@@ -453,12 +465,29 @@ void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1St
     }
 }
 
+int64_t join_stepwise(Mst1Dense *tree, std::vector<Point> candidates, std::vector<Point> *kept) {
+    for (;;) {
+        size_t pick = candidates.size();
+        int64_t most = 0;
+        for (size_t k = 0; k < candidates.size(); k++)
+            if (const int64_t gain = tree->gain(candidates[k]); gain > most) {
+                most = gain;
+                pick = k;
+            }
+        if (pick == candidates.size())
+            return tree->length();
+        tree->add(candidates[pick]);
+        kept->push_back(candidates[pick]);
+        candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(pick));
+    }
+}
+
 int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forced) {
     if (points->size() > search->growing.capacity()) {
         int64_t length = 0;
         for (int round = 0; round < GROW_ROUNDS; round++) {
             const size_t before = points->size();
-            keep_greedily(points, &length, pool, forced, search);
+            join_greedily(points, &length, pool, forced, search);
             forced = -1;
             search->report("grow", length);
             if (points->size() == before)
@@ -500,7 +529,7 @@ int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
     std::vector<Point> rest = pruned(net, *points, parents, &length);
     while (!ordered || rest.size() + net.count < points->size()) {
         points->assign(net.terminals, net.terminals + net.count);
-        keep_in_passes(points, &rest, net.stop);
+        join_in_passes(points, &rest, net.stop);
         // Those that never shorten the tree alone shorten it together, and
         // follow the others.
         if (!net.stepwise)
