@@ -99,14 +99,8 @@ int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *fou
         rank[by_column[j]] = j;
         columns[j] = net[by_column[j]].column;
     }
-    uint32_t lehmer = 0;
-    for (size_t i = 0; i < n; i++) {
-        uint32_t smaller = 0;
-        for (size_t j = i + 1; j < n; j++)
-            smaller += rank[j] < rank[i];
-        lehmer = lehmer * static_cast<uint32_t>(n - i) + smaller;
-    }
-    const uint32_t canonical = tables::canonical[tables::canonical_start[n] + lehmer];
+    const uint32_t canonical =
+        tables::canonical[tables::canonical_start[n] + tables::lehmer_rank(rank, n)];
     const uint32_t family = tables::family_start[n] + (canonical >> 3);
     const unsigned symmetry = canonical & 7u;
     // The gaps in the family frame: a frame's rows are the net's rows or

@@ -21,6 +21,7 @@
 // Usage: generate_tables OUTPUT.cpp
 #include "exact_tables.h"
 #include "hanan.h"
+#include "parallel.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,6 +35,7 @@ namespace {
 
 using steiner::internal::HananGrid;
 using steiner::internal::HananRecurrence;
+using steiner::internal::run_parallel;
 namespace tables = steiner::internal::exact_tables;
 
 // Counts of edges across each gap: lane g of rows for the gap between rows g
@@ -194,16 +196,8 @@ std::vector<Entry> solve(const std::vector<size_t> &perm, HananRecurrence<Counts
     return entries;
 }
 
-// The permutation's Lehmer rank among those of its size.
 uint32_t rank(const std::vector<size_t> &perm) {
-    uint32_t r = 0;
-    for (size_t i = 0; i < perm.size(); i++) {
-        uint32_t smaller = 0;
-        for (size_t j = i + 1; j < perm.size(); j++)
-            smaller += perm[j] < perm[i];
-        r = r * static_cast<uint32_t>(perm.size() - i) + smaller;
-    }
-    return r;
+    return tables::lehmer_rank(perm.data(), perm.size());
 }
 
 std::vector<size_t> image(const std::vector<size_t> &perm, unsigned symmetry) {
@@ -259,18 +253,14 @@ int main(int argc, char **argv) {
 
         std::vector<std::vector<Entry>> solved(families.size());
         std::atomic<size_t> next{0};
-        auto work = [&]() {
+        // One task per core, each with its own recurrence, taking families
+        // in turn: a task whose thread cannot start runs after another.
+        const auto cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        run_parallel(static_cast<size_t>(cores), cores, [&](size_t) {
             HananRecurrence<CountsCost> recurrence;
             for (size_t f = next++; f < families.size(); f = next++)
                 solved[f] = solve(families[f], &recurrence);
-        };
-        std::vector<std::thread> threads;
-        const unsigned helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
-        for (unsigned k = 0; k < helpers; k++)
-            threads.emplace_back(work);
-        work();
-        for (std::thread &t : threads)
-            t.join();
+        });
 
         canonical_start[n] = static_cast<uint32_t>(canonical_all.size());
         family_start[n] = static_cast<uint32_t>(first_entry_all.size());
