@@ -28,8 +28,8 @@ void MovedCells::mark(const Point &p, uint64_t time) {
         latest_[cell(p.row, row0_) * across_ + cell(p.column, column0_)] = time;
 }
 
-bool MovedCells::moved_since(int32_t row_lo, int32_t row_hi, int32_t column_lo,
-                             int32_t column_hi, uint64_t since) const {
+bool MovedCells::moved_since(int32_t row_lo, int32_t row_hi, int32_t column_lo, int32_t column_hi,
+                             uint64_t since) const {
     if (row_lo > row_hi || column_lo > column_hi)
         return false;
     const size_t r0 = cell(row_lo, row0_);
@@ -52,19 +52,18 @@ size_t MovedCells::cell(int64_t at, int64_t origin) const {
 }
 
 bool Changes::nodes_unchanged(const std::vector<int32_t> &nodes, uint64_t since) const {
-    return std::all_of(nodes.begin(), nodes.end(),
-                       [this, since](int32_t v) { return changed[static_cast<size_t>(v)] <= since; });
+    return std::all_of(nodes.begin(), nodes.end(), [this, since](int32_t v) {
+        return changed[static_cast<size_t>(v)] <= since;
+    });
 }
 
-bool Changes::lines_unchanged(const std::vector<int32_t> &rows,
-                              const std::vector<int32_t> &columns, uint64_t since) const {
-    return std::none_of(moved.begin(), moved.end(),
-                        [&](const std::pair<uint64_t, Point> &entry) {
-                            return entry.first > since &&
-                                   std::binary_search(rows.begin(), rows.end(), entry.second.row) &&
-                                   std::binary_search(columns.begin(), columns.end(),
-                                                      entry.second.column);
-                        });
+bool Changes::lines_unchanged(const std::vector<int32_t> &rows, const std::vector<int32_t> &columns,
+                              uint64_t since) const {
+    return std::none_of(moved.begin(), moved.end(), [&](const std::pair<uint64_t, Point> &entry) {
+        return entry.first > since &&
+               std::binary_search(rows.begin(), rows.end(), entry.second.row) &&
+               std::binary_search(columns.begin(), columns.end(), entry.second.column);
+    });
 }
 
 void Tried::record(size_t centre, const std::vector<int32_t> &nodes,

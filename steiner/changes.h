@@ -77,9 +77,8 @@ struct Changes {
 // while none of that has changed, as the move would find nothing again.
 class Tried {
   public:
-    void record(size_t centre, const std::vector<int32_t> &nodes,
-                const std::vector<int32_t> &rows, const std::vector<int32_t> &columns,
-                uint64_t at);
+    void record(size_t centre, const std::vector<int32_t> &nodes, const std::vector<int32_t> &rows,
+                const std::vector<int32_t> &columns, uint64_t at);
     bool again_nothing(const Changes &changes, size_t centre) const;
 
   private:

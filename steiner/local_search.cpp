@@ -86,8 +86,9 @@ std::array<int64_t, 4> mark_removed(const Layout &layout, const Marks &marks, Pr
         int64_t longest = 0;
         for (int32_t v : layout.adjacency[sv]) {
             inside = inside && marks.seen[static_cast<size_t>(v)] == marks.move;
-            longest = std::max<int64_t>(
-                longest, rect_dist_points(layout.points[sv], layout.points[static_cast<size_t>(v)]));
+            longest =
+                std::max<int64_t>(longest, rect_dist_points(layout.points[sv],
+                                                            layout.points[static_cast<size_t>(v)]));
         }
         if (!inside)
             continue;

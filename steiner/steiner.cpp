@@ -60,8 +60,9 @@ Tree closed_form(const Point *terminals, size_t count) {
     const int64_t ac = distance(terminals[0], terminals[2]);
     const int64_t bc = distance(terminals[1], terminals[2]);
     tree.rmst_length = ab + ac + bc - std::max({ab, ac, bc});
-    const Point center{internal::median3(terminals[0].row, terminals[1].row, terminals[2].row),
-                       internal::median3(terminals[0].column, terminals[1].column, terminals[2].column)};
+    const Point center{
+        internal::median3(terminals[0].row, terminals[1].row, terminals[2].row),
+        internal::median3(terminals[0].column, terminals[1].column, terminals[2].column)};
     int32_t hub = 3;
     for (int32_t k = 0; k < 3; k++)
         if (terminals[k].row == center.row && terminals[k].column == center.column)

@@ -60,9 +60,11 @@ void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Wi
     std::vector<int32_t> from;
     grow_piece(layout, centre, marks, &window->nodes, &from, [&](int32_t v, size_t k) {
         // v joins: its only neighbour inside is nodes[k].
-        const auto v_outside = static_cast<int32_t>(layout.adjacency[static_cast<size_t>(v)].size()) - 1;
-        const size_t after = fixed_count + (fixed(v, v_outside) ? 1 : 0) -
-                             (fixed(nodes[k], outside[k]) && !fixed(nodes[k], outside[k] - 1) ? 1 : 0);
+        const auto v_outside =
+            static_cast<int32_t>(layout.adjacency[static_cast<size_t>(v)].size()) - 1;
+        const size_t after =
+            fixed_count + (fixed(v, v_outside) ? 1 : 0) -
+            (fixed(nodes[k], outside[k]) && !fixed(nodes[k], outside[k] - 1) ? 1 : 0);
         if (after > limit)
             return false;
         outside.push_back(v_outside);
@@ -152,8 +154,7 @@ bool replace(Layout *layout, Window *window) {
     std::vector<uint8_t> gone(window->fixed.size());
     for (size_t k = 0; k < gone.size(); k++)
         gone[k] = !window->fixed[k];
-    replace_piece(layout, window->nodes, gone, window->places, window->place_ids,
-                  window->steiner);
+    replace_piece(layout, window->nodes, gone, window->places, window->place_ids, window->steiner);
     check_layout(*layout, "a window");
     return true;
 }
@@ -243,14 +244,13 @@ void sweep_wide_windows(Layout *layout, Search *search) {
         // A window as wide as the net is the net, which the search has seen.
         if (WIDE_LIMITS[sweep] >= layout->terminals)
             break;
-        sweep_wide_windows(layout, search, WIDE_LIMITS[sweep], sweep % 2 != 0,
-                           [&](size_t next, size_t end) {
-                               search->report("windows", layout->length,
-                                              (static_cast<double>(sweep) +
-                                               static_cast<double>(next) /
-                                                   static_cast<double>(end)) /
-                                                  static_cast<double>(sweeps));
-                           });
+        sweep_wide_windows(
+            layout, search, WIDE_LIMITS[sweep], sweep % 2 != 0, [&](size_t next, size_t end) {
+                search->report("windows", layout->length,
+                               (static_cast<double>(sweep) +
+                                static_cast<double>(next) / static_cast<double>(end)) /
+                                   static_cast<double>(sweeps));
+            });
     }
     search->report("windows", layout->length);
 }
