@@ -6,9 +6,7 @@
 namespace steiner::internal {
 
 int32_t Mst1Small::distance(size_t k, int32_t row, int32_t column) const {
-    const int32_t drow = row_[k] - row;
-    const int32_t dcolumn = column_[k] - column;
-    return (drow < 0 ? -drow : drow) + (dcolumn < 0 ? -dcolumn : dcolumn);
+    return rect_dist(row_[k], column_[k], row, column);
 }
 
 int64_t Mst1Small::length() {
@@ -51,9 +49,7 @@ void Mst1Small::span() {
         // Joined points have key 0, which wraps to the largest candidate.
         uint32_t least = UINT32_MAX;
         for (size_t k = 0; k < size_; k++) {
-            const int32_t drow = row_[k] - at_row;
-            const int32_t dcolumn = column_[k] - at_column;
-            const int32_t d = (drow < 0 ? -drow : drow) + (dcolumn < 0 ? -dcolumn : dcolumn);
+            const int32_t d = rect_dist(row_[k], column_[k], at_row, at_column);
             const bool closer = d < key[k];
             key[k] = closer ? d : key[k];
             parent_[k] = closer ? joined : parent_[k];

@@ -148,6 +148,35 @@ int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *fou
     return length;
 }
 
+namespace {
+
+// The length of a tree over net (distinct places, one more than the tables
+// serve, or a large bound otherwise): the least, over the places, of the
+// tables' tree of the others with that place joined to its nearest node.
+int64_t length_by_tables(const std::vector<Point> &net) {
+    int64_t known = INT64_MAX / 4;
+    if (net.size() != exact_tables::max_places + 1)
+        return known;
+    std::vector<Point> others;
+    std::vector<Point> nodes;
+    for (size_t out = 0; out < net.size(); out++) {
+        others.assign(net.begin(), net.end());
+        others.erase(others.begin() + static_cast<std::ptrdiff_t>(out));
+        Point found[EXACT_TABLE_STEINER];
+        size_t count_found = 0;
+        const int64_t length = exact_table_tree(others.data(), others.size(), found, &count_found);
+        nodes.assign(found, found + count_found);
+        nodes.insert(nodes.end(), others.begin(), others.end());
+        int64_t reach = INT64_MAX;
+        for (const Point &p : nodes)
+            reach = std::min<int64_t>(reach, rect_dist_points(p, net[out]));
+        known = std::min(known, length + reach);
+    }
+    return known;
+}
+
+} // namespace
+
 int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point> *steiner) {
     std::vector<Point> net(points, points + count);
     std::sort(net.begin(), net.end(), point_less);
@@ -195,26 +224,7 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
                           std::max(box.column_hi, net[t].column)};
         rest[mask] = box;
     }
-    int64_t known = INT64_MAX / 4;
-    if (net.size() == exact_tables::max_places + 1) {
-        std::vector<Point> others;
-        std::vector<Point> nodes;
-        for (size_t out = 0; out < net.size(); out++) {
-            others.assign(net.begin(), net.end());
-            others.erase(others.begin() + static_cast<std::ptrdiff_t>(out));
-            Point found[EXACT_TABLE_STEINER];
-            size_t count_found = 0;
-            const int64_t length =
-                exact_table_tree(others.data(), others.size(), found, &count_found);
-            nodes.assign(found, found + count_found);
-            nodes.insert(nodes.end(), others.begin(), others.end());
-            int64_t reach = INT64_MAX;
-            for (const Point &p : nodes)
-                reach = std::min<int64_t>(reach, rect_dist_points(p, net[out]));
-            known = std::min(known, length + reach);
-        }
-    }
-    const LengthCost cost{rows, columns, rest, known};
+    const LengthCost cost{rows, columns, rest, length_by_tables(net)};
     HananRecurrence<LengthCost> recurrence;
     recurrence.solve(grid, cost);
     const int64_t length = recurrence.result();
