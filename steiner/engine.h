@@ -108,9 +108,10 @@ struct ScreenIndexDeleter {
     }
 };
 
-// A net's terminals, the threads that measure gains of large sets, whether
-// its trees are stepwise, and the caller's stop flag (see SearchOptions).
-struct Net {
+// A net and how to search it: its terminals, the threads that measure gains
+// of large sets, whether its trees are stepwise, and the caller's stop flag
+// (see SearchOptions).
+struct NetJob {
     const Point *terminals;
     size_t count;
     int threads;
@@ -120,9 +121,9 @@ struct Net {
 
 // One search: the net, its screening, and the tree a small set grows on.
 struct Search {
-    Search(const Net &search_net, const SearchOptions &search_options);
+    Search(const NetJob &search_net, const SearchOptions &search_options);
 
-    Net net;
+    NetJob net;
     std::unique_ptr<ScreenIndex, ScreenIndexDeleter> screen;
     SearchOptions options;
     // The working set's tree while a small set grows, made once for the
@@ -195,14 +196,14 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
 // order (ordered) keep it when nothing is pruned. Replaces *points, fills
 // *parents with their tree and returns its length, which is never longer
 // unless points were left out.
-int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
+int64_t finish(const NetJob &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents);
 
 // Exact windows swept over the tree of points: connected pieces of the tree
 // whose terminals and attachment points the tables serve, re-solved
 // exactly. Returns the Steiner points left, in no useful order, and sets
 // *length to their tree's length.
-std::vector<Point> after_exact_windows(const Net &net, const std::vector<Point> &points,
+std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
                                        int64_t *length);
 
 // Wide windows: connected pieces of the tree with at most WIDE_PLACES
@@ -228,8 +229,8 @@ std::vector<Point> after_local_search(Search *search, const std::vector<Point> &
 // those that then fall to degree 2 or less, each degree-2 point's two edges
 // spliced into one. *parents gets that tree before pruning, and *length its
 // length.
-std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
-                          std::vector<int32_t> *parents, int64_t *length);
+std::vector<Point> kept_after_pruning(const NetJob &net, const std::vector<Point> &points,
+                                      std::vector<int32_t> *parents, int64_t *length);
 
 } // namespace steiner::internal
 

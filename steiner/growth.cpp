@@ -200,7 +200,7 @@ void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
 
 } // namespace
 
-Search::Search(const Net &search_net, const SearchOptions &search_options)
+Search::Search(const NetJob &search_net, const SearchOptions &search_options)
     : net(search_net),
       screen(screen_index_build(search_net.terminals, static_cast<int32_t>(search_net.count),
                                 search_net.stop)),
@@ -290,8 +290,7 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
             const Point &q = points[static_cast<size_t>(near[a])];
             for (size_t b = a + 1; b < start[u + 1]; b++) {
                 const Point &r = points[static_cast<size_t>(near[b])];
-                found.push_back(point_key(
-                    Point{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)}));
+                found.push_back(point_key(median_point(p, q, r)));
             }
         }
     }
@@ -343,7 +342,7 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
                     continue;
                 const Point &q = points[static_cast<size_t>(nearest[a])];
                 const Point &r = points[static_cast<size_t>(nearest[b])];
-                const Point m{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)};
+                const Point m = median_point(p, q, r);
                 if (screen_candidate_indexed(search.screen.get(), m.row, m.column))
                     found.push_back(point_key(m));
             }
@@ -509,10 +508,10 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
     return tree.length();
 }
 
-int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
+int64_t finish(const NetJob &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents) {
     int64_t length = 0;
-    std::vector<Point> rest = pruned(net, *points, parents, &length);
+    std::vector<Point> rest = kept_after_pruning(net, *points, parents, &length);
     while (!ordered || rest.size() + net.count < points->size()) {
         points->assign(net.terminals, net.terminals + net.count);
         join_in_passes(points, &rest, net.stop);
@@ -521,7 +520,7 @@ int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
         if (!net.stepwise)
             points->insert(points->end(), rest.begin(), rest.end());
         ordered = true;
-        rest = pruned(net, *points, parents, &length);
+        rest = kept_after_pruning(net, *points, parents, &length);
     }
     return length;
 }

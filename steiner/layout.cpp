@@ -118,7 +118,7 @@ const char *layout_fault(const Layout &layout) {
 
 } // namespace
 
-Layout layout_of_tree(const Net &net, const std::vector<Point> &points) {
+Layout layout_of_tree(const NetJob &net, const std::vector<Point> &points) {
     std::vector<int32_t> parent;
     const int64_t length = mst1_build_tree_into(points, &parent, net.stop);
     Layout layout = make_layout(points, parent, length, net.count);
@@ -190,8 +190,8 @@ void check_layout(const Layout &layout, const char *after) {
 }
 #endif
 
-std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
-                          std::vector<int32_t> *parents, int64_t *length) {
+std::vector<Point> kept_after_pruning(const NetJob &net, const std::vector<Point> &points,
+                                      std::vector<int32_t> *parents, int64_t *length) {
     const std::vector<int32_t> &parent = *parents;
     *length = mst1_build_tree_into(points, parents, net.stop);
     std::vector<int32_t> degree(points.size(), 0);

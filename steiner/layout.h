@@ -40,7 +40,7 @@ struct Layout {
 
 // The spanning tree of points (the net's terminals first) as a layout with
 // every place taken.
-Layout layout_of_tree(const Net &net, const std::vector<Point> &points);
+Layout layout_of_tree(const NetJob &net, const std::vector<Point> &points);
 
 // The live Steiner points of layout.
 std::vector<Point> alive_steiner(const Layout &layout);

@@ -43,7 +43,7 @@ size_t distinct_places(const Point *points, size_t count, Mst1Stop stop) {
 // A minimal tree of a net of few places, its Steiner points put in order by
 // the finish. Returns the minimal length, which the result falls short of
 // when a stepwise finish left out points that shorten it only together.
-int64_t minimal_tree(const Net &net, SearchResult *result) {
+int64_t minimal_tree(const NetJob &net, SearchResult *result) {
     std::vector<Point> steiner;
     const int64_t minimal = exact_steiner_tree(net.terminals, net.count, &steiner);
     std::vector<Point> &points = result->points;
@@ -61,7 +61,7 @@ struct Trial {
 };
 
 // Exact windows over the greedy's points, then the finish.
-Trial windowed(const Net &net, std::vector<Point> greedy) {
+Trial windowed(const NetJob &net, std::vector<Point> greedy) {
     int64_t windows_length = 0;
     const std::vector<Point> improved = after_exact_windows(net, greedy, &windows_length);
     Trial trial;
@@ -75,7 +75,7 @@ Trial windowed(const Net &net, std::vector<Point> greedy) {
 // Rounds of local search, order and growth from the greedy's tree, then wide
 // windows over the result.
 Trial improved(Search *search, const Trial &greedy) {
-    const Net &net = search->net;
+    const NetJob &net = search->net;
     std::vector<Point> points = greedy.points;
     Trial result;
     std::vector<Point> &best = result.points;
@@ -127,7 +127,7 @@ Trial improved(Search *search, const Trial &greedy) {
 // small nets start growth from several of the best first points. The local
 // search is costly, and a start shorter after its windows nearly always ends
 // shorter, so only the shortest start is improved.
-void search_heuristically(const Net &net, const SearchOptions &options, SearchResult *result) {
+void search_heuristically(const NetJob &net, const SearchOptions &options, SearchResult *result) {
     Search search(net, options);
     const std::vector<Point> terminals(net.terminals, net.terminals + net.count);
     const Pool pool = form_pool(&search, terminals, 0);
@@ -174,8 +174,8 @@ void search_heuristically(const Net &net, const SearchOptions &options, SearchRe
 
 SearchResult search_steiner_points(const Point *terminals, int32_t count,
                                    const SearchOptions &options) {
-    const Net net{terminals, static_cast<size_t>(count), options.threads, options.stepwise,
-                  options.stop};
+    const NetJob net{terminals, static_cast<size_t>(count), options.threads, options.stepwise,
+                     options.stop};
     SearchResult result;
     std::vector<int32_t> scratch;
     result.terminal_length = mst1_build_tree_into(std::vector<Point>(terminals, terminals + count),

@@ -257,7 +257,7 @@ void sweep_wide_windows(Layout *layout, Search *search) {
 
 } // namespace
 
-std::vector<Point> after_exact_windows(const Net &net, const std::vector<Point> &points,
+std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
                                        int64_t *length) {
     Layout layout = layout_of_tree(net, points);
     sweep_exact_windows(&layout, net.stop);
