@@ -45,6 +45,17 @@ Layout layout_of_tree(const NetJob &net, const std::vector<Point> &points);
 // The live Steiner points of layout.
 std::vector<Point> alive_steiner(const Layout &layout);
 
+// The Steiner points left when change(&layout) has changed the layout of
+// the spanning tree of points; *length gets their tree's length.
+template <class Change>
+std::vector<Point> changed_tree(const NetJob &net, const std::vector<Point> &points,
+                                int64_t *length, Change change) {
+    Layout layout = layout_of_tree(net, points);
+    change(&layout);
+    *length = layout.length;
+    return alive_steiner(layout);
+}
+
 // Takes out Steiner points of degree 1 and 2 (a degree-2 point's two edges
 // become one, which is no longer), until none is left, starting from x.
 void prune(Layout *layout, int32_t x);

@@ -327,10 +327,8 @@ void local_search(Layout *layout, Search *search) {
 
 std::vector<Point> after_local_search(Search *search, const std::vector<Point> &points,
                                       int64_t *length) {
-    Layout layout = layout_of_tree(search->net, points);
-    local_search(&layout, search);
-    *length = layout.length;
-    return alive_steiner(layout);
+    return changed_tree(search->net, points, length,
+                        [search](Layout *layout) { local_search(layout, search); });
 }
 
 } // namespace steiner::internal

@@ -259,18 +259,14 @@ void sweep_wide_windows(Layout *layout, Search *search) {
 
 std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
                                        int64_t *length) {
-    Layout layout = layout_of_tree(net, points);
-    sweep_exact_windows(&layout, net.stop);
-    *length = layout.length;
-    return alive_steiner(layout);
+    return changed_tree(net, points, length,
+                        [&net](Layout *layout) { sweep_exact_windows(layout, net.stop); });
 }
 
 std::vector<Point> after_wide_windows(Search *search, const std::vector<Point> &points,
                                       int64_t *length) {
-    Layout layout = layout_of_tree(search->net, points);
-    sweep_wide_windows(&layout, search);
-    *length = layout.length;
-    return alive_steiner(layout);
+    return changed_tree(search->net, points, length,
+                        [search](Layout *layout) { sweep_wide_windows(layout, search); });
 }
 
 } // namespace steiner::internal
