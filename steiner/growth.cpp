@@ -35,7 +35,7 @@ constexpr size_t DENSE_MAX = 128;
 constexpr size_t CHUNK = 4096;
 
 // Candidates dropped from contention between two reports of a large growth.
-constexpr size_t DRAIN_REPORT = 16384;
+constexpr size_t ROUND_REPORT = 16384;
 
 // Points or candidates between two looks at the stop flag in loops over a
 // whole set: well under a millisecond of work.
@@ -107,13 +107,13 @@ class IncrementalGrowth {
     Mst1DynamicPtr tree_;
 };
 
-// The lazy greedy (greedy.h) over the candidates with positive gains,
-// after forced (-1: none), which joins first. Every DRAIN_REPORT candidates
-// taken out of contention, share (when not null) hears of the share of the
-// first contenders gone.
+// One round of the lazy greedy (greedy.h) over the candidates with positive
+// gains, after forced (-1: none), which joins first. Every ROUND_REPORT
+// candidates taken out of contention, share (when not null) hears of the
+// share of the first contenders gone.
 template <class Growth>
-void drain(Growth *growth, const std::vector<int64_t> &gains, int32_t forced,
-           const std::function<void(double)> *share = nullptr) {
+void greedy_round(Growth *growth, const std::vector<int64_t> &gains, int32_t forced,
+                  const std::function<void(double)> *share = nullptr) {
     std::vector<Ranked> contenders;
     for (size_t k = 0; k < gains.size(); k++)
         if (gains[k] > 0 && static_cast<int32_t>(k) != forced)
@@ -123,7 +123,7 @@ void drain(Growth *growth, const std::vector<int64_t> &gains, int32_t forced,
     const size_t total = contenders.size();
     size_t gone = 0;
     lazy_greedy(growth, contenders.data(), contenders.size(), [&](size_t left) {
-        if (share != nullptr && ++gone % DRAIN_REPORT == 0)
+        if (share != nullptr && ++gone % ROUND_REPORT == 0)
             (*share)(static_cast<double>(total - left) / static_cast<double>(total));
     });
 }
@@ -396,7 +396,7 @@ size_t join_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
         Mst1Dense tree(points->size() + std::min(pool.points.size(), points->size() + 8));
         tree.assign(points->data(), points->size());
         DenseGrowth growth(&tree, pool.points);
-        drain(&growth, pool.gains, forced);
+        greedy_round(&growth, pool.gains, forced);
         kept = std::move(growth.kept);
         *length = tree.length();
     } else {
@@ -406,7 +406,7 @@ size_t join_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
             // A share of 1 would end the round before it has.
             progress->report("grow", growth.length(), std::min(done, 0.99));
         };
-        drain(&growth, pool.gains, forced, progress != nullptr ? &share : nullptr);
+        greedy_round(&growth, pool.gains, forced, progress != nullptr ? &share : nullptr);
         kept = std::move(growth.kept);
         *length = growth.length();
     }
@@ -420,7 +420,7 @@ namespace {
 // The passes of join_in_passes on one tree that holds the working set
 // throughout: a candidate's index is its place in rest.
 template <class Growth>
-void pass_after_pass(Growth *growth, std::vector<Point> *points, std::vector<Point> *rest) {
+void passes_on_tree(Growth *growth, std::vector<Point> *points, std::vector<Point> *rest) {
     Marking<Growth> marking{growth, std::vector<uint8_t>(rest->size(), 0)};
     std::vector<Ranked> room(rest->size());
     greedy_passes(&marking, rest->size(), marking.joined.data(), room.data());
@@ -442,10 +442,10 @@ void join_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1St
         Mst1Dense tree(points->size() + rest->size());
         tree.assign(points->data(), points->size());
         DenseGrowth growth(&tree, *rest);
-        pass_after_pass(&growth, points, rest);
+        passes_on_tree(&growth, points, rest);
     } else {
         IncrementalGrowth growth(*points, *rest, stop);
-        pass_after_pass(&growth, points, rest);
+        passes_on_tree(&growth, points, rest);
     }
 }
 
@@ -493,7 +493,7 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
     for (int round = 0; round < GROW_ROUNDS && tree.size() < tree.capacity(); round++) {
         const size_t before = points->size();
         DenseGrowth growth(&tree, pool.points);
-        drain(&growth, pool.gains, forced);
+        greedy_round(&growth, pool.gains, forced);
         for (int32_t k : growth.kept)
             points->push_back(pool.points[static_cast<size_t>(k)]);
         forced = -1;
