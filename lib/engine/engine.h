@@ -22,6 +22,7 @@
 #include "mst1.h"
 #include "mst1_dense.h"
 #include "mst1_handle.h"
+#include "points.h"
 #include "screening.h"
 
 #include <cstddef>
@@ -101,26 +102,16 @@ inline void poll(Mst1Stop stop) {
         throw Stopped();
 }
 
-inline bool point_less(const Point &a, const Point &b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
-// A point as one number that sorts by row, then column: offsets from the
-// least accepted coordinate fit 31 bits.
-inline uint64_t point_key(const Point &p) {
-    return static_cast<uint64_t>(int64_t{p.row} - MST1_COORD_MIN) << 32 |
-           static_cast<uint64_t>(int64_t{p.column} - MST1_COORD_MIN);
-}
-
 struct ScreenIndexDeleter {
     void operator()(ScreenIndex *index) const {
         screen_index_free(index);
     }
 };
 
-// A net's terminals, the threads that measure gains of large sets, whether
-// its trees are stepwise, and the caller's stop flag (see SearchOptions).
-struct Net {
+// A net and how to search it: its terminals, the threads that measure gains
+// of large sets, whether its trees are stepwise, and the caller's stop flag
+// (see SearchOptions).
+struct NetJob {
     const Point *terminals;
     size_t count;
     int threads;
@@ -130,9 +121,9 @@ struct Net {
 
 // One search: the net, its screening, and the tree a small set grows on.
 struct Search {
-    Search(const Net &search_net, const SearchOptions &search_options);
+    Search(const NetJob &search_net, const SearchOptions &search_options);
 
-    Net net;
+    NetJob net;
     std::unique_ptr<ScreenIndex, ScreenIndexDeleter> screen;
     SearchOptions options;
     // The working set's tree while a small set grows, made once for the
@@ -168,20 +159,29 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
                                    const std::vector<Point> &candidates, int threads,
                                    Mst1Stop stop = nullptr);
 
+// The indices of the best choices of gains: those that save something, the
+// largest gain first, then the lowest index; at most choices of them.
+std::vector<int32_t> best_by_gain(const std::vector<int64_t> &gains, size_t choices);
+
 // Appends to *points the candidates of pool that the lazy greedy keeps, in
 // the order kept, starting with pool.points[forced] when forced is not -1
 // (it must save something); *length is the working set's tree length, kept
 // up to date. Returns how many joined.
 // On a large set, progress (when not null) hears of the round's share done
 // as the candidates in contention dwindle, and its stop flag is polled.
-size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced,
+size_t join_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced,
                      Search *progress = nullptr);
 
 // Passes of the lazy greedy over the candidates *rest, each pass measuring
 // the gains of those left against the points joined so far, until a pass
 // keeps none: those kept move from *rest to the end of *points, in the order
 // kept; *rest keeps the others, in their order. Polls stop on a large set.
-void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop = nullptr);
+void join_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop = nullptr);
+
+// Joins to *tree the candidates that shorten it one at a time, each time the
+// one that saves most (measured afresh, the first of equals), into *kept in
+// the order joined, until none saves anything. Returns the tree's length.
+int64_t join_stepwise(Mst1Dense *tree, std::vector<Point> candidates, std::vector<Point> *kept);
 
 // Rounds of keeping candidates greedily (starting with pool.points[forced]
 // unless forced is -1) and forming them again around the points that joined,
@@ -196,15 +196,15 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
 // order (ordered) keep it when nothing is pruned. Replaces *points, fills
 // *parents with their tree and returns its length, which is never longer
 // unless points were left out.
-int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
+int64_t finish(const NetJob &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents);
 
 // Exact windows swept over the tree of points: connected pieces of the tree
 // whose terminals and attachment points the tables serve, re-solved
 // exactly. Returns the Steiner points left, in no useful order, and sets
 // *length to their tree's length.
-std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &points,
-                                   int64_t *length);
+std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
+                                       int64_t *length);
 
 // Wide windows: connected pieces of the tree with at most WIDE_PLACES
 // terminals and attachment points, re-solved by the search as nets of their
@@ -213,24 +213,24 @@ std::vector<Point> improve_windows(const Net &net, const std::vector<Point> &poi
 // tree's length. Nets of at most WIDE_PLACES terminals gain nothing from
 // them: the search sees them whole.
 constexpr size_t WIDE_PLACES = 20;
-std::vector<Point> improve_wide_windows(Search *search, const std::vector<Point> &points,
-                                        int64_t *length);
+std::vector<Point> after_wide_windows(Search *search, const std::vector<Point> &points,
+                                      int64_t *length);
 
 // The local search: each Steiner point with the Steiner points near it is
 // taken out and the subtree regrown greedily from the Hanan points of its own
 // points; a shorter subtree replaces it. Returns the Steiner points left,
 // pruned, in no useful order, and sets *length to their tree's length (with
 // the terminals).
-std::vector<Point> improve_locally(Search *search, const std::vector<Point> &points,
-                                   int64_t *length);
+std::vector<Point> after_local_search(Search *search, const std::vector<Point> &points,
+                                      int64_t *length);
 
 // The Steiner points (after the terminals in points) left when those of
 // degree 2 or less in the minimum spanning tree of points are taken out, with
 // those that then fall to degree 2 or less, each degree-2 point's two edges
 // spliced into one. *parents gets that tree before pruning, and *length its
 // length.
-std::vector<Point> pruned(const Net &net, const std::vector<Point> &points,
-                          std::vector<int32_t> *parents, int64_t *length);
+std::vector<Point> kept_after_pruning(const NetJob &net, const std::vector<Point> &points,
+                                      std::vector<int32_t> *parents, int64_t *length);
 
 } // namespace steiner::internal
 

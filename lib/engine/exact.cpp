@@ -3,20 +3,13 @@
 
 #include "exact_tables.h"
 #include "hanan.h"
+#include "points.h"
 
 #include <algorithm>
 
 namespace steiner::internal {
 
 namespace {
-
-bool point_less(const Point &a, const Point &b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
-bool point_equal(const Point &a, const Point &b) {
-    return a.row == b.row && a.column == b.column;
-}
 
 // The rows and columns a set of places spans.
 struct Box {
@@ -106,14 +99,8 @@ int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *fou
         rank[by_column[j]] = j;
         columns[j] = net[by_column[j]].column;
     }
-    uint32_t lehmer = 0;
-    for (size_t i = 0; i < n; i++) {
-        uint32_t smaller = 0;
-        for (size_t j = i + 1; j < n; j++)
-            smaller += rank[j] < rank[i];
-        lehmer = lehmer * static_cast<uint32_t>(n - i) + smaller;
-    }
-    const uint32_t canonical = tables::canonical[tables::canonical_start[n] + lehmer];
+    const uint32_t canonical =
+        tables::canonical[tables::canonical_start[n] + tables::lehmer_rank(rank, n)];
     const uint32_t family = tables::family_start[n] + (canonical >> 3);
     const unsigned symmetry = canonical & 7u;
     // The gaps in the family frame: a frame's rows are the net's rows or
@@ -160,6 +147,35 @@ int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *fou
     }
     return length;
 }
+
+namespace {
+
+// The length of a tree over net (distinct places, one more than the tables
+// serve, or a large bound otherwise): the least, over the places, of the
+// tables' tree of the others with that place joined to its nearest node.
+int64_t length_by_tables(const std::vector<Point> &net) {
+    int64_t known = INT64_MAX / 4;
+    if (net.size() != exact_tables::max_places + 1)
+        return known;
+    std::vector<Point> others;
+    std::vector<Point> nodes;
+    for (size_t out = 0; out < net.size(); out++) {
+        others.assign(net.begin(), net.end());
+        others.erase(others.begin() + static_cast<std::ptrdiff_t>(out));
+        Point found[EXACT_TABLE_STEINER];
+        size_t count_found = 0;
+        const int64_t length = exact_table_tree(others.data(), others.size(), found, &count_found);
+        nodes.assign(found, found + count_found);
+        nodes.insert(nodes.end(), others.begin(), others.end());
+        int64_t reach = INT64_MAX;
+        for (const Point &p : nodes)
+            reach = std::min<int64_t>(reach, rect_dist_points(p, net[out]));
+        known = std::min(known, length + reach);
+    }
+    return known;
+}
+
+} // namespace
 
 int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point> *steiner) {
     std::vector<Point> net(points, points + count);
@@ -208,26 +224,7 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
                           std::max(box.column_hi, net[t].column)};
         rest[mask] = box;
     }
-    int64_t known = INT64_MAX / 4;
-    if (net.size() == exact_tables::max_places + 1) {
-        std::vector<Point> others;
-        std::vector<Point> nodes;
-        for (size_t out = 0; out < net.size(); out++) {
-            others.assign(net.begin(), net.end());
-            others.erase(others.begin() + static_cast<std::ptrdiff_t>(out));
-            Point found[EXACT_TABLE_STEINER];
-            size_t count_found = 0;
-            const int64_t length =
-                exact_table_tree(others.data(), others.size(), found, &count_found);
-            nodes.assign(found, found + count_found);
-            nodes.insert(nodes.end(), others.begin(), others.end());
-            int64_t reach = INT64_MAX;
-            for (const Point &p : nodes)
-                reach = std::min<int64_t>(reach, rect_dist_points(p, net[out]));
-            known = std::min(known, length + reach);
-        }
-    }
-    const LengthCost cost{rows, columns, rest, known};
+    const LengthCost cost{rows, columns, rest, length_by_tables(net)};
     HananRecurrence<LengthCost> recurrence;
     recurrence.solve(grid, cost);
     const int64_t length = recurrence.result();

@@ -60,6 +60,18 @@ constexpr std::pair<size_t, size_t> apply(unsigned s, size_t n, size_t row, size
     }
 }
 
+// The Lehmer rank of the permutation perm[0..n-1] among those of its size.
+inline uint32_t lehmer_rank(const size_t *perm, size_t n) {
+    uint32_t rank = 0;
+    for (size_t i = 0; i < n; i++) {
+        uint32_t smaller = 0;
+        for (size_t j = i + 1; j < n; j++)
+            smaller += perm[j] < perm[i];
+        rank = rank * static_cast<uint32_t>(n - i) + smaller;
+    }
+    return rank;
+}
+
 // The symmetry that undoes s.
 constexpr unsigned inverse(unsigned s) {
     return s == 5 ? 6 : s == 6 ? 5 : s;

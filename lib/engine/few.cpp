@@ -5,6 +5,7 @@
 // by the same spanning tree (the tree package's small tree).
 #include "engine.h"
 #include "exact.h"
+#include "greedy.h"
 #include "mst1_small.h"
 
 #include <algorithm>
@@ -15,6 +16,27 @@ namespace {
 
 constexpr size_t MOST_POINTS = FEW_MAX_TERMINALS + EXACT_TABLE_STEINER;
 static_assert(MOST_POINTS <= Mst1Small::capacity, "a net and its Steiner points fit the tree");
+
+// The small tree while Steiner points join it, writing each to out at its
+// place in the tree.
+struct SmallGrowth {
+    Mst1Small *tree;
+    const Point *candidates;
+    bool *joined;
+    Point *out;
+
+    bool full() const {
+        return false;
+    }
+    int64_t gain(int32_t k) const {
+        return tree->gain(candidates[k]);
+    }
+    void add(int32_t k) {
+        out[tree->size()] = candidates[k];
+        tree->push(candidates[k]);
+        joined[k] = true;
+    }
+};
 
 bool steiner_degrees_above_two(size_t terminals, size_t count, const int32_t *parent) {
     int32_t degree[MOST_POINTS] = {};
@@ -33,12 +55,8 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
     Point places[FEW_MAX_TERMINALS];
     std::copy(terminals, terminals + count, places);
     std::sort(places, places + count, point_less);
-    const size_t distinct = static_cast<size_t>(
-        std::unique(places, places + count,
-                    [](const Point &a, const Point &b) {
-                        return a.row == b.row && a.column == b.column;
-                    }) -
-        places);
+    const size_t distinct =
+        static_cast<size_t>(std::unique(places, places + count, point_equal) - places);
     if (distinct < 4 || distinct > EXACT_TABLE_PLACES)
         return false;
     Point rest[EXACT_TABLE_STEINER];
@@ -60,63 +78,17 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
     // The lazy greedy of the search, pass after pass over the points left,
     // each pass measuring their gains against the points joined so far.
     std::copy(terminals, terminals + count, tree->points);
-    for (;;) {
-        int64_t gains[EXACT_TABLE_STEINER];
-        bool waiting[EXACT_TABLE_STEINER];
-        bool joined[EXACT_TABLE_STEINER] = {};
-        // A gain measured since the last point joined would be measured
-        // again to the same value; it is kept.
-        size_t measured_at[EXACT_TABLE_STEINER];
-        for (size_t k = 0; k < left; k++) {
-            gains[k] = working.gain(rest[k]);
-            measured_at[k] = working.size();
-            waiting[k] = gains[k] > 0;
-        }
-        size_t kept = 0;
-        for (;;) {
-            // The leader: the largest gain last measured, then the lowest index.
-            size_t top = left;
-            for (size_t k = 0; k < left; k++)
-                if (waiting[k] && (top == left || gains[k] > gains[top]))
-                    top = k;
-            if (top == left)
-                break;
-            waiting[top] = false;
-            if (measured_at[top] != working.size()) {
-                gains[top] = working.gain(rest[top]);
-                measured_at[top] = working.size();
-            }
-            if (gains[top] <= 0)
-                continue;
-            bool leads = true;
-            for (size_t k = 0; k < left; k++)
-                if (waiting[k] && (gains[k] > gains[top] || (gains[k] == gains[top] && k < top)))
-                    leads = false;
-            if (!leads) {
-                waiting[top] = true;
-                continue;
-            }
-            tree->points[working.size()] = rest[top];
-            working.push(rest[top]);
-            joined[top] = true;
-            kept++;
-        }
-        if (kept == 0)
-            break;
-        size_t still = 0;
-        for (size_t k = 0; k < left; k++)
-            if (!joined[k])
-                rest[still++] = rest[k];
-        left = still;
-    }
+    bool joined[EXACT_TABLE_STEINER] = {};
+    SmallGrowth growth{&working, rest, joined, tree->points};
+    Ranked room[EXACT_TABLE_STEINER];
+    greedy_passes(&growth, left, joined, room);
     // Points that shorten the tree only together follow the others, unless
     // the tree is to be stepwise: then the search looks for other points.
-    if (left > 0 && stepwise)
+    if (working.size() < count + left && stepwise)
         return false;
-    for (size_t k = 0; k < left; k++) {
-        tree->points[working.size()] = rest[k];
-        working.push(rest[k]);
-    }
+    for (size_t k = 0; k < left; k++)
+        if (!joined[k])
+            growth.add(static_cast<int32_t>(k));
     // A spanning tree that gives a Steiner point degree 2 is the search's to
     // prune.
     if (working.length() != minimal ||

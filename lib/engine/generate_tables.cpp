@@ -21,6 +21,7 @@
 // Usage: generate_tables OUTPUT.cpp
 #include "exact_tables.h"
 #include "hanan.h"
+#include "parallel.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,6 +35,7 @@ namespace {
 
 using steiner::internal::HananGrid;
 using steiner::internal::HananRecurrence;
+using steiner::internal::run_parallel;
 namespace tables = steiner::internal::exact_tables;
 
 // Counts of edges across each gap: lane g of rows for the gap between rows g
@@ -194,16 +196,8 @@ std::vector<Entry> solve(const std::vector<size_t> &perm, HananRecurrence<Counts
     return entries;
 }
 
-// The permutation's Lehmer rank among those of its size.
 uint32_t rank(const std::vector<size_t> &perm) {
-    uint32_t r = 0;
-    for (size_t i = 0; i < perm.size(); i++) {
-        uint32_t smaller = 0;
-        for (size_t j = i + 1; j < perm.size(); j++)
-            smaller += perm[j] < perm[i];
-        r = r * static_cast<uint32_t>(perm.size() - i) + smaller;
-    }
-    return r;
+    return tables::lehmer_rank(perm.data(), perm.size());
 }
 
 std::vector<size_t> image(const std::vector<size_t> &perm, unsigned symmetry) {
@@ -213,6 +207,51 @@ std::vector<size_t> image(const std::vector<size_t> &perm, unsigned symmetry) {
         out[x] = y;
     }
     return out;
+}
+
+// The permutations of n places by family: *families gets each family's
+// least member, in rank order, and canonical[rank] the family and symmetry
+// of each permutation, as exact_tables.h lays them out.
+void group_into_families(size_t n, std::vector<std::vector<size_t>> *families,
+                         std::vector<uint32_t> *canonical) {
+    std::vector<size_t> perm(n);
+    std::iota(perm.begin(), perm.end(), 0);
+    do {
+        // The least rank among the eight images leads the family.
+        uint32_t least = UINT32_MAX;
+        unsigned to = 0;
+        for (unsigned s = 0; s < 8; s++) {
+            const uint32_t r = rank(image(perm, s));
+            if (r < least) {
+                least = r;
+                to = s;
+            }
+        }
+        if (least == rank(perm))
+            families->push_back(perm);
+        canonical->push_back(least << 3 | to);
+    } while (std::next_permutation(perm.begin(), perm.end()));
+    // Leaders are met in rank order, so a leader's rank finds its family.
+    std::vector<uint32_t> family_of_rank(canonical->size(), 0);
+    for (size_t f = 0; f < families->size(); f++)
+        family_of_rank[rank((*families)[f])] = static_cast<uint32_t>(f);
+    for (uint32_t &c : *canonical)
+        c = family_of_rank[c >> 3] << 3 | (c & 7u);
+}
+
+// The table of every family, on every core.
+std::vector<std::vector<Entry>> solve_all(const std::vector<std::vector<size_t>> &families) {
+    std::vector<std::vector<Entry>> solved(families.size());
+    std::atomic<size_t> next{0};
+    // One task per core, each with its own recurrence, taking families in
+    // turn: a task whose thread cannot start runs after another.
+    const auto cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    run_parallel(static_cast<size_t>(cores), cores, [&](size_t) {
+        HananRecurrence<CountsCost> recurrence;
+        for (size_t f = next++; f < families.size(); f = next++)
+            solved[f] = solve(families[f], &recurrence);
+    });
+    return solved;
 }
 
 } // namespace
@@ -231,46 +270,10 @@ int main(int argc, char **argv) {
     std::vector<uint32_t> family_start(tables::max_places + 2, 0);
     std::vector<uint32_t> canonical_start(tables::max_places + 2, 0);
     for (size_t n = tables::min_places; n <= tables::max_places; n++) {
-        std::vector<size_t> perm(n);
-        std::iota(perm.begin(), perm.end(), 0);
         std::vector<std::vector<size_t>> families;
         std::vector<uint32_t> canonical;
-        do {
-            // The least rank among the eight images leads the family.
-            uint32_t least = UINT32_MAX;
-            unsigned to = 0;
-            for (unsigned s = 0; s < 8; s++) {
-                const uint32_t r = rank(image(perm, s));
-                if (r < least) {
-                    least = r;
-                    to = s;
-                }
-            }
-            if (least == rank(perm))
-                families.push_back(perm);
-            canonical.push_back(least << 3 | to);
-        } while (std::next_permutation(perm.begin(), perm.end()));
-        // Leaders are met in rank order, so a leader's rank finds its family.
-        std::vector<uint32_t> family_of_rank(canonical.size(), 0);
-        for (size_t f = 0; f < families.size(); f++)
-            family_of_rank[rank(families[f])] = static_cast<uint32_t>(f);
-        for (uint32_t &c : canonical)
-            c = family_of_rank[c >> 3] << 3 | (c & 7u);
-
-        std::vector<std::vector<Entry>> solved(families.size());
-        std::atomic<size_t> next{0};
-        auto work = [&]() {
-            HananRecurrence<CountsCost> recurrence;
-            for (size_t f = next++; f < families.size(); f = next++)
-                solved[f] = solve(families[f], &recurrence);
-        };
-        std::vector<std::thread> threads;
-        const unsigned helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
-        for (unsigned k = 0; k < helpers; k++)
-            threads.emplace_back(work);
-        work();
-        for (std::thread &t : threads)
-            t.join();
+        group_into_families(n, &families, &canonical);
+        const std::vector<std::vector<Entry>> solved = solve_all(families);
 
         canonical_start[n] = static_cast<uint32_t>(canonical_all.size());
         family_start[n] = static_cast<uint32_t>(first_entry_all.size());

@@ -1,5 +1,6 @@
 // Candidates, their gains, and the lazy greedy that keeps them.
 #include "engine.h"
+#include "greedy.h"
 
 #include "mst1_dense.h"
 #include "mst1_handle.h"
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <functional>
 #include <new>
-#include <queue>
 
 namespace steiner::internal {
 
@@ -35,7 +35,7 @@ constexpr size_t DENSE_MAX = 128;
 constexpr size_t CHUNK = 4096;
 
 // Candidates dropped from contention between two reports of a large growth.
-constexpr size_t DRAIN_REPORT = 16384;
+constexpr size_t ROUND_REPORT = 16384;
 
 // Points or candidates between two looks at the stop flag in loops over a
 // whole set: well under a millisecond of work.
@@ -46,23 +46,8 @@ Point key_point(uint64_t key) {
                  static_cast<int32_t>(static_cast<int64_t>(key & 0xffffffffu) + MST1_COORD_MIN)};
 }
 
-int32_t median3(int32_t a, int32_t b, int32_t c) {
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
-
-// A candidate in contention: the largest gain leads, then the lowest index.
-struct Ranked {
-    int64_t gain;
-    int32_t index;
-};
-
-struct RankedLess {
-    bool operator()(const Ranked &a, const Ranked &b) const {
-        return a.gain != b.gain ? a.gain < b.gain : a.index > b.index;
-    }
-};
-
-// A small working set's tree while candidates join it.
+// A small working set's tree while candidates join it; kept lists those
+// that joined, in order.
 class DenseGrowth {
   public:
     DenseGrowth(Mst1Dense *tree, const std::vector<Point> &candidates)
@@ -75,7 +60,10 @@ class DenseGrowth {
     }
     void add(int32_t k) {
         tree_->add(candidates_[static_cast<size_t>(k)]);
+        kept.push_back(k);
     }
+
+    std::vector<int32_t> kept;
 
   private:
     Mst1Dense *tree_;
@@ -104,10 +92,13 @@ class IncrementalGrowth {
         mst1_dynamic_add(tree_.get(), static_cast<int32_t>(base_) + k);
         mst1_dynamic_commit(tree_.get());
         mst1_dynamic_check(tree_.get());
+        kept.push_back(k);
     }
     int64_t length() const {
         return mst1_dynamic_length(tree_.get());
     }
+
+    std::vector<int32_t> kept;
 
   private:
     std::vector<Point> all_;
@@ -116,47 +107,43 @@ class IncrementalGrowth {
     Mst1DynamicPtr tree_;
 };
 
-// The lazy greedy: the leader is measured afresh and kept while its gain is
-// positive and still leads the others' last measured gains; a gain only
-// falls as points join, except near them, where the next round looks again.
-// Returns the candidates kept, in order. Every DRAIN_REPORT candidates taken
-// out of contention, share (when not null) hears of the share of the first
-// contenders gone.
+// One round of the lazy greedy (greedy.h) over the candidates with positive
+// gains, after forced (-1: none), which joins first. Every ROUND_REPORT
+// candidates taken out of contention, share (when not null) hears of the
+// share of the first contenders gone.
 template <class Growth>
-std::vector<int32_t> drain(Growth *growth, const std::vector<int64_t> &gains, int32_t forced,
-                           const std::function<void(double)> *share = nullptr) {
-    std::vector<Ranked> ranked;
+void greedy_round(Growth *growth, const std::vector<int64_t> &gains, int32_t forced,
+                  const std::function<void(double)> *share = nullptr) {
+    std::vector<Ranked> contenders;
     for (size_t k = 0; k < gains.size(); k++)
         if (gains[k] > 0 && static_cast<int32_t>(k) != forced)
-            ranked.push_back(Ranked{gains[k], static_cast<int32_t>(k)});
-    const RankedLess less;
-    std::priority_queue<Ranked, std::vector<Ranked>, RankedLess> heap(less, std::move(ranked));
-    std::vector<int32_t> kept;
-    if (forced >= 0) {
+            contenders.push_back(Ranked{gains[k], static_cast<int32_t>(k)});
+    if (forced >= 0)
         growth->add(forced);
-        kept.push_back(forced);
-    }
-    const size_t contenders = heap.size();
+    const size_t total = contenders.size();
     size_t gone = 0;
-    while (!heap.empty() && !growth->full()) {
-        Ranked top = heap.top();
-        heap.pop();
-        top.gain = growth->gain(top.index);
-        if (top.gain <= 0) {
-            if (share != nullptr && ++gone % DRAIN_REPORT == 0)
-                (*share)(static_cast<double>(contenders - heap.size()) /
-                         static_cast<double>(contenders));
-            continue;
-        }
-        if (heap.empty() || !less(top, heap.top())) {
-            growth->add(top.index);
-            kept.push_back(top.index);
-        } else {
-            heap.push(top);
-        }
-    }
-    return kept;
+    lazy_greedy(growth, contenders.data(), contenders.size(), [&](size_t left) {
+        if (share != nullptr && ++gone % ROUND_REPORT == 0)
+            (*share)(static_cast<double>(total - left) / static_cast<double>(total));
+    });
 }
+
+// A growth that also marks the candidates joined, for greedy_passes.
+template <class Growth> struct Marking {
+    Growth *growth;
+    std::vector<uint8_t> joined;
+
+    bool full() const {
+        return growth->full();
+    }
+    int64_t gain(int32_t k) {
+        return growth->gain(k);
+    }
+    void add(int32_t k) {
+        growth->add(k);
+        joined[static_cast<size_t>(k)] = 1;
+    }
+};
 
 // For every point, its nearest neighbours in the octant graph (each point's
 // nearest point in each octant, both ways), nearest first, at most
@@ -213,7 +200,7 @@ void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
 
 } // namespace
 
-Search::Search(const Net &search_net, const SearchOptions &search_options)
+Search::Search(const NetJob &search_net, const SearchOptions &search_options)
     : net(search_net),
       screen(screen_index_build(search_net.terminals, static_cast<int32_t>(search_net.count),
                                 search_net.stop)),
@@ -303,8 +290,7 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
             const Point &q = points[static_cast<size_t>(near[a])];
             for (size_t b = a + 1; b < start[u + 1]; b++) {
                 const Point &r = points[static_cast<size_t>(near[b])];
-                found.push_back(point_key(
-                    Point{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)}));
+                found.push_back(point_key(median_point(p, q, r)));
             }
         }
     }
@@ -356,7 +342,7 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
                     continue;
                 const Point &q = points[static_cast<size_t>(nearest[a])];
                 const Point &r = points[static_cast<size_t>(nearest[b])];
-                const Point m{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)};
+                const Point m = median_point(p, q, r);
                 if (screen_candidate_indexed(search.screen.get(), m.row, m.column))
                     found.push_back(point_key(m));
             }
@@ -386,15 +372,32 @@ Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_ne
     return pool;
 }
 
-size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool,
-                     int32_t forced, Search *progress) {
+std::vector<int32_t> best_by_gain(const std::vector<int64_t> &gains, size_t choices) {
+    std::vector<int32_t> best;
+    for (size_t k = 0; k < gains.size(); k++)
+        if (gains[k] > 0)
+            best.push_back(static_cast<int32_t>(k));
+    choices = std::min(best.size(), choices);
+    std::partial_sort(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(choices), best.end(),
+                      [&gains](int32_t a, int32_t b) {
+                          const int64_t ga = gains[static_cast<size_t>(a)];
+                          const int64_t gb = gains[static_cast<size_t>(b)];
+                          return ga != gb ? ga > gb : a < b;
+                      });
+    best.resize(choices);
+    return best;
+}
+
+size_t join_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced,
+                     Search *progress) {
     std::vector<int32_t> kept;
     if (points->size() <= DENSE_MAX) {
         // A greedy seldom keeps more candidates than there are points.
         Mst1Dense tree(points->size() + std::min(pool.points.size(), points->size() + 8));
         tree.assign(points->data(), points->size());
         DenseGrowth growth(&tree, pool.points);
-        kept = drain(&growth, pool.gains, forced);
+        greedy_round(&growth, pool.gains, forced);
+        kept = std::move(growth.kept);
         *length = tree.length();
     } else {
         IncrementalGrowth growth(*points, pool.points,
@@ -403,7 +406,8 @@ size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
             // A share of 1 would end the round before it has.
             progress->report("grow", growth.length(), std::min(done, 0.99));
         };
-        kept = drain(&growth, pool.gains, forced, progress != nullptr ? &share : nullptr);
+        greedy_round(&growth, pool.gains, forced, progress != nullptr ? &share : nullptr);
+        kept = std::move(growth.kept);
         *length = growth.length();
     }
     for (int32_t k : kept)
@@ -413,43 +417,52 @@ size_t keep_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
 
 namespace {
 
-// The passes of keep_in_passes on one tree that holds the working set
-// throughout: a candidate's index is its place in rest, as after any pass.
+// The passes of join_in_passes on one tree that holds the working set
+// throughout: a candidate's index is its place in rest.
 template <class Growth>
-void pass_after_pass(Growth *growth, std::vector<Point> *points, std::vector<Point> *rest) {
-    std::vector<int64_t> gains(rest->size());
-    std::vector<uint8_t> joined(rest->size(), 0);
-    for (;;) {
-        for (size_t k = 0; k < rest->size(); k++)
-            gains[k] = joined[k] ? 0 : growth->gain(static_cast<int32_t>(k));
-        const std::vector<int32_t> kept = drain(growth, gains, -1);
-        if (kept.empty())
-            break;
-        for (int32_t k : kept) {
-            points->push_back((*rest)[static_cast<size_t>(k)]);
-            joined[static_cast<size_t>(k)] = 1;
-        }
-    }
+void passes_on_tree(Growth *growth, std::vector<Point> *points, std::vector<Point> *rest) {
+    Marking<Growth> marking{growth, std::vector<uint8_t>(rest->size(), 0)};
+    std::vector<Ranked> room(rest->size());
+    greedy_passes(&marking, rest->size(), marking.joined.data(), room.data());
+    for (int32_t k : growth->kept)
+        points->push_back((*rest)[static_cast<size_t>(k)]);
     size_t left = 0;
     for (size_t k = 0; k < rest->size(); k++)
-        if (!joined[k])
+        if (!marking.joined[k])
             (*rest)[left++] = (*rest)[k];
     rest->resize(left);
 }
 
 } // namespace
 
-void keep_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop) {
+void join_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop) {
     if (rest->empty())
         return;
     if (points->size() <= DENSE_MAX) {
         Mst1Dense tree(points->size() + rest->size());
         tree.assign(points->data(), points->size());
         DenseGrowth growth(&tree, *rest);
-        pass_after_pass(&growth, points, rest);
+        passes_on_tree(&growth, points, rest);
     } else {
         IncrementalGrowth growth(*points, *rest, stop);
-        pass_after_pass(&growth, points, rest);
+        passes_on_tree(&growth, points, rest);
+    }
+}
+
+int64_t join_stepwise(Mst1Dense *tree, std::vector<Point> candidates, std::vector<Point> *kept) {
+    for (;;) {
+        size_t pick = candidates.size();
+        int64_t most = 0;
+        for (size_t k = 0; k < candidates.size(); k++)
+            if (const int64_t gain = tree->gain(candidates[k]); gain > most) {
+                most = gain;
+                pick = k;
+            }
+        if (pick == candidates.size())
+            return tree->length();
+        tree->add(candidates[pick]);
+        kept->push_back(candidates[pick]);
+        candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(pick));
     }
 }
 
@@ -458,7 +471,7 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
         int64_t length = 0;
         for (int round = 0; round < GROW_ROUNDS; round++) {
             const size_t before = points->size();
-            keep_greedily(points, &length, pool, forced, search);
+            join_greedily(points, &length, pool, forced, search);
             forced = -1;
             search->report("grow", length);
             if (points->size() == before)
@@ -480,7 +493,8 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
     for (int round = 0; round < GROW_ROUNDS && tree.size() < tree.capacity(); round++) {
         const size_t before = points->size();
         DenseGrowth growth(&tree, pool.points);
-        for (int32_t k : drain(&growth, pool.gains, forced))
+        greedy_round(&growth, pool.gains, forced);
+        for (int32_t k : growth.kept)
             points->push_back(pool.points[static_cast<size_t>(k)]);
         forced = -1;
         search->report("grow", tree.length());
@@ -494,19 +508,19 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
     return tree.length();
 }
 
-int64_t finish(const Net &net, std::vector<Point> *points, bool ordered,
+int64_t finish(const NetJob &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents) {
     int64_t length = 0;
-    std::vector<Point> rest = pruned(net, *points, parents, &length);
+    std::vector<Point> rest = kept_after_pruning(net, *points, parents, &length);
     while (!ordered || rest.size() + net.count < points->size()) {
         points->assign(net.terminals, net.terminals + net.count);
-        keep_in_passes(points, &rest, net.stop);
+        join_in_passes(points, &rest, net.stop);
         // Those that never shorten the tree alone shorten it together, and
         // follow the others.
         if (!net.stepwise)
             points->insert(points->end(), rest.begin(), rest.end());
         ordered = true;
-        rest = pruned(net, *points, parents, &length);
+        rest = kept_after_pruning(net, *points, parents, &length);
     }
     return length;
 }

@@ -1,6 +1,7 @@
 // The search as a whole: the greedy growth, restarted from several first
 // choices on small nets; for the best effort, rounds of local search, order
-// and growth on top of it; and the finish that prunes and orders each result.
+// and growth on top of it, then wide windows. Each result goes through the
+// finish (growth.cpp), which prunes and orders it.
 #include "engine.h"
 #include "exact.h"
 
@@ -26,9 +27,8 @@ constexpr size_t IMPROVED_STARTS = 16;
 // Rounds of local search, order and growth; each round must shorten the tree
 // to be followed by another. On nets of more than IMPROVED_STARTS_TERMINALS
 // a round costs a sweep over the whole tree, and the rounds after the first
-// find next to nothing that wide windows would not find anyway (the proven
-// nets of 250 to 1,000 points end the same, at 10,000 terminals a little
-// shorter in 30% less time): they have one round.
+// find next to nothing that wide windows would not find anyway: they have
+// one round.
 constexpr int MAX_ROUNDS = 8;
 
 size_t distinct_places(const Point *points, size_t count, Mst1Stop stop) {
@@ -43,7 +43,7 @@ size_t distinct_places(const Point *points, size_t count, Mst1Stop stop) {
 // A minimal tree of a net of few places, its Steiner points put in order by
 // the finish. Returns the minimal length, which the result falls short of
 // when a stepwise finish left out points that shorten it only together.
-int64_t minimal_tree(const Net &net, SearchResult *result) {
+int64_t minimal_tree(const NetJob &net, SearchResult *result) {
     std::vector<Point> steiner;
     const int64_t minimal = exact_steiner_tree(net.terminals, net.count, &steiner);
     std::vector<Point> &points = result->points;
@@ -51,23 +51,6 @@ int64_t minimal_tree(const Net &net, SearchResult *result) {
     points.insert(points.end(), steiner.begin(), steiner.end());
     result->length = finish(net, &points, false, &result->parents);
     return minimal;
-}
-
-// The first points growth starts from: the best choices of them by gain.
-std::vector<int32_t> first_points(const Pool &pool, size_t choices) {
-    std::vector<int32_t> firsts;
-    for (size_t k = 0; k < pool.gains.size(); k++)
-        if (pool.gains[k] > 0)
-            firsts.push_back(static_cast<int32_t>(k));
-    choices = std::min(firsts.size(), choices);
-    std::partial_sort(firsts.begin(), firsts.begin() + static_cast<std::ptrdiff_t>(choices),
-                      firsts.end(), [&pool](int32_t a, int32_t b) {
-                          const int64_t ga = pool.gains[static_cast<size_t>(a)];
-                          const int64_t gb = pool.gains[static_cast<size_t>(b)];
-                          return ga != gb ? ga > gb : a < b;
-                      });
-    firsts.resize(choices);
-    return firsts;
 }
 
 // A tree and its length.
@@ -78,9 +61,9 @@ struct Trial {
 };
 
 // Exact windows over the greedy's points, then the finish.
-Trial windowed(const Net &net, std::vector<Point> greedy) {
+Trial windowed(const NetJob &net, std::vector<Point> greedy) {
     int64_t windows_length = 0;
-    const std::vector<Point> improved = improve_windows(net, greedy, &windows_length);
+    const std::vector<Point> improved = after_exact_windows(net, greedy, &windows_length);
     Trial trial;
     trial.points = std::move(greedy);
     trial.points.resize(net.count);
@@ -92,7 +75,7 @@ Trial windowed(const Net &net, std::vector<Point> greedy) {
 // Rounds of local search, order and growth from the greedy's tree, then wide
 // windows over the result.
 Trial improved(Search *search, const Trial &greedy) {
-    const Net &net = search->net;
+    const NetJob &net = search->net;
     std::vector<Point> points = greedy.points;
     Trial result;
     std::vector<Point> &best = result.points;
@@ -102,7 +85,7 @@ Trial improved(Search *search, const Trial &greedy) {
     int64_t improved_length = INT64_MAX;
     for (int round = 0; round < MAX_ROUNDS; round++) {
         int64_t layout_length = 0;
-        const std::vector<Point> rest = improve_locally(search, points, &layout_length);
+        const std::vector<Point> rest = after_local_search(search, points, &layout_length);
         search->report("improve", layout_length);
         // The search came back to a set it had already reached.
         if (layout_length >= improved_length)
@@ -122,7 +105,7 @@ Trial improved(Search *search, const Trial &greedy) {
     result.length = finish(net, &best, true, &result.parents);
     if (search->options.wide && net.count > WIDE_PLACES) {
         int64_t windows_length = 0;
-        const std::vector<Point> rest = improve_wide_windows(search, best, &windows_length);
+        const std::vector<Point> rest = after_wide_windows(search, best, &windows_length);
         // A stepwise finish may leave out points of the new pieces.
         if (windows_length < result.length) {
             Trial widened;
@@ -144,7 +127,7 @@ Trial improved(Search *search, const Trial &greedy) {
 // small nets start growth from several of the best first points. The local
 // search is costly, and a start shorter after its windows nearly always ends
 // shorter, so only the shortest start is improved.
-void search_heuristically(const Net &net, const SearchOptions &options, SearchResult *result) {
+void search_heuristically(const NetJob &net, const SearchOptions &options, SearchResult *result) {
     Search search(net, options);
     const std::vector<Point> terminals(net.terminals, net.terminals + net.count);
     const Pool pool = form_pool(&search, terminals, 0);
@@ -157,7 +140,7 @@ void search_heuristically(const Net &net, const SearchOptions &options, SearchRe
     if (options.improve) {
         best.length = INT64_MAX;
         std::vector<int64_t> grown;
-        for (int32_t first : first_points(pool, choices)) {
+        for (int32_t first : best_by_gain(pool.gains, choices)) {
             std::vector<Point> greedy = terminals;
             const int64_t length = grow(&search, &greedy, pool, first);
             // Starts of one length are nearly always one tree.
@@ -172,7 +155,7 @@ void search_heuristically(const Net &net, const SearchOptions &options, SearchRe
     } else {
         std::vector<Point> greedy = terminals;
         int64_t greedy_length = INT64_MAX;
-        for (int32_t first : first_points(pool, choices)) {
+        for (int32_t first : best_by_gain(pool.gains, choices)) {
             std::vector<Point> trial = terminals;
             const int64_t length = grow(&search, &trial, pool, first);
             if (length < greedy_length) {
@@ -191,8 +174,8 @@ void search_heuristically(const Net &net, const SearchOptions &options, SearchRe
 
 SearchResult search_steiner_points(const Point *terminals, int32_t count,
                                    const SearchOptions &options) {
-    const Net net{terminals, static_cast<size_t>(count), options.threads, options.stepwise,
-                  options.stop};
+    const NetJob net{terminals, static_cast<size_t>(count), options.threads, options.stepwise,
+                     options.stop};
     SearchResult result;
     std::vector<int32_t> scratch;
     result.terminal_length = mst1_build_tree_into(std::vector<Point>(terminals, terminals + count),

@@ -49,10 +49,6 @@ int64_t distance(const Point &a, const Point &b) {
                                       internal::Point{b.row, b.column});
 }
 
-int32_t median(int32_t a, int32_t b, int32_t c) {
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
-
 // One, two or three terminals: the optimal tree directly. For three it joins
 // them at their median, which is a terminal when one lies in the bounding box
 // of the other two.
@@ -69,8 +65,9 @@ Tree closed_form(const Point *terminals, size_t count) {
     const int64_t ac = distance(terminals[0], terminals[2]);
     const int64_t bc = distance(terminals[1], terminals[2]);
     tree.rmst_length = ab + ac + bc - std::max({ab, ac, bc});
-    const Point center{median(terminals[0].row, terminals[1].row, terminals[2].row),
-                       median(terminals[0].column, terminals[1].column, terminals[2].column)};
+    const Point center{
+        internal::median3(terminals[0].row, terminals[1].row, terminals[2].row),
+        internal::median3(terminals[0].column, terminals[1].column, terminals[2].column)};
     int32_t hub = 3;
     for (int32_t k = 0; k < 3; k++)
         if (terminals[k].row == center.row && terminals[k].column == center.column)

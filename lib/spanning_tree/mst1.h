@@ -28,10 +28,29 @@ constexpr int32_t MST1_COORD_MIN = -536870911;
 constexpr int32_t MST1_COORD_MAX = 536870911;
 
 // |row1 - row2| + |column1 - column2|. Exact for coordinates in the accepted range.
-int32_t rect_dist(int32_t row1, int32_t column1, int32_t row2, int32_t column2);
+inline int32_t rect_dist(int32_t row1, int32_t column1, int32_t row2, int32_t column2) {
+    int32_t drow = row1 - row2;
+    int32_t dcolumn = column1 - column2;
+    if (drow < 0)
+        drow = -drow;
+    if (dcolumn < 0)
+        dcolumn = -dcolumn;
+    return drow + dcolumn;
+}
 
 // The same distance for two points.
-int32_t rect_dist_points(const Point &p, const Point &q);
+inline int32_t rect_dist_points(const Point &p, const Point &q) {
+    return rect_dist(p.row, p.column, q.row, q.column);
+}
+
+// The middle one of three coordinates: the median of three points, taken
+// per coordinate, is where their shortest tree meets.
+inline int32_t median3(int32_t a, int32_t b, int32_t c) {
+    const int32_t low = a < b ? a : b;
+    const int32_t high = a < b ? b : a;
+    const int32_t capped = high < c ? high : c;
+    return low > capped ? low : capped;
+}
 
 // Makes the package's key buffer hold at least n entries. It only ever grows
 // (to exactly n entries, contents kept). On allocation failure it ends the

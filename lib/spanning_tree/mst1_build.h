@@ -11,6 +11,35 @@
 
 namespace steiner::internal {
 
+// A key as the pass compares it: joined points (key 0) wrap to the largest
+// value, so the smallest candidate is the smallest nonzero key less one.
+inline uint32_t candidate_of(int32_t key) {
+    return static_cast<uint32_t>(key) - 1u;
+}
+
+// Lowers every key above the distance to the joined point to that distance,
+// making joined the parent, and returns the smallest candidate among positions
+// first..last-1. Branch-free so that it vectorises; joined points are left
+// alone since no distance is below their key of 0.
+inline __attribute__((always_inline)) uint32_t
+relax_block(int32_t first, int32_t last, const int32_t *row, const int32_t *column, int32_t *key,
+            int32_t *parent, int32_t joined, int32_t joined_row, int32_t joined_column) {
+    uint32_t least = UINT32_MAX;
+    for (int32_t k = first; k < last; k++) {
+        int32_t drow = row[k] - joined_row;
+        int32_t dcolumn = column[k] - joined_column;
+        int32_t d = (drow < 0 ? -drow : drow) + (dcolumn < 0 ? -dcolumn : dcolumn);
+        int32_t old = key[k];
+        bool closer = d < old;
+        int32_t now = closer ? d : old;
+        key[k] = now;
+        parent[k] = closer ? joined : parent[k];
+        uint32_t candidate = candidate_of(now);
+        least = candidate < least ? candidate : least;
+    }
+    return least;
+}
+
 // The quadratic loop, one vectorised pass per join. key has n entries and
 // scratch 4 n, both the caller's. MST1_STOPPED once stop is set.
 int64_t prim_build(int32_t n, const Point *points, int32_t *parent, int32_t *key, int32_t *scratch,

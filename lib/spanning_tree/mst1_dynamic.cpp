@@ -25,7 +25,6 @@
 #include "mst1.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <new>
 #include <vector>
 
@@ -362,7 +361,8 @@ int32_t search_index(const IndexView &index, const Point &centre, int32_t *neare
                 int32_t dcolumn = index.slot[s].column - centre.column;
                 if (drow == 0 && dcolumn == 0)
                     return index.slot[s].point;
-                int32_t d = std::abs(drow) + std::abs(dcolumn);
+                int32_t d =
+                    rect_dist(index.slot[s].row, index.slot[s].column, centre.row, centre.column);
                 int o = mst1_octant_of(drow, dcolumn);
                 if (d < distance[o]) {
                     distance[o] = d;
@@ -427,7 +427,7 @@ int32_t search_octants(const Mst1Dynamic *t, const Point &centre, int32_t limit,
         const int32_t dcolumn = p.column - centre.column;
         if (drow == 0 && dcolumn == 0)
             return point;
-        const int32_t d = std::abs(drow) + std::abs(dcolumn);
+        const int32_t d = rect_dist_points(p, centre);
         const int o = mst1_octant_of(drow, dcolumn);
         if (d < distance[o]) {
             distance[o] = d;

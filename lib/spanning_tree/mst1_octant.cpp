@@ -492,7 +492,7 @@ int32_t parent_of(const Scratch &s, int32_t m, int32_t p, int32_t radius) {
     for (size_t o = 0; o < 8; o++) {
         const int32_t q = s.nearest[8 * static_cast<size_t>(p) + o];
         if (q < 0 || s.time[q] == NEVER ||
-            std::abs(s.row[q] - s.row[p]) + std::abs(s.column[q] - s.column[p]) != radius)
+            rect_dist(s.row[q], s.column[q], s.row[p], s.column[p]) != radius)
             continue;
         if (best < 0 || s.time[q] < s.time[best])
             best = q;
@@ -587,7 +587,7 @@ int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *k
             const int32_t k = s.reaching[e];
             if (s.time[k] != NEVER)
                 continue;
-            const int32_t d = std::abs(s.row[k] - s.row[p]) + std::abs(s.column[k] - s.column[p]);
+            const int32_t d = rect_dist(s.row[k], s.column[k], s.row[p], s.column[p]);
             if (d < key[k]) {
                 key[k] = d;
                 heap.lower(k,
@@ -617,7 +617,7 @@ int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, in
             continue;
         }
         const int o = mst1_octant_of(drow, dcolumn);
-        const int32_t d = std::abs(drow) + std::abs(dcolumn);
+        const int32_t d = rect_dist_points(points[k], centre);
         if (nearest[o] < 0 || d < distance[o]) {
             nearest[o] = k;
             distance[o] = d;

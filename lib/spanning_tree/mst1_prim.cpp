@@ -1,24 +1,10 @@
-// Distances and the reentrant builds: every scratch array is the call's own.
+// The reentrant builds: every scratch array is the call's own.
 #include "mst1.h"
 #include "mst1_build.h"
 
 #include <cstdlib>
 
 namespace steiner::internal {
-
-int32_t rect_dist(int32_t row1, int32_t column1, int32_t row2, int32_t column2) {
-    int32_t drow = row1 - row2;
-    int32_t dcolumn = column1 - column2;
-    if (drow < 0)
-        drow = -drow;
-    if (dcolumn < 0)
-        dcolumn = -dcolumn;
-    return drow + dcolumn;
-}
-
-int32_t rect_dist_points(const Point &p, const Point &q) {
-    return rect_dist(p.row, p.column, q.row, q.column);
-}
 
 namespace {
 
@@ -39,35 +25,6 @@ struct Waiting {
     int32_t *id;     // index in the caller's arrays
     int32_t count;   // positions in use
 };
-
-// A key as the pass compares it: joined points (key 0) wrap to the largest
-// value, so the smallest candidate is the smallest nonzero key less one.
-inline uint32_t candidate_of(int32_t key) {
-    return static_cast<uint32_t>(key) - 1u;
-}
-
-// Lowers every key above the distance to the joined point to that distance,
-// making joined the parent, and returns the smallest candidate among positions
-// first..last-1. Branch-free so that it vectorises; joined points are left
-// alone since no distance is below their key of 0.
-inline __attribute__((always_inline)) uint32_t
-relax_block(int32_t first, int32_t last, const int32_t *row, const int32_t *column, int32_t *key,
-            int32_t *parent, int32_t joined, int32_t joined_row, int32_t joined_column) {
-    uint32_t least = UINT32_MAX;
-    for (int32_t k = first; k < last; k++) {
-        int32_t drow = row[k] - joined_row;
-        int32_t dcolumn = column[k] - joined_column;
-        int32_t d = (drow < 0 ? -drow : drow) + (dcolumn < 0 ? -dcolumn : dcolumn);
-        int32_t old = key[k];
-        bool closer = d < old;
-        int32_t now = closer ? d : old;
-        key[k] = now;
-        parent[k] = closer ? joined : parent[k];
-        uint32_t candidate = candidate_of(now);
-        least = candidate < least ? candidate : least;
-    }
-    return least;
-}
 
 // One pass of Prim's algorithm: relaxes every waiting key against the point
 // that joined last and returns the first position holding the smallest

@@ -1,14 +1,14 @@
 #include "mst1_small.h"
 
+#include "mst1_build.h"
+
 #include <algorithm>
 #include <climits>
 
 namespace steiner::internal {
 
 int32_t Mst1Small::distance(size_t k, int32_t row, int32_t column) const {
-    const int32_t drow = row_[k] - row;
-    const int32_t dcolumn = column_[k] - column;
-    return (drow < 0 ? -drow : drow) + (dcolumn < 0 ? -dcolumn : dcolumn);
+    return rect_dist(row_[k], column_[k], row, column);
 }
 
 int64_t Mst1Small::length() {
@@ -46,24 +46,13 @@ void Mst1Small::span() {
     size_t ordered = 1;
     int32_t joined = 0;
     for (;;) {
-        const int32_t at_row = row_[joined];
-        const int32_t at_column = column_[joined];
-        // Joined points have key 0, which wraps to the largest candidate.
-        uint32_t least = UINT32_MAX;
-        for (size_t k = 0; k < size_; k++) {
-            const int32_t drow = row_[k] - at_row;
-            const int32_t dcolumn = column_[k] - at_column;
-            const int32_t d = (drow < 0 ? -drow : drow) + (dcolumn < 0 ? -dcolumn : dcolumn);
-            const bool closer = d < key[k];
-            key[k] = closer ? d : key[k];
-            parent_[k] = closer ? joined : parent_[k];
-            const uint32_t candidate = static_cast<uint32_t>(key[k]) - 1u;
-            least = candidate < least ? candidate : least;
-        }
+        // The Prim pass of the package's quadratic build, over every point.
+        const uint32_t least = relax_block(0, static_cast<int32_t>(size_), row_, column_, key,
+                                           parent_, joined, row_[joined], column_[joined]);
         if (least == UINT32_MAX)
             break;
         size_t next = 0;
-        while (static_cast<uint32_t>(key[next]) - 1u != least)
+        while (candidate_of(key[next]) != least)
             next++;
         length_ += key[next];
         key[next] = 0;

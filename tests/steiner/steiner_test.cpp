@@ -135,6 +135,22 @@ TEST(RouteTest, SameTreeOnAnyThreadsAndFromManyThreadsAtOnce) {
         EXPECT_EQ(count, 5);
 }
 
+TEST(RouteTest, WideWindowsOfOneBatchThatOverlapAreGatheredAgain) {
+    // Windows of a batch are solved against the tree as the batch began; on
+    // these nets, putting one in place after an earlier one of its batch
+    // changed its piece, without gathering it again, gives longer trees.
+    for (const auto &[seed, length] :
+         {std::pair<uint32_t, int64_t>{5, 173261801}, {6, 176122195}}) {
+        const std::vector<steiner::Point> net = uniform(600, 10000000, seed);
+        for (int threads : {1, 4}) {
+            steiner::Options options;
+            options.threads = threads;
+            EXPECT_EQ(steiner::route(net, options).length, length)
+                << "seed " << seed << ", " << threads << " threads";
+        }
+    }
+}
+
 TEST(RouteTest, ManyNetsBesideALargeOneAsEachAlone) {
     // Small nets on either side keep both threads busy while the net large
     // enough to take every thread waits for them.

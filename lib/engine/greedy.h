@@ -1,0 +1,81 @@
+// The lazy greedy that keeps Steiner points, over any tree that measures
+// exact gains: the dense and the incremental tree of the search, the small
+// tree of the path without the heap. One rule decides which candidate joins,
+// so every path keeps the same points in the same order.
+//
+// A Growth offers gain(k), candidate k's gain against the tree as it is;
+// add(k), k joins; and full(), no room for another.
+#ifndef STEINER_GREEDY_H
+#define STEINER_GREEDY_H
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+namespace steiner::internal {
+
+// A candidate in contention: the largest gain leads, then the lowest index.
+struct Ranked {
+    int64_t gain;
+    int32_t index;
+};
+
+struct RankedLess {
+    bool operator()(const Ranked &a, const Ranked &b) const {
+        return a.gain != b.gain ? a.gain < b.gain : a.index > b.index;
+    }
+};
+
+// The lazy greedy over contenders[0..count-1], candidates whose positive
+// gains were measured against the tree: the leader is measured afresh and
+// joins while its gain is positive and still leads the others' last measured
+// gains; a gain only falls as points join, except near them, where a later
+// round or pass looks again. dropped(left) hears of each contender whose gain
+// fell to nothing, with the number still in contention. The contenders are
+// reordered. Returns how many joined.
+template <class Growth, class Dropped>
+size_t lazy_greedy(Growth *growth, Ranked *contenders, size_t count, Dropped dropped) {
+    const RankedLess less;
+    std::make_heap(contenders, contenders + count, less);
+    size_t joined = 0;
+    while (count > 0 && !growth->full()) {
+        std::pop_heap(contenders, contenders + count, less);
+        Ranked top = contenders[--count];
+        top.gain = growth->gain(top.index);
+        if (top.gain <= 0) {
+            dropped(count);
+            continue;
+        }
+        if (count == 0 || !less(top, contenders[0])) {
+            growth->add(top.index);
+            joined++;
+        } else {
+            contenders[count++] = top;
+            std::push_heap(contenders, contenders + count, less);
+        }
+    }
+    return joined;
+}
+
+// Passes of the lazy greedy over candidates 0..count-1, each measuring the
+// gains of those not yet joined against the tree as it is, until a pass
+// keeps none. joined[k] must be set by growth->add(k); room holds count
+// contenders.
+template <class Growth, class Flag>
+void greedy_passes(Growth *growth, size_t count, const Flag *joined, Ranked *room) {
+    for (;;) {
+        size_t contenders = 0;
+        for (size_t k = 0; k < count; k++) {
+            if (joined[k])
+                continue;
+            if (const int64_t gain = growth->gain(static_cast<int32_t>(k)); gain > 0)
+                room[contenders++] = Ranked{gain, static_cast<int32_t>(k)};
+        }
+        if (lazy_greedy(growth, room, contenders, [](size_t) {}) == 0)
+            return;
+    }
+}
+
+} // namespace steiner::internal
+
+#endif

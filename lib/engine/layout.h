@@ -1,0 +1,111 @@
+// The explicit spanning tree of a working set that local moves and windows
+// change in place, piece by piece.
+//
+// Every change replaces a connected piece of the tree: its edges go, its
+// nodes that no edge leaves and that are not terminals go, and the nodes
+// that stay are joined again, with new Steiner points, by their own minimum
+// spanning tree. The rest of the tree hangs from the nodes that stay, so the
+// live nodes remain one tree, and its length is kept as the sum of its
+// edges. Steiner points of degree 2 or less are pruned as they arise.
+#ifndef STEINER_LAYOUT_H
+#define STEINER_LAYOUT_H
+
+#include "changes.h"
+#include "engine.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_set>
+#include <vector>
+
+namespace steiner::internal {
+
+// Marks for one thread's pieces: per node, the piece that last reached it.
+struct Marks {
+    std::vector<uint32_t> seen;
+    uint32_t move = 0;
+};
+
+// Nodes taken out stay in the arrays, marked dead.
+struct Layout {
+    std::vector<Point> points; // the terminals first
+    std::vector<uint8_t> alive;
+    std::vector<std::vector<int32_t>> adjacency;
+    std::unordered_set<uint64_t> taken; // the places of the live nodes
+    Marks marks;                        // of exact windows
+    size_t terminals = 0;
+    int64_t length = 0;
+    Changes changes;
+};
+
+// The spanning tree of points (the net's terminals first) as a layout with
+// every place taken.
+Layout layout_of_tree(const NetJob &net, const std::vector<Point> &points);
+
+// The live Steiner points of layout.
+std::vector<Point> alive_steiner(const Layout &layout);
+
+// The Steiner points left when change(&layout) has changed the layout of
+// the spanning tree of points; *length gets their tree's length.
+template <class Change>
+std::vector<Point> changed_tree(const NetJob &net, const std::vector<Point> &points,
+                                int64_t *length, Change change) {
+    Layout layout = layout_of_tree(net, points);
+    change(&layout);
+    *length = layout.length;
+    return alive_steiner(layout);
+}
+
+// Takes out Steiner points of degree 1 and 2 (a degree-2 point's two edges
+// become one, which is no longer), until none is left, starting from x.
+void prune(Layout *layout, int32_t x);
+
+// Prunes from every Steiner point.
+void prune_all(Layout *layout);
+
+// Grows a connected piece of the tree breadth first from centre: a neighbour
+// v of (*nodes)[k] joins when admit(v, k) says so, in the order met. *nodes
+// gets the piece, centre first, and *from the node each was reached from
+// (-1 for the centre); the nodes reached carry a fresh mark of *marks.
+template <class Admit>
+void grow_piece(const Layout &layout, int32_t centre, Marks *marks, std::vector<int32_t> *nodes,
+                std::vector<int32_t> *from, Admit admit) {
+    const uint32_t mark = ++marks->move;
+    if (marks->seen.size() < layout.points.size())
+        marks->seen.resize(layout.points.size(), 0);
+    nodes->assign(1, centre);
+    from->assign(1, -1);
+    marks->seen[static_cast<size_t>(centre)] = mark;
+    for (size_t k = 0; k < nodes->size(); k++) {
+        const int32_t at = (*nodes)[k];
+        for (int32_t v : layout.adjacency[static_cast<size_t>(at)]) {
+            const auto sv = static_cast<size_t>(v);
+            if (marks->seen[sv] == mark || !admit(v, k))
+                continue;
+            marks->seen[sv] = mark;
+            nodes->push_back(v);
+            from->push_back(at);
+        }
+    }
+}
+
+// Replaces the piece nodes (connected) by a tree over the nodes that stay
+// (kept, at places kept_places) and the new Steiner points added: the edges
+// among nodes and the nodes marked gone are taken out, the rest joined by
+// their spanning tree, then pruned. Needs the clock set for the change.
+void replace_piece(Layout *layout, const std::vector<int32_t> &nodes,
+                   const std::vector<uint8_t> &gone, std::vector<Point> kept_places,
+                   std::vector<int32_t> kept, const std::vector<Point> &added);
+
+// In a checked build, ends the process with a message unless the live nodes
+// form one tree whose edges sum to the layout's length, and the place index
+// holds exactly the places of the live nodes. Does nothing otherwise.
+#ifdef STEINER_CHECKED
+void check_layout(const Layout &layout, const char *after);
+#else
+inline void check_layout(const Layout &, const char *) {}
+#endif
+
+} // namespace steiner::internal
+
+#endif

@@ -1,0 +1,35 @@
+// Orders of points for the library's own sorting and searching.
+#ifndef STEINER_POINTS_H
+#define STEINER_POINTS_H
+
+#include "mst1.h"
+
+#include <cstdint>
+
+namespace steiner::internal {
+
+// By row, then column.
+inline bool point_less(const Point &a, const Point &b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+inline bool point_equal(const Point &a, const Point &b) {
+    return a.row == b.row && a.column == b.column;
+}
+
+// Where the shortest tree of three points meets: their median, taken per
+// coordinate. The search's candidates are such medians.
+inline Point median_point(const Point &p, const Point &q, const Point &r) {
+    return Point{median3(p.row, q.row, r.row), median3(p.column, q.column, r.column)};
+}
+
+// A point as one number that sorts by row, then column: offsets from the
+// least accepted coordinate fit 31 bits.
+inline uint64_t point_key(const Point &p) {
+    return static_cast<uint64_t>(int64_t{p.row} - MST1_COORD_MIN) << 32 |
+           static_cast<uint64_t>(int64_t{p.column} - MST1_COORD_MIN);
+}
+
+} // namespace steiner::internal
+
+#endif

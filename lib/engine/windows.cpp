@@ -1,0 +1,272 @@
+// Windows over the explicit tree: connected pieces re-solved as nets of
+// their own.
+//
+// A window is the connected piece of the tree grown breadth first from a
+// centre while its fixed points (its terminals, and its nodes with edges
+// leaving it) number at most a limit. Its other Steiner points and its edges
+// give way to a tree over the fixed points when that is shorter than the
+// piece's edges; the rest of the tree hangs from the fixed points, so it
+// stays one tree and every window put in place shortens it. Exact windows
+// take their tree from the tables, wide ones from the search.
+//
+// Wide windows of a batch are gathered against the tree as the batch began
+// and solved at once on every thread, then put in place in order; one whose
+// nodes an earlier window of the batch changed is gathered and solved again
+// on the spot (changes.h), so the trees do not depend on the threads.
+#include "engine.h"
+#include "layout.h"
+#include "parallel.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace steiner::internal {
+
+namespace {
+
+// Sweeps of exact windows, at most.
+constexpr int WINDOW_SWEEPS = 8;
+
+// The widths of wide windows, in fixed points, a sweep each: the first is
+// WIDE_PLACES, alone on nets of more than WIDE_ALL_TERMINALS, where the
+// wider two cost much time for little. Windows are found in batches of
+// WIDE_BATCH.
+constexpr size_t WIDE_LIMITS[] = {WIDE_PLACES, 30, 40};
+constexpr size_t WIDE_ALL_TERMINALS = 1000;
+constexpr size_t WIDE_BATCH = 64;
+
+struct Window {
+    std::vector<int32_t> nodes; // the centre first
+    std::vector<uint8_t> fixed; // per node
+    std::vector<Point> places;  // of the fixed nodes
+    std::vector<int32_t> place_ids;
+    int64_t before = 0;         // the length of its edges
+    std::vector<Point> steiner; // of the shorter tree, in the order kept
+    bool shorter = false;
+    uint64_t at = 0; // the layout's time when it was gathered
+};
+
+// The window of at most limit fixed points around centre; the nodes reached
+// are marked with a fresh mark.
+void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Window *window) {
+    auto fixed = [&layout](int32_t v, int32_t outside) {
+        return static_cast<size_t>(v) < layout.terminals || outside > 0;
+    };
+    // Per node, its edges leaving the window.
+    std::vector<int32_t> outside{
+        static_cast<int32_t>(layout.adjacency[static_cast<size_t>(centre)].size())};
+    size_t fixed_count = fixed(centre, outside[0]) ? 1 : 0;
+    const std::vector<int32_t> &nodes = window->nodes;
+    std::vector<int32_t> from;
+    grow_piece(layout, centre, marks, &window->nodes, &from, [&](int32_t v, size_t k) {
+        // v joins: its only neighbour inside is nodes[k].
+        const auto v_outside =
+            static_cast<int32_t>(layout.adjacency[static_cast<size_t>(v)].size()) - 1;
+        const size_t after =
+            fixed_count + (fixed(v, v_outside) ? 1 : 0) -
+            (fixed(nodes[k], outside[k]) && !fixed(nodes[k], outside[k] - 1) ? 1 : 0);
+        if (after > limit)
+            return false;
+        outside.push_back(v_outside);
+        outside[k]--;
+        fixed_count = after;
+        return true;
+    });
+    window->fixed.assign(nodes.size(), 0);
+    window->places.clear();
+    window->place_ids.clear();
+    window->before = 0;
+    window->steiner.clear();
+    window->shorter = false;
+    window->at = layout.changes.clock;
+    for (size_t k = 0; k < nodes.size(); k++) {
+        const auto sv = static_cast<size_t>(nodes[k]);
+        if (fixed(nodes[k], outside[k])) {
+            window->fixed[k] = 1;
+            window->places.push_back(layout.points[sv]);
+            window->place_ids.push_back(nodes[k]);
+        }
+        for (int32_t v : layout.adjacency[sv])
+            if (v < nodes[k] && marks->seen[static_cast<size_t>(v)] == marks->move)
+                window->before +=
+                    rect_dist_points(layout.points[sv], layout.points[static_cast<size_t>(v)]);
+    }
+}
+
+// A shorter tree for a window wider than the tables serve: the search's best
+// on its fixed points as a net of its own, polling stop.
+void solve_wide(Window *window, Mst1Stop stop) {
+    const std::vector<Point> &places = window->places;
+    SearchOptions options;
+    options.improve = true;
+    options.wide = false;
+    // The console router keeps a Steiner point only when it shortens the
+    // tree of the points before it; a window's points are kept in the
+    // generator's file with the rest, so they must pass that rule too.
+    options.stepwise = true;
+    options.stop = stop;
+    const SearchResult found =
+        search_steiner_points(places.data(), static_cast<int32_t>(places.size()), options);
+    if (found.length < window->before) {
+        window->steiner.assign(found.points.begin() + static_cast<std::ptrdiff_t>(places.size()),
+                               found.points.end());
+        window->shorter = true;
+    }
+}
+
+// Looks for a tree over the window's fixed points shorter than its edges:
+// minimal from the tables for few places, else the search's (solve_wide).
+// Only Steiner points that shorten the piece one at a time are kept, for the
+// reason solve_wide gives.
+void solve(Window *window, Mst1Stop stop) {
+    const std::vector<Point> &places = window->places;
+    if (places.size() < 2)
+        return;
+    if (places.size() > EXACT_TABLE_PLACES) {
+        solve_wide(window, stop);
+        return;
+    }
+    std::vector<Point> steiner;
+    if (exact_steiner_tree(places.data(), places.size(), &steiner) >= window->before)
+        return;
+    Mst1Dense piece(places.size() + steiner.size());
+    piece.assign(places.data(), places.size());
+    std::vector<Point> kept;
+    if (join_stepwise(&piece, steiner, &kept) < window->before) {
+        window->steiner = std::move(kept);
+        window->shorter = true;
+    }
+}
+
+// Puts the window's shorter tree in place of its piece, unless a new Steiner
+// point would land on a place another node of the tree holds. Returns whether
+// it did.
+bool replace(Layout *layout, Window *window) {
+    std::unordered_set<uint64_t> freed;
+    for (size_t k = 0; k < window->nodes.size(); k++)
+        if (!window->fixed[k])
+            freed.insert(point_key(layout->points[static_cast<size_t>(window->nodes[k])]));
+    for (const Point &p : window->steiner) {
+        const uint64_t key = point_key(p);
+        if (layout->taken.count(key) != 0 && freed.count(key) == 0)
+            return false;
+    }
+    std::vector<uint8_t> gone(window->fixed.size());
+    for (size_t k = 0; k < gone.size(); k++)
+        gone[k] = !window->fixed[k];
+    replace_piece(layout, window->nodes, gone, window->places, window->place_ids, window->steiner);
+    check_layout(*layout, "a window");
+    return true;
+}
+
+// Whether nothing the window saw has changed since it was gathered.
+bool unchanged(const Layout &layout, const Window &window) {
+    return std::all_of(window.nodes.begin(), window.nodes.end(),
+                       [&](int32_t v) { return layout.alive[static_cast<size_t>(v)]; }) &&
+           layout.changes.nodes_unchanged(window.nodes, window.at);
+}
+
+// Exact windows from every node in turn, sweep after sweep while one shortens
+// the tree.
+void sweep_exact_windows(Layout *layout, Mst1Stop stop) {
+    prune_all(layout);
+    Window window;
+    for (int sweep = 0; sweep < WINDOW_SWEEPS; sweep++) {
+        bool changed = false;
+        const size_t end = layout->points.size();
+        for (size_t x = 0; x < end; x++) {
+            poll(stop);
+            // Only the local search looks at the places moved.
+            layout->changes.moved.clear();
+            if (!layout->alive[x])
+                continue;
+            gather(*layout, static_cast<int32_t>(x), EXACT_TABLE_PLACES, &layout->marks, &window);
+            solve(&window, stop);
+            if (window.shorter && replace(layout, &window))
+                changed = true;
+        }
+        if (!changed)
+            break;
+    }
+}
+
+// One sweep of wide windows of at most limit fixed points, from the nodes no
+// earlier window of the sweep reached, backwards when backwards is set.
+// progress(next, end) reports the share of the sweep done.
+template <class Progress>
+void sweep_wide_windows(Layout *layout, Search *search, size_t limit, bool backwards,
+                        Progress progress) {
+    std::vector<Window> windows(WIDE_BATCH);
+    const size_t end = layout->points.size();
+    std::vector<uint8_t> reached(end, 0);
+    auto centre = [backwards, end](size_t k) { return backwards ? end - 1 - k : k; };
+    auto cover = [&reached](const Window &window) {
+        for (int32_t v : window.nodes)
+            if (static_cast<size_t>(v) < reached.size())
+                reached[static_cast<size_t>(v)] = 1;
+    };
+    for (size_t next = 0; next < end;) {
+        progress(next, end);
+        layout->changes.moved.clear();
+        size_t count = 0;
+        for (; next < end && count < WIDE_BATCH; next++) {
+            const size_t x = centre(next);
+            if (!layout->alive[x] || reached[x])
+                continue;
+            gather(*layout, static_cast<int32_t>(x), limit, &layout->marks, &windows[count]);
+            cover(windows[count]);
+            count++;
+        }
+        run_parallel(count, search->net.threads,
+                     [&windows, search](size_t k) { solve(&windows[k], search->net.stop); });
+        layout->changes.clock++;
+        for (size_t k = 0; k < count; k++) {
+            poll(search->net.stop);
+            Window &window = windows[k];
+            if (!unchanged(*layout, window)) {
+                if (!layout->alive[static_cast<size_t>(window.nodes[0])])
+                    continue;
+                gather(*layout, window.nodes[0], limit, &layout->marks, &window);
+                cover(window);
+                solve(&window, search->net.stop);
+            }
+            if (window.shorter && replace(layout, &window))
+                layout->changes.clock++;
+        }
+    }
+}
+
+// Wide windows, a sweep for each width of WIDE_LIMITS (the first alone on
+// nets of more than WIDE_ALL_TERMINALS), every other sweep backwards.
+void sweep_wide_windows(Layout *layout, Search *search) {
+    const size_t sweeps = layout->terminals > WIDE_ALL_TERMINALS ? 1 : std::size(WIDE_LIMITS);
+    for (size_t sweep = 0; sweep < sweeps; sweep++) {
+        // A window as wide as the net is the net, which the search has seen.
+        if (WIDE_LIMITS[sweep] >= layout->terminals)
+            break;
+        sweep_wide_windows(
+            layout, search, WIDE_LIMITS[sweep], sweep % 2 != 0, [&](size_t next, size_t end) {
+                search->report("windows", layout->length,
+                               (static_cast<double>(sweep) +
+                                static_cast<double>(next) / static_cast<double>(end)) /
+                                   static_cast<double>(sweeps));
+            });
+    }
+    search->report("windows", layout->length);
+}
+
+} // namespace
+
+std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
+                                       int64_t *length) {
+    return changed_tree(net, points, length,
+                        [&net](Layout *layout) { sweep_exact_windows(layout, net.stop); });
+}
+
+std::vector<Point> after_wide_windows(Search *search, const std::vector<Point> &points,
+                                      int64_t *length) {
+    return changed_tree(search->net, points, length,
+                        [search](Layout *layout) { sweep_wide_windows(layout, search); });
+}
+
+} // namespace steiner::internal
