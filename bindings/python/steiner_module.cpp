@@ -510,13 +510,9 @@ std::string svg(const steiner::Tree &tree) {
     return tree_svg(drawing, {});
 }
 
-std::string count_of(size_t count, const char *one, const char *many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 std::string repr(const steiner::Tree &tree) {
-    return "<steiner.Tree: " + count_of(tree.terminal_count, "terminal", "terminals") + ", " +
-           count_of(tree.steiner_count(), "Steiner point", "Steiner points") + ", length " +
+    return "<steiner.Tree: " + tree_svg_count(tree.terminal_count, "terminal", "terminals") + ", " +
+           tree_svg_count(tree.steiner_count(), "Steiner point", "Steiner points") + ", length " +
            std::to_string(tree.length) + ", spanning tree " + std::to_string(tree.rmst_length) +
            ">";
 }

@@ -102,12 +102,6 @@ inline void poll(Mst1Stop stop) {
         throw Stopped();
 }
 
-struct ScreenIndexDeleter {
-    void operator()(ScreenIndex *index) const {
-        screen_index_free(index);
-    }
-};
-
 // A net and how to search it: its terminals, the threads that measure gains
 // of large sets, whether its trees are stepwise, and the caller's stop flag
 // (see SearchOptions).

@@ -1,4 +1,4 @@
-// Orders of points for the library's own sorting and searching.
+// Points as the search forms and sorts them.
 #ifndef STEINER_POINTS_H
 #define STEINER_POINTS_H
 
@@ -7,15 +7,6 @@
 #include <cstdint>
 
 namespace steiner::internal {
-
-// By row, then column.
-inline bool point_less(const Point &a, const Point &b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
-inline bool point_equal(const Point &a, const Point &b) {
-    return a.row == b.row && a.column == b.column;
-}
 
 // Where the shortest tree of three points meets: their median, taken per
 // coordinate. The search's candidates are such medians.

@@ -24,6 +24,13 @@ ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts, Mst1S
 void screen_index_free(ScreenIndex *index);
 bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t column);
 
+// Frees an index when its owner goes: std::unique_ptr<ScreenIndex, ScreenIndexDeleter>.
+struct ScreenIndexDeleter {
+    void operator()(ScreenIndex *index) const {
+        screen_index_free(index);
+    }
+};
+
 } // namespace steiner::internal
 
 #endif

@@ -22,6 +22,15 @@ struct Point {
     int32_t column; // second coordinate
 };
 
+// By row, then column.
+inline bool point_less(const Point &a, const Point &b) {
+    return a.row != b.row ? a.row < b.row : a.column < b.column;
+}
+
+inline bool point_equal(const Point &a, const Point &b) {
+    return a.row == b.row && a.column == b.column;
+}
+
 // Coordinates accepted by the program. Within this range every difference,
 // every distance and every distance plus one fits a 32-bit signed integer.
 constexpr int32_t MST1_COORD_MIN = -536870911;

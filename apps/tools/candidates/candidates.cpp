@@ -307,10 +307,6 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 
 // ---- Candidates -------------------------------------------------------------
 
-void ScreenIndexDeleter::operator()(steiner::internal::ScreenIndex *index) const {
-    steiner::internal::screen_index_free(index);
-}
-
 ScreenIndexPtr candidates_screen_index(const Point *terminals, int32_t num_terminals) {
     ScreenIndexPtr index(steiner::internal::screen_index_build(terminals, num_terminals));
     if (index == nullptr)

@@ -94,10 +94,8 @@ void candidates_random_terminals(int32_t count, int32_t grid, uint64_t seed,
 
 // The screening index over the terminals, freed when the pointer goes. Throws
 // std::bad_alloc when memory runs out.
-struct ScreenIndexDeleter {
-    void operator()(steiner::internal::ScreenIndex *index) const;
-};
-using ScreenIndexPtr = std::unique_ptr<steiner::internal::ScreenIndex, ScreenIndexDeleter>;
+using ScreenIndexPtr =
+    std::unique_ptr<steiner::internal::ScreenIndex, steiner::internal::ScreenIndexDeleter>;
 ScreenIndexPtr candidates_screen_index(const steiner::internal::Point *terminals,
                                        int32_t num_terminals);
 

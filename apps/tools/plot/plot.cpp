@@ -94,17 +94,9 @@ std::string line_error(int64_t line_number, const char *what, const std::string 
     return "line " + std::to_string(line_number) + ": " + what + ": \"" + shown + "\"";
 }
 
-bool same_point(const Point &a, const Point &b) {
-    return a.row == b.row && a.column == b.column;
-}
-
-bool point_less(const Point &a, const Point &b) {
-    return a.row != b.row ? a.row < b.row : a.column < b.column;
-}
-
-// The points of list sorted, for binary_search with point_less.
+// The points of list sorted, for binary_search with steiner::internal::point_less.
 std::vector<Point> sorted_points(std::vector<Point> list) {
-    std::sort(list.begin(), list.end(), point_less);
+    std::sort(list.begin(), list.end(), steiner::internal::point_less);
     return list;
 }
 
@@ -147,7 +139,7 @@ LineRead read_line(std::istream &in, std::string *line) {
 // which is the length of a minimum spanning tree of the nodes.
 bool check_tree(const PlotReport &report, std::string *error) {
     const size_t n = report.nodes.size();
-    if (!same_point(report.parents[0], report.nodes[0])) {
+    if (!steiner::internal::point_equal(report.parents[0], report.nodes[0])) {
         *error = "node #1, the root, does not name itself as its parent";
         return false;
     }
@@ -155,16 +147,16 @@ bool check_tree(const PlotReport &report, std::string *error) {
     for (size_t k = 0; k < n; k++)
         by_position.emplace_back(report.nodes[k], k);
     std::stable_sort(by_position.begin(), by_position.end(),
-                     [](const auto &a, const auto &b) { return point_less(a.first, b.first); });
+                     [](const auto &a, const auto &b) { return steiner::internal::point_less(a.first, b.first); });
     steiner::Tree tree;
     tree.parents.push_back(0);
     for (size_t k = 1; k < n; k++) {
         const Point &p = report.parents[k];
         const auto at = std::lower_bound(by_position.begin(), by_position.end(), p,
                                          [](const std::pair<Point, size_t> &a, const Point &b) {
-                                             return point_less(a.first, b);
+                                             return steiner::internal::point_less(a.first, b);
                                          });
-        if (at == by_position.end() || !same_point(at->first, p)) {
+        if (at == by_position.end() || !steiner::internal::point_equal(at->first, p)) {
             *error = "the parent " + std::to_string(p.row) + ", " + std::to_string(p.column) +
                      " of node #" + std::to_string(k + 1) + " is not a node";
             return false;
@@ -416,7 +408,7 @@ bool read_report_terminals(steiner::internal::PointReader *reader, const PlotRep
         if (steiner::internal::point_reader_pair(reader, &pair, &fault) !=
             steiner::internal::PointRead::Pair)
             return point_file_fault(fault, error);
-        if (!same_point(pair, report.nodes[k])) {
+        if (!steiner::internal::point_equal(pair, report.nodes[k])) {
             *error = "terminal #" + std::to_string(k + 1) + " is " + std::to_string(pair.row) +
                      ", " + std::to_string(pair.column) + " but the report has " +
                      std::to_string(report.nodes[k].row) + ", " +
@@ -449,8 +441,8 @@ bool read_accepted_candidates(steiner::internal::PointReader *reader, const Plot
         if (!steiner::internal::screen_candidate_indexed(index.get(), pair.row, pair.column))
             continue;
         accepted++;
-        const auto at = std::lower_bound(covered.begin(), covered.end(), pair, point_less);
-        if (at == covered.end() || !same_point(*at, pair)) {
+        const auto at = std::lower_bound(covered.begin(), covered.end(), pair, steiner::internal::point_less);
+        if (at == covered.end() || !steiner::internal::point_equal(*at, pair)) {
             covered.insert(at, pair);
             candidates->push_back(pair);
         }

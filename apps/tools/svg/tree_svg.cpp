@@ -41,10 +41,6 @@ std::string escape(const std::string &text) {
     return out;
 }
 
-std::string count_of(size_t count, const char *one, const char *many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 // Grid to canvas, as documented in tree_svg.h.
 class Mapping {
   public:
@@ -105,7 +101,7 @@ void add_opening(const TreeDrawing &tree, std::string *svg) {
     const std::string height = std::to_string(static_cast<int>(SVG_HEIGHT));
     *svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + width + "\" height=\"" + height +
             "\" viewBox=\"0 0 " + width + " " + height + "\" font-family=\"sans-serif\">\n";
-    *svg += "<title>Rectilinear Steiner tree: " + count_of(tree.nodes.size(), "node", "nodes") +
+    *svg += "<title>Rectilinear Steiner tree: " + tree_svg_count(tree.nodes.size(), "node", "nodes") +
             "</title>\n";
     *svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
 }
@@ -173,9 +169,9 @@ void add_caption(const TreeDrawing &tree, std::string *svg) {
                                                         static_cast<double>(tree.length_before)
                                                   : 0.0;
     const size_t steiner = tree.nodes.size() - tree.terminal_count;
-    const std::string counts = count_of(tree.nodes.size(), "node", "nodes") + ": " +
-                               count_of(tree.terminal_count, "terminal", "terminals") + ", " +
-                               count_of(steiner, "Steiner point", "Steiner points") + " kept";
+    const std::string counts = tree_svg_count(tree.nodes.size(), "node", "nodes") + ": " +
+                               tree_svg_count(tree.terminal_count, "terminal", "terminals") + ", " +
+                               tree_svg_count(steiner, "Steiner point", "Steiner points") + " kept";
     const std::string lengths = "Wirelength " + std::to_string(tree.length_before) +
                                 " before insertion, " + std::to_string(tree.length_after) +
                                 " after: reduction " + num(percent) + "%";
@@ -229,4 +225,8 @@ std::string tree_svg(const TreeDrawing &tree, const std::vector<steiner::Point> 
     add_legend(!candidates.empty(), &svg);
     svg += "</svg>\n";
     return svg;
+}
+
+std::string tree_svg_count(size_t count, const char *one, const char *many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }

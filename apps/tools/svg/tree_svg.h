@@ -42,4 +42,8 @@ struct TreeDrawing {
 // not be empty and parents must be as long as nodes.
 std::string tree_svg(const TreeDrawing &tree, const std::vector<steiner::Point> &candidates);
 
+// A count with its noun, "1 terminal" or "5 terminals", as the caption and
+// the Python package's description of a tree word it.
+std::string tree_svg_count(size_t count, const char *one, const char *many);
+
 #endif
