@@ -121,7 +121,8 @@ struct Search {
     std::unique_ptr<ScreenIndex, ScreenIndexDeleter> screen;
     SearchOptions options;
     // The working set's tree while a small set grows, made once for the
-    // whole search: room for twice the terminals and more.
+    // whole search: room for twice the terminals and more on a net small
+    // enough for a dense tree (growth.cpp), none on a larger one.
     Mst1Dense growing;
     const char *phase = nullptr; // last reported
     int round = 0;               // rounds reported in it
@@ -130,6 +131,14 @@ struct Search {
     // A step of a round of step_phase; the round goes on while done < 1,
     // and the next step of that phase starts another once done is 1.
     void report(const char *step_phase, int64_t length, double done = 1);
+
+    // Whether a working set of this many points grows on growing, all its
+    // rounds on the one tree with the candidates carried from round to
+    // round; a larger set forms its candidates afresh each round around the
+    // points that joined.
+    bool grows_in_place(size_t points) const {
+        return points <= growing.capacity();
+    }
 };
 
 // Candidates and their gains against a working set.
@@ -175,7 +184,8 @@ void join_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1St
 // Joins to *tree the candidates that shorten it one at a time, each time the
 // one that saves most (measured afresh, the first of equals), into *kept in
 // the order joined, until none saves anything. Returns the tree's length.
-int64_t join_stepwise(Mst1Dense *tree, std::vector<Point> candidates, std::vector<Point> *kept);
+int64_t join_stepwise(Mst1Dense *tree, const std::vector<Point> &candidates,
+                      std::vector<Point> *kept);
 
 // Rounds of keeping candidates greedily (starting with pool.points[forced]
 // unless forced is -1) and forming them again around the points that joined,

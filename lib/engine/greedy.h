@@ -1,7 +1,9 @@
-// The lazy greedy that keeps Steiner points, over any tree that measures
-// exact gains: the dense and the incremental tree of the search, the small
-// tree of the path without the heap. One rule decides which candidate joins,
-// so every path keeps the same points in the same order.
+// The greedy that keeps Steiner points, over any tree that measures exact
+// gains: the dense and the incremental tree of the search, the small tree of
+// the path without the heap. One rule decides which candidate joins, so every
+// path keeps the same points in the same order. The lazy form serves every
+// path but one; the eager form, which measures every candidate at every step,
+// serves the exact windows, whose points must each save most when they join.
 //
 // A Growth offers gain(k), candidate k's gain against the tree as it is;
 // add(k), k joins; and full(), no room for another.
@@ -73,6 +75,29 @@ void greedy_passes(Growth *growth, size_t count, const Flag *joined, Ranked *roo
         }
         if (lazy_greedy(growth, room, contenders, [](size_t) {}) == 0)
             return;
+    }
+}
+
+// The eager greedy over candidates 0..count-1: every step measures the gain
+// of each one not yet joined, and the leader by the lazy greedy's rule joins
+// while its gain is positive. Each candidate joined shortens the tree of
+// those before it by the most any of the others would. joined[k] must be set
+// by growth->add(k).
+template <class Growth, class Flag>
+void eager_greedy(Growth *growth, size_t count, const Flag *joined) {
+    const RankedLess less;
+    while (!growth->full()) {
+        Ranked leader{0, -1};
+        for (size_t k = 0; k < count; k++) {
+            if (joined[k])
+                continue;
+            const Ranked next{growth->gain(static_cast<int32_t>(k)), static_cast<int32_t>(k)};
+            if (next.gain > 0 && (leader.index < 0 || less(leader, next)))
+                leader = next;
+        }
+        if (leader.index < 0)
+            return;
+        growth->add(leader.index);
     }
 }
 

@@ -31,6 +31,10 @@ constexpr int GROW_ROUNDS = 12;
 // searches and path queries grow with the logarithm of the points.
 constexpr size_t DENSE_MAX = 128;
 
+bool dense_suits(size_t points) {
+    return points <= DENSE_MAX;
+}
+
 // Candidates a worker takes at a time in a gain pass over an incremental tree.
 constexpr size_t CHUNK = 4096;
 
@@ -205,7 +209,7 @@ Search::Search(const NetJob &search_net, const SearchOptions &search_options)
       screen(screen_index_build(search_net.terminals, static_cast<int32_t>(search_net.count),
                                 search_net.stop)),
       options(search_options),
-      growing(search_net.count <= DENSE_MAX ? 2 * search_net.count + 16 : 0) {
+      growing(dense_suits(search_net.count) ? 2 * search_net.count + 16 : 0) {
     if (screen == nullptr) {
         poll(net.stop);
         throw std::bad_alloc();
@@ -228,7 +232,7 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
     std::vector<int64_t> gains(candidates.size(), 0);
     if (candidates.empty())
         return gains;
-    if (points.size() <= DENSE_MAX) {
+    if (dense_suits(points.size())) {
         Mst1Dense tree(points.size());
         tree.assign(points.data(), points.size());
         for (size_t k = 0; k < candidates.size(); k++)
@@ -254,6 +258,49 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
     });
     return gains;
 }
+
+namespace {
+
+// Appends the medians of p with each two of its neighbours, as keys.
+void add_medians(const std::vector<Point> &points, const Point &p, const int32_t *neighbours,
+                 size_t count, std::vector<uint64_t> *found) {
+    for (size_t a = 0; a < count; a++) {
+        const Point &q = points[static_cast<size_t>(neighbours[a])];
+        for (size_t b = a + 1; b < count; b++) {
+            const Point &r = points[static_cast<size_t>(neighbours[b])];
+            found->push_back(point_key(median_point(p, q, r)));
+        }
+    }
+}
+
+// The places of keys (sorted, without repeats) that no point occupies and
+// the screening accepts.
+std::vector<Point> free_places(const std::vector<uint64_t> &keys, const std::vector<Point> &points,
+                               const ScreenIndex *screen, Mst1Stop stop) {
+    std::vector<uint64_t> occupied(points.size());
+    for (size_t k = 0; k < points.size(); k++)
+        occupied[k] = point_key(points[k]);
+    if (!mst1_sort(occupied.begin(), occupied.end(), stop))
+        throw Stopped();
+    std::vector<Point> places;
+    for (size_t k = 0; k < keys.size(); k++) {
+        if (k % POLL_EVERY == 0)
+            poll(stop);
+        const Point c = key_point(keys[k]);
+        if (!std::binary_search(occupied.begin(), occupied.end(), keys[k]) &&
+            screen_candidate_indexed(screen, c.row, c.column))
+            places.push_back(c);
+    }
+    return places;
+}
+
+void sort_distinct(std::vector<uint64_t> *keys, Mst1Stop stop) {
+    if (!mst1_sort(keys->begin(), keys->end(), stop))
+        throw Stopped();
+    keys->erase(std::unique(keys->begin(), keys->end()), keys->end());
+}
+
+} // namespace
 
 std::vector<Point> candidates_around(const Search &search, const std::vector<Point> &points,
                                      size_t first_new) {
@@ -283,35 +330,12 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
     for (size_t u = 0; u < n; u++) {
         if (u % POLL_EVERY == 0)
             poll(search.net.stop);
-        if (!focus[u])
-            continue;
-        const Point &p = points[u];
-        for (size_t a = start[u]; a < start[u + 1]; a++) {
-            const Point &q = points[static_cast<size_t>(near[a])];
-            for (size_t b = a + 1; b < start[u + 1]; b++) {
-                const Point &r = points[static_cast<size_t>(near[b])];
-                found.push_back(point_key(median_point(p, q, r)));
-            }
-        }
+        if (focus[u])
+            add_medians(points, points[u], near.data() + start[u], start[u + 1] - start[u],
+                        &found);
     }
-    if (!mst1_sort(found.begin(), found.end(), search.net.stop))
-        throw Stopped();
-    found.erase(std::unique(found.begin(), found.end()), found.end());
-    std::vector<uint64_t> occupied(n);
-    for (size_t k = 0; k < n; k++)
-        occupied[k] = point_key(points[k]);
-    if (!mst1_sort(occupied.begin(), occupied.end(), search.net.stop))
-        throw Stopped();
-    std::vector<Point> candidates;
-    for (size_t k = 0; k < found.size(); k++) {
-        if (k % POLL_EVERY == 0)
-            poll(search.net.stop);
-        const Point c = key_point(found[k]);
-        if (!std::binary_search(occupied.begin(), occupied.end(), found[k]) &&
-            screen_candidate_indexed(search.screen.get(), c.row, c.column))
-            candidates.push_back(c);
-    }
-    return candidates;
+    sort_distinct(&found, search.net.stop);
+    return free_places(found, points, search.screen.get(), search.net.stop);
 }
 
 namespace {
@@ -323,37 +347,23 @@ namespace {
 // points in the octants around it.
 std::vector<Point> next_candidates(const Search &search, const std::vector<Point> &points,
                                    size_t first_new, const Pool &last) {
-    std::vector<uint64_t> occupied(points.size());
-    for (size_t k = 0; k < points.size(); k++)
-        occupied[k] = point_key(points[k]);
-    std::sort(occupied.begin(), occupied.end());
     std::vector<uint64_t> found;
+    for (size_t k = first_new; k < points.size(); k++) {
+        int32_t nearest[8];
+        int32_t distance[8];
+        mst1_octant_scan(static_cast<int32_t>(points.size()), points.data(), points[k], nearest,
+                         distance);
+        size_t count = 0;
+        for (size_t o = 0; o < 8; o++)
+            if (distance[o] >= 0)
+                nearest[count++] = nearest[o];
+        add_medians(points, points[k], nearest, count, &found);
+    }
     for (size_t k = 0; k < last.points.size(); k++)
         if (last.gains[k] > 0)
             found.push_back(point_key(last.points[k]));
-    for (size_t k = first_new; k < points.size(); k++) {
-        const Point &p = points[k];
-        int32_t nearest[8];
-        int32_t distance[8];
-        mst1_octant_scan(static_cast<int32_t>(points.size()), points.data(), p, nearest, distance);
-        for (size_t a = 0; a < 8; a++)
-            for (size_t b = a + 1; b < 8 && distance[a] >= 0; b++) {
-                if (distance[b] < 0)
-                    continue;
-                const Point &q = points[static_cast<size_t>(nearest[a])];
-                const Point &r = points[static_cast<size_t>(nearest[b])];
-                const Point m = median_point(p, q, r);
-                if (screen_candidate_indexed(search.screen.get(), m.row, m.column))
-                    found.push_back(point_key(m));
-            }
-    }
-    std::sort(found.begin(), found.end());
-    found.erase(std::unique(found.begin(), found.end()), found.end());
-    std::vector<Point> candidates;
-    for (uint64_t key : found)
-        if (!std::binary_search(occupied.begin(), occupied.end(), key))
-            candidates.push_back(key_point(key));
-    return candidates;
+    sort_distinct(&found, search.net.stop);
+    return free_places(found, points, search.screen.get(), search.net.stop);
 }
 
 } // namespace
@@ -361,7 +371,7 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
 Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_new) {
     Pool pool;
     pool.points = candidates_around(*search, points, first_new);
-    if (points.size() > search->growing.capacity()) {
+    if (!search->grows_in_place(points.size())) {
         pool.gains = measure_gains(points, pool.points, search->net.threads, search->net.stop);
         return pool;
     }
@@ -391,7 +401,7 @@ std::vector<int32_t> best_by_gain(const std::vector<int64_t> &gains, size_t choi
 size_t join_greedily(std::vector<Point> *points, int64_t *length, const Pool &pool, int32_t forced,
                      Search *progress) {
     std::vector<int32_t> kept;
-    if (points->size() <= DENSE_MAX) {
+    if (dense_suits(points->size())) {
         // A greedy seldom keeps more candidates than there are points.
         Mst1Dense tree(points->size() + std::min(pool.points.size(), points->size() + 8));
         tree.assign(points->data(), points->size());
@@ -438,7 +448,7 @@ void passes_on_tree(Growth *growth, std::vector<Point> *points, std::vector<Poin
 void join_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1Stop stop) {
     if (rest->empty())
         return;
-    if (points->size() <= DENSE_MAX) {
+    if (dense_suits(points->size())) {
         Mst1Dense tree(points->size() + rest->size());
         tree.assign(points->data(), points->size());
         DenseGrowth growth(&tree, *rest);
@@ -449,25 +459,18 @@ void join_in_passes(std::vector<Point> *points, std::vector<Point> *rest, Mst1St
     }
 }
 
-int64_t join_stepwise(Mst1Dense *tree, std::vector<Point> candidates, std::vector<Point> *kept) {
-    for (;;) {
-        size_t pick = candidates.size();
-        int64_t most = 0;
-        for (size_t k = 0; k < candidates.size(); k++)
-            if (const int64_t gain = tree->gain(candidates[k]); gain > most) {
-                most = gain;
-                pick = k;
-            }
-        if (pick == candidates.size())
-            return tree->length();
-        tree->add(candidates[pick]);
-        kept->push_back(candidates[pick]);
-        candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(pick));
-    }
+int64_t join_stepwise(Mst1Dense *tree, const std::vector<Point> &candidates,
+                      std::vector<Point> *kept) {
+    DenseGrowth growth(tree, candidates);
+    Marking<DenseGrowth> marking{&growth, std::vector<uint8_t>(candidates.size(), 0)};
+    eager_greedy(&marking, candidates.size(), marking.joined.data());
+    for (int32_t k : growth.kept)
+        kept->push_back(candidates[static_cast<size_t>(k)]);
+    return tree->length();
 }
 
 int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forced) {
-    if (points->size() > search->growing.capacity()) {
+    if (!search->grows_in_place(points->size())) {
         int64_t length = 0;
         for (int round = 0; round < GROW_ROUNDS; round++) {
             const size_t before = points->size();
