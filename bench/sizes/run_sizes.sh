@@ -6,7 +6,7 @@
 #   Options go to size_bench (its --help lists them): --sizes, --nets, --kinds,
 #   --efforts, --sets none|small|all, --data (default bench/quality/data).
 #
-# Builds a Release tree in build/bench-release and runs size_bench, which
+# Builds a Release tree in build/bench-sizes and runs size_bench, which
 # prints two markdown tables. First random nets, 300 of each size (4, 6, 9,
 # 12, 15, 20, 30, 50 and 100 terminals) and kind: uniform (distinct points in
 # a 1,000 x 1,000 box) and clustered (pins on cell rows a pitch apart, in a few
@@ -20,7 +20,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build="$root/build/bench-release"
+build="$root/build/bench-sizes"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTEINER_BUILD_BENCH=ON \
     -DBUILD_TESTING=OFF >/dev/null
