@@ -273,8 +273,9 @@ void add_medians(const std::vector<Point> &points, const Point &p, const int32_t
     }
 }
 
-// The places of keys (sorted, without repeats) that no point occupies and
-// the screening accepts.
+// The places of keys (sorted, without repeats) that no point occupies and,
+// unless screen is null because the keys passed it already, that the
+// screening accepts.
 std::vector<Point> free_places(const std::vector<uint64_t> &keys, const std::vector<Point> &points,
                                const ScreenIndex *screen, Mst1Stop stop) {
     std::vector<uint64_t> occupied(points.size());
@@ -288,7 +289,7 @@ std::vector<Point> free_places(const std::vector<uint64_t> &keys, const std::vec
             poll(stop);
         const Point c = key_point(keys[k]);
         if (!std::binary_search(occupied.begin(), occupied.end(), keys[k]) &&
-            screen_candidate_indexed(screen, c.row, c.column))
+            (screen == nullptr || screen_candidate_indexed(screen, c.row, c.column)))
             places.push_back(c);
     }
     return places;
@@ -347,7 +348,10 @@ namespace {
 // points in the octants around it.
 std::vector<Point> next_candidates(const Search &search, const std::vector<Point> &points,
                                    size_t first_new, const Pool &last) {
+    // Every key found passes the screening, the last round's since they were
+    // formed: screening costs more than forming a median.
     std::vector<uint64_t> found;
+    std::vector<uint64_t> medians;
     for (size_t k = first_new; k < points.size(); k++) {
         int32_t nearest[8];
         int32_t distance[8];
@@ -357,13 +361,18 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
         for (size_t o = 0; o < 8; o++)
             if (distance[o] >= 0)
                 nearest[count++] = nearest[o];
-        add_medians(points, points[k], nearest, count, &found);
+        medians.clear();
+        add_medians(points, points[k], nearest, count, &medians);
+        for (uint64_t key : medians)
+            if (const Point m = key_point(key);
+                screen_candidate_indexed(search.screen.get(), m.row, m.column))
+                found.push_back(key);
     }
     for (size_t k = 0; k < last.points.size(); k++)
         if (last.gains[k] > 0)
             found.push_back(point_key(last.points[k]));
     sort_distinct(&found, search.net.stop);
-    return free_places(found, points, search.screen.get(), search.net.stop);
+    return free_places(found, points, nullptr, search.net.stop);
 }
 
 } // namespace
