@@ -44,6 +44,12 @@ struct Window {
     std::vector<Point> steiner; // of the shorter tree, in the order kept
     bool shorter = false;
     uint64_t at = 0; // the layout's time when it was gathered
+    // Room that gathering and solving reuse: per node, the node it was
+    // reached from and its edges leaving the window; a minimal tree's
+    // Steiner points.
+    std::vector<int32_t> from;
+    std::vector<int32_t> outside;
+    std::vector<Point> minimal;
 };
 
 // The window of at most limit fixed points around centre; the nodes reached
@@ -52,13 +58,11 @@ void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Wi
     auto fixed = [&layout](int32_t v, int32_t outside) {
         return static_cast<size_t>(v) < layout.terminals || outside > 0;
     };
-    // Per node, its edges leaving the window.
-    std::vector<int32_t> outside{
-        static_cast<int32_t>(layout.adjacency[static_cast<size_t>(centre)].size())};
+    std::vector<int32_t> &outside = window->outside;
+    outside.assign(1, static_cast<int32_t>(layout.adjacency[static_cast<size_t>(centre)].size()));
     size_t fixed_count = fixed(centre, outside[0]) ? 1 : 0;
     const std::vector<int32_t> &nodes = window->nodes;
-    std::vector<int32_t> from;
-    grow_piece(layout, centre, marks, &window->nodes, &from, [&](int32_t v, size_t k) {
+    grow_piece(layout, centre, marks, &window->nodes, &window->from, [&](int32_t v, size_t k) {
         // v joins: its only neighbour inside is nodes[k].
         const auto v_outside =
             static_cast<int32_t>(layout.adjacency[static_cast<size_t>(v)].size()) - 1;
@@ -126,7 +130,7 @@ void solve(Window *window, Mst1Stop stop) {
         solve_wide(window, stop);
         return;
     }
-    std::vector<Point> steiner;
+    std::vector<Point> &steiner = window->minimal;
     if (exact_steiner_tree(places.data(), places.size(), &steiner) >= window->before)
         return;
     Mst1Dense piece(places.size() + steiner.size());
