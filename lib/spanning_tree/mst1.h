@@ -134,24 +134,14 @@ int64_t mst1_build_tree_reference(int32_t n, const Point *points, int32_t *paren
 // so a new point gains spanning-tree edges only to its nearest point in each
 // octant, and every octant computation here uses these borders.
 inline int mst1_octant_of(int32_t drow, int32_t dcolumn) {
-    int32_t u, v, quadrant;
-    if (drow > 0 && dcolumn >= 0) {
-        u = drow;
-        v = dcolumn;
-        quadrant = 0;
-    } else if (dcolumn > 0 && drow <= 0) {
-        u = dcolumn;
-        v = -drow;
-        quadrant = 1;
-    } else if (drow < 0 && dcolumn <= 0) {
-        u = -drow;
-        v = -dcolumn;
-        quadrant = 2;
-    } else {
-        u = -dcolumn;
-        v = drow;
-        quadrant = 3;
-    }
+    // Selects rather than branches: the octants of a net's points follow no
+    // pattern a branch predictor could learn.
+    const bool first = drow > 0 && dcolumn >= 0;
+    const bool second = !first && dcolumn > 0;
+    const bool third = !first && !second && drow < 0;
+    const int quadrant = first ? 0 : second ? 1 : third ? 2 : 3;
+    const int32_t u = first ? drow : second ? dcolumn : third ? -drow : -dcolumn;
+    const int32_t v = first ? dcolumn : second ? -drow : third ? -dcolumn : drow;
     return 2 * quadrant + (v < u ? 0 : 1);
 }
 

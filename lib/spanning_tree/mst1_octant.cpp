@@ -606,8 +606,10 @@ int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *k
 
 int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, int32_t *nearest,
                          int32_t *distance) {
-    std::fill(nearest, nearest + 8, -1);
-    std::fill(distance, distance + 8, -1);
+    // Per octant the least distance and index as one word, the distance
+    // above: the lowest index among equally near points without a branch.
+    uint64_t least[8];
+    std::fill(least, least + 8, UINT64_MAX);
     int32_t same = -1;
     for (int32_t k = 0; k < n; k++) {
         const int32_t drow = points[k].row - centre.row;
@@ -616,12 +618,14 @@ int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, in
             same = same < 0 ? k : same;
             continue;
         }
-        const int o = mst1_octant_of(drow, dcolumn);
-        const int32_t d = rect_dist_points(points[k], centre);
-        if (nearest[o] < 0 || d < distance[o]) {
-            nearest[o] = k;
-            distance[o] = d;
-        }
+        const auto d = static_cast<uint64_t>(rect_dist_points(points[k], centre));
+        uint64_t &slot = least[mst1_octant_of(drow, dcolumn)];
+        slot = std::min(slot, d << 32 | static_cast<uint32_t>(k));
+    }
+    for (size_t o = 0; o < 8; o++) {
+        const bool empty = least[o] == UINT64_MAX;
+        nearest[o] = empty ? -1 : static_cast<int32_t>(least[o] & 0xffffffffu);
+        distance[o] = empty ? -1 : static_cast<int32_t>(least[o] >> 32);
     }
     return same;
 }
