@@ -16,7 +16,7 @@
 # Per effort: microseconds per net, the fastest of 3 measurements of whole
 # passes over the nets lasting at least 0.2 s each; that time as a multiple of
 # rmst's on the same nets; the mean percent above the optimum (exact for
-# random nets of up to 9 terminals, "-" above) and the nets at it.
+# random nets of up to 12 terminals, "-" above) and the nets at it.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
