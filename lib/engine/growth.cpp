@@ -348,8 +348,9 @@ namespace {
 // points in the octants around it.
 std::vector<Point> next_candidates(const Search &search, const std::vector<Point> &points,
                                    size_t first_new, const Pool &last) {
-    // Every key found passes the screening, the last round's since they were
-    // formed: screening costs more than forming a median.
+    // New medians are screened here, as they are formed; the last round's
+    // candidates passed the screening when they were, and are not screened
+    // again.
     std::vector<uint64_t> found;
     std::vector<uint64_t> medians;
     for (size_t k = first_new; k < points.size(); k++) {
