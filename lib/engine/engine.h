@@ -87,9 +87,10 @@ struct FewTree {
     int64_t terminal_length;
 };
 
-// The result search_steiner_points gives for terminals[0..count-1], at any
-// effort with that stepwise, where that is a minimal tree that the finish
-// does not prune: true when so. Nets of more than FEW_MAX_TERMINALS
+// A minimal tree of terminals[0..count-1] where the finish would prune none
+// of its Steiner points: true when so. Stepwise, it is the result
+// search_steiner_points gives at any effort, node for node; otherwise it has
+// the same length and Steiner points, in the table's order. Nets of more than FEW_MAX_TERMINALS
 // terminals, or of fewer than 4 or more than the tables' places, are never
 // served. Allocates nothing.
 bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTree *tree);

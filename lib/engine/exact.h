@@ -10,20 +10,17 @@
 
 namespace steiner::internal {
 
-// The most distinct places a net may have for exact_steiner_tree.
+// The most distinct places a net may have for exact_steiner_tree. From four
+// places up to this many, the answer comes from tables, in a fraction of a
+// microsecond.
 constexpr size_t EXACT_MAX_PLACES = 9;
-
-// Up to this many places the answer comes from tables made at build time, in
-// a fraction of a microsecond; beyond, from the recurrence, in a fraction of
-// a millisecond.
-constexpr size_t EXACT_TABLE_PLACES = 8;
 
 // The most Steiner points a table's tree has.
 constexpr size_t EXACT_TABLE_STEINER = 7;
 
 // The Steiner points of a rectilinear Steiner minimal tree over the
 // distinct places net[0..n-1], sorted by row, then column, from 4 to
-// EXACT_TABLE_PLACES of them, into steiner[0..*found-1], and its length,
+// EXACT_MAX_PLACES of them, into steiner[0..*found-1], and its length,
 // from the tables alone: nothing is allocated.
 int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *found);
 

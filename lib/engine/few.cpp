@@ -1,8 +1,9 @@
-// Nets of a few places without the heap. At four to eight places the tables
+// Nets of a few places without the heap. At four to nine places the tables
 // answer in a fraction of a microsecond, and the search's containers would
-// cost several times that; here the same tree is built on the stack: the
-// same Steiner points, ordered by the same lazy greedy on exact gains, joined
-// by the same spanning tree (the tree package's small tree).
+// cost several times that; here the tree is built on the stack with the tree
+// package's small tree: the table's Steiner points joined by the spanning
+// tree of the nodes, and for a stepwise tree the search's own tree, the same
+// points ordered by the same lazy greedy on exact gains.
 #include "engine.h"
 #include "exact.h"
 #include "greedy.h"
@@ -33,7 +34,7 @@ struct SmallGrowth {
     }
     void add(int32_t k) {
         out[tree->size()] = candidates[k];
-        tree->push(candidates[k]);
+        tree->join(candidates[k]);
         joined[k] = true;
     }
 };
@@ -57,7 +58,7 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
     std::sort(places, places + count, point_less);
     const size_t distinct =
         static_cast<size_t>(std::unique(places, places + count, point_equal) - places);
-    if (distinct < 4 || distinct > EXACT_TABLE_PLACES)
+    if (distinct < 4 || distinct > EXACT_MAX_PLACES)
         return false;
     Point rest[EXACT_TABLE_STEINER];
     size_t left = 0;
@@ -72,6 +73,20 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
     // are any, the search's own finish takes over.
     if (!steiner_degrees_above_two(count, working.size(), working.parents()))
         return false;
+    if (!stepwise) {
+        // The table's points as they come: only a stepwise tree promises an
+        // order, and putting them in one would cost several spanning trees.
+        if (working.length() != minimal)
+            return false;
+        std::copy(terminals, terminals + count, tree->points);
+        std::copy(rest, rest + left, tree->points + count);
+        tree->size = working.size();
+        tree->length = minimal;
+        std::copy(working.parents(), working.parents() + working.size(), tree->parents);
+        working.truncate(count);
+        tree->terminal_length = working.length();
+        return true;
+    }
     working.truncate(count);
     tree->terminal_length = working.length();
 
@@ -82,13 +97,10 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
     SmallGrowth growth{&working, rest, joined, tree->points};
     Ranked room[EXACT_TABLE_STEINER];
     greedy_passes(&growth, left, joined, room);
-    // Points that shorten the tree only together follow the others, unless
-    // the tree is to be stepwise: then the search looks for other points.
-    if (working.size() < count + left && stepwise)
+    // Where points shorten the tree only together, the search looks for
+    // others that shorten it one at a time.
+    if (working.size() < count + left)
         return false;
-    for (size_t k = 0; k < left; k++)
-        if (!joined[k])
-            growth.add(static_cast<int32_t>(k));
     // A spanning tree that gives a Steiner point degree 2 is the search's to
     // prune.
     if (working.length() != minimal ||

@@ -1,5 +1,6 @@
-// Writes the tables of minimal trees for nets of 4 to TABLE_MAX_PLACES places,
-// as C++ source, from the Hanan grid recurrence.
+// Writes the tables of minimal trees of small nets from the Hanan grid
+// recurrence: those of 4 to built_places places as C++ source, and those of
+// nine places as the file exact_tables.h lays out; checks such a file.
 //
 // Sort a net's places by row and number them; their columns, ranked, form a
 // permutation. Every tree on the Hanan grid has a length that is a sum of the
@@ -19,6 +20,11 @@
 // least permutation of each family is solved.
 //
 // Usage: generate_tables OUTPUT.cpp
+//        generate_tables --nine OUTPUT      (about 11 minutes of one core)
+//        generate_tables --check FILE STRIDE
+// The check compares the file's families and symmetries with those worked out
+// again, and the trees of every STRIDE-th family (the first and last
+// included) with those the recurrence finds again.
 #include "exact_tables.h"
 #include "hanan.h"
 #include "parallel.h"
@@ -26,6 +32,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -239,8 +247,10 @@ void group_into_families(size_t n, std::vector<std::vector<size_t>> *families,
         c = family_of_rank[c >> 3] << 3 | (c & 7u);
 }
 
-// The table of every family, on every core.
-std::vector<std::vector<Entry>> solve_all(const std::vector<std::vector<size_t>> &families) {
+// The tables of the families chosen (their indices), on every core; the
+// others' stay empty.
+std::vector<std::vector<Entry>> solve_some(const std::vector<std::vector<size_t>> &families,
+                                           const std::vector<size_t> &chosen) {
     std::vector<std::vector<Entry>> solved(families.size());
     std::atomic<size_t> next{0};
     // One task per core, each with its own recurrence, taking families in
@@ -248,28 +258,136 @@ std::vector<std::vector<Entry>> solve_all(const std::vector<std::vector<size_t>>
     const auto cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     run_parallel(static_cast<size_t>(cores), cores, [&](size_t) {
         HananRecurrence<CountsCost> recurrence;
-        for (size_t f = next++; f < families.size(); f = next++)
-            solved[f] = solve(families[f], &recurrence);
+        for (size_t k = next++; k < chosen.size(); k = next++)
+            solved[chosen[k]] = solve(families[chosen[k]], &recurrence);
     });
     return solved;
 }
 
-} // namespace
+std::vector<std::vector<Entry>> solve_all(const std::vector<std::vector<size_t>> &families) {
+    std::vector<size_t> all(families.size());
+    std::iota(all.begin(), all.end(), 0);
+    return solve_some(families, all);
+}
 
-int main(int argc, char **argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: generate_tables OUTPUT.cpp\n");
-        return 1;
+bool write_file(const char *path, const void *data, size_t size) {
+    FILE *out = fopen(path, "wb");
+    if (out == nullptr || fwrite(data, 1, size, out) != size || fclose(out) != 0) {
+        fprintf(stderr, "generate_tables: cannot write %s\n", path);
+        return false;
     }
+    return true;
+}
+
+void put32(std::vector<unsigned char> *bytes, uint32_t w) {
+    for (int k = 0; k < 4; k++)
+        bytes->push_back(static_cast<unsigned char>(w >> (8 * k)));
+}
+void put64(std::vector<unsigned char> *bytes, uint64_t w) {
+    put32(bytes, static_cast<uint32_t>(w));
+    put32(bytes, static_cast<uint32_t>(w >> 32));
+}
+
+constexpr size_t nine = 9;
+
+// The file of nine places.
+int write_nine(const char *path) {
+    std::vector<std::vector<size_t>> families;
+    std::vector<uint32_t> canonical;
+    group_into_families(nine, &families, &canonical);
+    const std::vector<std::vector<Entry>> solved = solve_all(families);
+    std::vector<uint32_t> first_entry{0};
+    for (const std::vector<Entry> &table : solved)
+        first_entry.push_back(first_entry.back() + static_cast<uint32_t>(table.size()));
+    std::vector<unsigned char> bytes;
+    for (uint32_t w : {uint32_t{nine}, static_cast<uint32_t>(families.size()), first_entry.back(),
+                       uint32_t{0}})
+        put32(&bytes, w);
+    for (uint32_t w : canonical)
+        put32(&bytes, w);
+    for (uint32_t w : first_entry)
+        put32(&bytes, w);
+    if (first_entry.size() % 2 != 0)
+        put32(&bytes, 0);
+    for (const std::vector<Entry> &table : solved)
+        for (const Entry &e : table)
+            put64(&bytes, e.counts);
+    for (const std::vector<Entry> &table : solved)
+        for (const Entry &e : table)
+            put64(&bytes, e.points);
+    fprintf(stderr, "generate_tables: 9 places: %zu families, %u trees\n", families.size(),
+            first_entry.back());
+    return write_file(path, bytes.data(), bytes.size()) ? 0 : 1;
+}
+
+// Checks the file of nine places at path as the usage says.
+int check_nine(const char *path, size_t stride) {
+    std::vector<unsigned char> bytes;
+    if (FILE *in = fopen(path, "rb")) {
+        unsigned char buffer[1 << 16];
+        for (size_t got; (got = fread(buffer, 1, sizeof buffer, in)) > 0;)
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        fclose(in);
+    }
+    auto fail = [path](const char *what) {
+        fprintf(stderr, "generate_tables: %s: %s\n", path, what);
+        return 1;
+    };
+    const size_t header = 4 * tables::nine_header_words;
+    if (bytes.size() < header + 4 * tables::nine_permutations)
+        return fail("too short for its header and symmetries");
+    const tables::NineTables file = tables::nine_tables(bytes.data());
+    std::vector<std::vector<size_t>> families;
+    std::vector<uint32_t> canonical;
+    group_into_families(nine, &families, &canonical);
+    if (file.places != nine || file.families != families.size())
+        return fail("not the header of nine places");
+    const size_t size = static_cast<size_t>(file.entry_points - bytes.data()) + 8 * size_t{file.trees};
+    if (bytes.size() != size)
+        return fail("not as long as its header says");
+    for (size_t k = 0; k < canonical.size(); k++)
+        if (tables::word32(file.canonical, k) != canonical[k])
+            return fail("a permutation's family or symmetry differs");
+    for (size_t f = 0; f < families.size(); f++)
+        if (tables::word32(file.first_entry, f) > tables::word32(file.first_entry, f + 1))
+            return fail("a family's trees do not follow the one before");
+    if (tables::word32(file.first_entry, 0) != 0 ||
+        tables::word32(file.first_entry, families.size()) != file.trees)
+        return fail("the families' trees do not cover the file");
+    std::vector<size_t> chosen;
+    for (size_t f = 0; f < families.size(); f += stride)
+        chosen.push_back(f);
+    if (chosen.back() != families.size() - 1)
+        chosen.push_back(families.size() - 1);
+    const std::vector<std::vector<Entry>> solved = solve_some(families, chosen);
+    for (size_t f : chosen) {
+        const uint32_t first = tables::word32(file.first_entry, f);
+        const uint32_t end = tables::word32(file.first_entry, f + 1);
+        bool same = solved[f].size() == end - first;
+        for (size_t k = 0; same && k < solved[f].size(); k++)
+            same = solved[f][k].counts == tables::word64(file.entry_counts, first + k) &&
+                   solved[f][k].points == tables::word64(file.entry_points, first + k);
+        if (!same) {
+            fprintf(stderr, "generate_tables: %s: the trees of family %zu differ\n", path, f);
+            return 1;
+        }
+    }
+    fprintf(stderr, "generate_tables: %s: %zu families, %u trees; trees of %zu families solved again, the same\n",
+            path, families.size(), file.trees, chosen.size());
+    return 0;
+}
+
+// The C++ source of the tables of up to built_places places.
+int write_source(const char *path) {
     std::string text = "// Made by generate_tables at build time; see that program.\n"
                        "#include \"exact_tables.h\"\n\n"
                        "namespace steiner::internal::exact_tables {\n\n";
     std::vector<uint32_t> canonical_all;
     std::vector<uint32_t> first_entry_all;
     std::vector<Entry> entries_all;
-    std::vector<uint32_t> family_start(tables::max_places + 2, 0);
-    std::vector<uint32_t> canonical_start(tables::max_places + 2, 0);
-    for (size_t n = tables::min_places; n <= tables::max_places; n++) {
+    std::vector<uint32_t> family_start(tables::built_places + 2, 0);
+    std::vector<uint32_t> canonical_start(tables::built_places + 2, 0);
+    for (size_t n = tables::min_places; n <= tables::built_places; n++) {
         std::vector<std::vector<size_t>> families;
         std::vector<uint32_t> canonical;
         group_into_families(n, &families, &canonical);
@@ -285,34 +403,45 @@ int main(int argc, char **argv) {
         fprintf(stderr, "generate_tables: %zu places: %zu families, %zu trees\n", n,
                 families.size(), entries_all.size());
     }
-    canonical_start[tables::max_places + 1] = static_cast<uint32_t>(canonical_all.size());
-    family_start[tables::max_places + 1] = static_cast<uint32_t>(first_entry_all.size());
+    canonical_start[tables::built_places + 1] = static_cast<uint32_t>(canonical_all.size());
+    family_start[tables::built_places + 1] = static_cast<uint32_t>(first_entry_all.size());
     first_entry_all.push_back(static_cast<uint32_t>(entries_all.size()));
+    std::vector<uint64_t> counts, points;
+    for (const Entry &e : entries_all) {
+        counts.push_back(e.counts);
+        points.push_back(e.points);
+    }
 
-    auto list = [&text](const char *declaration, const auto &values, auto show) {
+    auto list = [&text](const char *declaration, const auto &values) {
         text += declaration;
         text += " = {";
         for (size_t k = 0; k < values.size(); k++) {
             text += k % 8 == 0 ? "\n    " : " ";
-            text += show(values[k]);
-            text += ",";
+            text += std::to_string(values[k]) + "u,";
         }
         text += "\n};\n\n";
     };
-    auto number = [](uint64_t v) { return std::to_string(v) + "u"; };
-    list("const uint32_t canonical_start[]", canonical_start, number);
-    list("const uint32_t family_start[]", family_start, number);
-    list("const uint32_t canonical[]", canonical_all, number);
-    list("const uint32_t first_entry[]", first_entry_all, number);
-    list("const Entry entries[]", entries_all, [&number](const Entry &e) {
-        return "{" + number(e.counts) + ", " + number(e.points) + "}";
-    });
+    list("const uint32_t canonical_start[]", canonical_start);
+    list("const uint32_t family_start[]", family_start);
+    list("const uint32_t canonical[]", canonical_all);
+    list("const uint32_t first_entry[]", first_entry_all);
+    list("const uint64_t entry_counts[]", counts);
+    list("const uint64_t entry_points[]", points);
     text += "} // namespace steiner::internal::exact_tables\n";
-    FILE *out = fopen(argv[1], "w");
-    if (out == nullptr || fwrite(text.data(), 1, text.size(), out) != text.size() ||
-        fclose(out) != 0) {
-        fprintf(stderr, "generate_tables: cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return write_file(path, text.data(), text.size()) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc == 2 && argv[1][0] != '-')
+        return write_source(argv[1]);
+    if (argc == 3 && std::strcmp(argv[1], "--nine") == 0)
+        return write_nine(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--check") == 0 && std::atoi(argv[3]) > 0)
+        return check_nine(argv[2], static_cast<size_t>(std::atoi(argv[3])));
+    fprintf(stderr, "usage: generate_tables OUTPUT.cpp\n"
+                    "       generate_tables --nine OUTPUT\n"
+                    "       generate_tables --check FILE STRIDE\n");
+    return 1;
 }

@@ -27,6 +27,9 @@ namespace {
 // Sweeps of exact windows, at most.
 constexpr int WINDOW_SWEEPS = 8;
 
+// The fixed points of an exact window, at most.
+constexpr size_t EXACT_WINDOW_PLACES = 8;
+
 // The widths of wide windows, in fixed points, a sweep each: the first is
 // WIDE_PLACES, alone on nets of more than WIDE_ALL_TERMINALS, where the
 // wider two cost much time for little. Windows are found in batches of
@@ -126,7 +129,7 @@ void solve(Window *window, Mst1Stop stop) {
     const std::vector<Point> &places = window->places;
     if (places.size() < 2)
         return;
-    if (places.size() > EXACT_TABLE_PLACES) {
+    if (places.size() > EXACT_WINDOW_PLACES) {
         solve_wide(window, stop);
         return;
     }
@@ -184,7 +187,8 @@ void sweep_exact_windows(Layout *layout, Mst1Stop stop) {
             layout->changes.moved.clear();
             if (!layout->alive[x])
                 continue;
-            gather(*layout, static_cast<int32_t>(x), EXACT_TABLE_PLACES, &layout->marks, &window);
+            gather(*layout, static_cast<int32_t>(x), EXACT_WINDOW_PLACES, &layout->marks,
+                   &window);
             solve(&window, stop);
             if (window.shorter && replace(layout, &window))
                 changed = true;

@@ -18,7 +18,7 @@ int64_t Mst1Small::length() {
 }
 
 const int32_t *Mst1Small::parents() {
-    if (!spanned_)
+    if (!spanned_ || !prim_)
         span();
     return parent_;
 }
@@ -30,6 +30,7 @@ const int32_t *Mst1Small::parents() {
 // without being selected.
 void Mst1Small::span() {
     spanned_ = true;
+    prim_ = true;
     int32_t key[capacity];
     bool selected[capacity];
     for (size_t k = 0; k < size_; k++) {
@@ -90,6 +91,85 @@ int64_t Mst1Small::gain(const Point &p) {
         }
     }
     return std::max<int64_t>(0, gone);
+}
+
+// The reduction of gain, keeping which edge is the longest on each point's
+// path to p and which goes from each cycle; the edges left are the tree with
+// p, walked from point 0 for parents and an order.
+void Mst1Small::join(const Point &p) {
+    if (!spanned_)
+        span();
+    const size_t n = size_;
+    // Edge c (1 <= c < n) is c's edge to its parent; edge n + k, k's to p.
+    int32_t longest[capacity];
+    size_t which[capacity];
+    bool gone[2 * capacity] = {};
+    int64_t saved = 0;
+    for (size_t k = 0; k < n; k++) {
+        longest[k] = distance(k, p.row, p.column);
+        which[k] = n + k;
+        saved -= longest[k];
+    }
+    for (size_t j = n; j-- > 1;) {
+        const auto child = static_cast<size_t>(order_[j]);
+        const auto up = static_cast<size_t>(parent_[child]);
+        int32_t below = distance(up, row_[child], column_[child]);
+        size_t below_edge = child;
+        if (longest[child] > below) {
+            below = longest[child];
+            below_edge = which[child];
+        }
+        if (below >= longest[up]) {
+            gone[below_edge] = true;
+            saved += below;
+        } else {
+            gone[which[up]] = true;
+            saved += longest[up];
+            longest[up] = below;
+            which[up] = below_edge;
+        }
+    }
+    length_ -= saved;
+    row_[n] = p.row;
+    column_[n] = p.column;
+    size_ = n + 1;
+
+    // The edges left, as lists of neighbours packed one after another.
+    size_t from[capacity], to[capacity];
+    size_t edges = 0;
+    for (size_t e = 1; e < 2 * n; e++)
+        if (!gone[e]) {
+            from[edges] = e < n ? e : e - n;
+            to[edges] = e < n ? static_cast<size_t>(parent_[e]) : n;
+            edges++;
+        }
+    size_t first[capacity + 1] = {};
+    for (size_t e = 0; e < edges; e++) {
+        first[from[e] + 1]++;
+        first[to[e] + 1]++;
+    }
+    for (size_t k = 0; k < size_; k++)
+        first[k + 1] += first[k];
+    size_t next[capacity];
+    std::copy(first, first + size_, next);
+    int32_t neighbour[2 * capacity];
+    for (size_t e = 0; e < edges; e++) {
+        neighbour[next[from[e]]++] = static_cast<int32_t>(to[e]);
+        neighbour[next[to[e]]++] = static_cast<int32_t>(from[e]);
+    }
+    parent_[0] = 0;
+    order_[0] = 0;
+    for (size_t walked = 0, ordered = 1; walked < ordered; walked++) {
+        const auto v = static_cast<size_t>(order_[walked]);
+        for (size_t i = first[v]; i < first[v + 1]; i++) {
+            const int32_t w = neighbour[i];
+            if (v == 0 || w != parent_[v]) {
+                parent_[w] = static_cast<int32_t>(v);
+                order_[ordered++] = w;
+            }
+        }
+    }
+    prim_ = false;
 }
 
 } // namespace steiner::internal

@@ -27,6 +27,11 @@ class Mst1Small {
         size_++;
         spanned_ = false;
     }
+    // Appends p (there must be room) and mends the tree rather than building
+    // it again: a minimum tree follows in time linear in the points, so the
+    // length and gains after it cost no Prim pass. parents() still gives
+    // Prim's parents, and builds them when asked.
+    void join(const Point &p);
     // Keeps the first count points.
     void truncate(size_t count) {
         if (count < size_) {
@@ -52,7 +57,8 @@ class Mst1Small {
     int32_t row_[capacity];
     int32_t column_[capacity];
     size_t size_ = 0;
-    bool spanned_ = false; // the fields below are those of every point
+    bool spanned_ = false; // the fields below are those of a minimum tree of every point
+    bool prim_ = false;    // and its parents are Prim's
     int64_t length_ = 0;
     int32_t parent_[capacity];
     int32_t order_[capacity]; // every point after its parent

@@ -140,6 +140,36 @@ TEST(SmallTreeTest, ParentsAsTheBuild) {
     }
 }
 
+// A tree mended as points join keeps the length and the gains of a rebuilt
+// one, and Prim's parents are there when asked for.
+TEST(SmallTreeTest, JoinedPointsMendTheTree) {
+    for (const std::vector<Point> &points :
+         point_sets(12, static_cast<int32_t>(Mst1Small::capacity))) {
+        Mst1Small small;
+        for (size_t k = 0; k < points.size(); k++) {
+            small.join(points[k]);
+            const std::vector<Point> prefix(points.begin(),
+                                            points.begin() + static_cast<std::ptrdiff_t>(k + 1));
+            ASSERT_EQ(small.length(), tree_length(prefix)) << "point " << k;
+            const Point &a = points[k], &b = points[k / 2], &c = points[(k * 7 + 3) % points.size()];
+            const Point median{
+                std::max(std::min(a.row, b.row), std::min(std::max(a.row, b.row), c.row)),
+                std::max(std::min(a.column, b.column), std::min(std::max(a.column, b.column), c.column))};
+            for (const Point &probe : {points[(k + 1) % points.size()], median}) {
+                std::vector<Point> with = prefix;
+                with.push_back(probe);
+                ASSERT_EQ(small.gain(probe), std::max<int64_t>(0, small.length() - tree_length(with)))
+                    << "point " << k;
+            }
+            if (k % 5 == 4) {
+                std::vector<int32_t> parent;
+                mst1_build_tree_into(prefix, &parent);
+                ASSERT_TRUE(std::equal(parent.begin(), parent.end(), small.parents())) << "point " << k;
+            }
+        }
+    }
+}
+
 // Points joining one by one, and the tree built afresh: the same length, a
 // tree over every point, and degrees that count its edges.
 TEST(DenseTreeTest, GrowsAsARebuildWould) {

@@ -1,9 +1,12 @@
 // The path that builds minimal trees of small nets on the stack gives what the
-// search gives, node for node and parent for parent, and serves most nets.
+// search gives (stepwise node for node and parent for parent, otherwise the
+// same Steiner points joined by Prim's tree), and serves most nets.
 #include "engine.h"
+#include "mst1_handle.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -59,13 +62,32 @@ TEST(FewPlacesTest, SameTreeAsTheSearchOnEveryNetItServes) {
                 const steiner::internal::SearchResult found = steiner::internal::search_steiner_points(
                     net.data(), static_cast<int32_t>(net.size()), options);
                 ASSERT_EQ(found.points.size(), few.size) << "trial " << trial;
+                ASSERT_EQ(found.length, few.length);
+                ASSERT_EQ(found.terminal_length, few.terminal_length);
+                if (!stepwise) {
+                    // The same points in the table's order, and Prim's tree
+                    // of them.
+                    std::vector<Point> nodes(few.points, few.points + few.size);
+                    std::vector<int32_t> parents;
+                    ASSERT_EQ(steiner::internal::mst1_build_tree_into(nodes, &parents), few.length);
+                    ASSERT_TRUE(std::equal(parents.begin(), parents.end(), few.parents));
+                    std::vector<Point> searched = found.points;
+                    for (std::vector<Point> *points : {&nodes, &searched}) {
+                        ASSERT_TRUE(std::equal(net.begin(), net.end(), points->begin(),
+                                               steiner::internal::point_equal));
+                        std::sort(points->begin() + static_cast<std::ptrdiff_t>(net.size()),
+                                  points->end(), steiner::internal::point_less);
+                    }
+                    ASSERT_TRUE(std::equal(nodes.begin(), nodes.end(), searched.begin(),
+                                           steiner::internal::point_equal))
+                        << "trial " << trial;
+                    continue;
+                }
                 for (size_t k = 0; k < few.size; k++) {
                     ASSERT_EQ(found.points[k].row, few.points[k].row) << "trial " << trial;
                     ASSERT_EQ(found.points[k].column, few.points[k].column) << "trial " << trial;
                     ASSERT_EQ(found.parents[k], few.parents[k]) << "trial " << trial;
                 }
-                ASSERT_EQ(found.length, few.length);
-                ASSERT_EQ(found.terminal_length, few.terminal_length);
             }
         }
         // Outside the tiny grids, where degree-2 points and points that

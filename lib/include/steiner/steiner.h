@@ -129,7 +129,9 @@ struct Tree {
     // spanning tree of the nodes before it, then, unless stepwise, any that
     // shorten it only together (which minimal trees and exact pieces of
     // trees may need; none of them alone shortens the tree of the nodes
-    // before the first of them).
+    // before the first of them). Unless stepwise, the minimal tree of a net
+    // of up to 9 distinct places has its Steiner points in no promised
+    // order: putting them in one would take most of its time.
     // Every Steiner point has at least three edges, so a net of n >= 2
     // terminals has at most n - 2 of them.
     std::vector<Point> nodes;
