@@ -1,6 +1,7 @@
 // The Dreyfus-Wagner recurrence for rectilinear Steiner minimal trees over a
-// Hanan grid, for any kind of cost: a length, or (for building tables) the
-// lengths of every gap between neighbouring grid lines.
+// Hanan grid, for any kind of cost; generate_tables runs it with the counts
+// of edges across every gap between neighbouring grid lines, so that a table
+// holds the trees minimal for some lengths of those gaps.
 //
 // Some minimal tree has all its Steiner points on the Hanan grid (every
 // terminal row crossed with every terminal column), and a path along grid
