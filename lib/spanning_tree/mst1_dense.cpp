@@ -1,9 +1,8 @@
 // A new point's tree holds the old tree and the point's edges to its nearest
 // point in each octant; each of those edges after the shortest closes a cycle
 // whose longest edge goes when it is longer. Parent links along the cycle are
-// turned around so that the tree stays rooted at point 0, and the path maxima
-// are filled in again in breadth-first order, where each point is a leaf of
-// the points before it and its path to any of them runs through its parent.
+// turned around so that the tree stays rooted at point 0, and the breadth-first
+// order that gains walk is made again.
 #include "mst1_dense.h"
 
 #include "mst1_build.h"
@@ -17,7 +16,7 @@ namespace steiner::internal {
 Mst1Dense::Mst1Dense(size_t capacity)
     : stride_(capacity), edge_(capacity), parent_(capacity), degree_(capacity), order_(capacity),
       first_child_(capacity + 1), children_(capacity), mark_(capacity, 0), scratch_(5 * capacity),
-      longest_(capacity * capacity) {
+      walk_(capacity) {
     points_.reserve(capacity);
 }
 
@@ -130,33 +129,27 @@ void Mst1Dense::add(const Point &c) {
     finish();
 }
 
-int64_t Mst1Dense::gain(const Point &c) const {
-    int32_t near[8];
-    int32_t index[8];
-    int32_t same = -1;
-    const size_t count = nearest(c, near, index, &same);
-    // A point of degree two or less in the tree never shortens it.
-    if (same >= 0 || count < 3)
-        return 0;
-    int32_t longest[8][8];
-    // Each edge of c beyond its shortest takes out at most one tree edge, no
-    // longer than the longest on a path from its end to another neighbour: a
-    // cheap bound that most points miss.
-    int64_t bound = 0;
-    int32_t shortest = INT32_MAX;
-    for (size_t i = 0; i < count; i++) {
-        const int32_t *row = &longest_[static_cast<size_t>(index[i]) * stride_];
-        int32_t widest = 0;
-        for (size_t j = 0; j < count; j++) {
-            longest[i][j] = row[index[j]];
-            widest = std::max(widest, longest[i][j]);
-        }
-        bound += std::max(0, widest - near[i]);
-        shortest = std::min(shortest, near[i]);
+// c joined to every point closes a cycle per tree edge; from the leaves up,
+// each cycle's longest edge goes, and only the longest edge on each point's
+// path to c needs keeping. A few operations a point, in breadth-first order.
+int64_t Mst1Dense::gain(const Point &c) {
+    const size_t m = points_.size();
+    int32_t *longest = walk_.data();
+    int64_t saved = 0;
+    for (size_t k = 0; k < m; k++) {
+        longest[k] = rect_dist_points(points_[k], c);
+        saved -= longest[k];
     }
-    if (bound - shortest <= 0)
-        return 0;
-    return std::max<int64_t>(0, mst1_join_saving(static_cast<int32_t>(count), near, longest));
+    for (size_t j = m; j-- > 1;) {
+        const auto child = static_cast<size_t>(order_[j]);
+        const auto up = static_cast<size_t>(parent_[child]);
+        // The longer of the two goes, the shorter stays on up's path: as
+        // selects, since which one it is follows no pattern.
+        const int32_t below = std::max(edge_[child], longest[child]);
+        saved += std::max(below, longest[up]);
+        longest[up] = std::min(below, longest[up]);
+    }
+    return std::max<int64_t>(0, saved);
 }
 
 void Mst1Dense::finish() {
@@ -185,20 +178,6 @@ void Mst1Dense::finish() {
         const auto u = static_cast<size_t>(order_[s]);
         for (int32_t c = u == 0 ? 0 : first_child_[u - 1]; c < first_child_[u]; c++)
             order_[filled++] = children_[static_cast<size_t>(c)];
-    }
-    longest_[0] = 0;
-    for (size_t step = 1; step < m; step++) {
-        const auto next = static_cast<size_t>(order_[step]);
-        const int32_t edge = edge_[next];
-        int32_t *row = &longest_[next * stride_];
-        const int32_t *parent_row = &longest_[static_cast<size_t>(parent_[next]) * stride_];
-        for (size_t s = 0; s < step; s++) {
-            const auto u = static_cast<size_t>(order_[s]);
-            const int32_t value = std::max(parent_row[u], edge);
-            row[u] = value;
-            longest_[u * stride_ + next] = value;
-        }
-        row[next] = 0;
     }
 }
 

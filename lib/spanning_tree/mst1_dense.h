@@ -1,9 +1,8 @@
-// The minimum spanning tree of a handful of points, kept with the longest edge
-// on the tree path between every two of them. The exact saving of joining a
-// further point then costs one scan of the points and a spanning tree of at
-// most eight (mst1_join_saving), with no trial insertion to undo. Made for the
-// tens to hundreds of points of a small net or of a local move: memory grows
-// with the square of the capacity.
+// The minimum spanning tree of a handful of points, kept in breadth-first
+// order from point 0. The exact saving of joining a further point then costs
+// one walk of the tree from the leaves up, a few operations a point, with no
+// trial insertion to undo. Made for the tens to hundreds of points of a small
+// net or of a local move.
 #ifndef STEINER_MST1_DENSE_H
 #define STEINER_MST1_DENSE_H
 
@@ -29,8 +28,9 @@ class Mst1Dense {
     void add(const Point &p);
 
     // How much the tree would get shorter if p joined it, or 0 when it would
-    // get no shorter (p at the place of a point in it included).
-    int64_t gain(const Point &p) const;
+    // get no shorter (p at the place of a point in it included). Works in the
+    // tree's own scratch, so one tree measures on one thread at a time.
+    int64_t gain(const Point &p);
 
     size_t size() const {
         return points_.size();
@@ -68,7 +68,7 @@ class Mst1Dense {
     std::vector<uint32_t> mark_; // stamp_ on the path from a new point up
     uint32_t stamp_ = 0;
     std::vector<int32_t> scratch_; // the build's keys and working arrays
-    std::vector<int32_t> longest_; // stride_ x stride_
+    std::vector<int32_t> walk_;    // gain's longest edge on each point's path to the new one
 };
 
 } // namespace steiner::internal

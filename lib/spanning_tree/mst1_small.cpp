@@ -83,12 +83,8 @@ int64_t Mst1Small::gain(const Point &p) {
         const auto child = static_cast<size_t>(order_[j]);
         const auto up = static_cast<size_t>(parent_[child]);
         const int32_t below = std::max(distance(up, row_[child], column_[child]), longest[child]);
-        if (below >= longest[up]) {
-            gone += below;
-        } else {
-            gone += longest[up];
-            longest[up] = below;
-        }
+        gone += std::max(below, longest[up]);
+        longest[up] = std::min(below, longest[up]);
     }
     return std::max<int64_t>(0, gone);
 }
