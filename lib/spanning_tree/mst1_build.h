@@ -55,6 +55,29 @@ size_t octant_scratch_bytes(int32_t n);
 int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *key, void *scratch,
                      Mst1Stop stop);
 
+// How much a tree of count points gets shorter when a new point joins it, or
+// less than 0 when it gets longer. order lists the points each after its
+// parent, edge[k] is the length of k's edge to its parent, and longest[k]
+// holds k's distance to the new point on entry (it is worked in). The new
+// point joined to every point closes a cycle through each tree edge; from the
+// leaves up, each cycle's longest edge goes, and only the longest edge on each
+// point's path to the new point needs keeping. The longer of the two goes by a
+// select, since which one it is follows no pattern.
+inline int64_t walk_saving(size_t count, const int32_t *order, const int32_t *parent,
+                           const int32_t *edge, int32_t *longest) {
+    int64_t saved = 0;
+    for (size_t k = 0; k < count; k++)
+        saved -= longest[k];
+    for (size_t j = count; j-- > 1;) {
+        const auto child = static_cast<size_t>(order[j]);
+        const auto up = static_cast<size_t>(parent[child]);
+        const int32_t below = longest[child] > edge[child] ? longest[child] : edge[child];
+        saved += below > longest[up] ? below : longest[up];
+        longest[up] = below < longest[up] ? below : longest[up];
+    }
+    return saved;
+}
+
 } // namespace steiner::internal
 
 #endif

@@ -129,27 +129,12 @@ void Mst1Dense::add(const Point &c) {
     finish();
 }
 
-// c joined to every point closes a cycle per tree edge; from the leaves up,
-// each cycle's longest edge goes, and only the longest edge on each point's
-// path to c needs keeping. A few operations a point, in breadth-first order.
 int64_t Mst1Dense::gain(const Point &c) {
     const size_t m = points_.size();
-    int32_t *longest = walk_.data();
-    int64_t saved = 0;
-    for (size_t k = 0; k < m; k++) {
-        longest[k] = rect_dist_points(points_[k], c);
-        saved -= longest[k];
-    }
-    for (size_t j = m; j-- > 1;) {
-        const auto child = static_cast<size_t>(order_[j]);
-        const auto up = static_cast<size_t>(parent_[child]);
-        // The longer of the two goes, the shorter stays on up's path: as
-        // selects, since which one it is follows no pattern.
-        const int32_t below = std::max(edge_[child], longest[child]);
-        saved += std::max(below, longest[up]);
-        longest[up] = std::min(below, longest[up]);
-    }
-    return std::max<int64_t>(0, saved);
+    for (size_t k = 0; k < m; k++)
+        walk_[k] = rect_dist_points(points_[k], c);
+    return std::max<int64_t>(0, walk_saving(m, order_.data(), parent_.data(), edge_.data(),
+                                            walk_.data()));
 }
 
 void Mst1Dense::finish() {

@@ -66,31 +66,20 @@ void Mst1Small::span() {
             order_[ordered++] = static_cast<int32_t>(k);
 }
 
-// The tree with p joined to every point is reduced to a spanning tree subtree
-// by subtree, from the leaves up: joining a subtree to its parent's closes a
-// cycle through p, whose longest edge goes, and only the longest edge on each
-// point's path to p needs keeping.
 int64_t Mst1Small::gain(const Point &p) {
     if (!spanned_)
         span();
     int32_t longest[capacity];
-    int64_t gone = 0;
+    int32_t edge[capacity];
     for (size_t k = 0; k < size_; k++) {
         longest[k] = distance(k, p.row, p.column);
-        gone -= longest[k];
+        edge[k] = distance(static_cast<size_t>(parent_[k]), row_[k], column_[k]);
     }
-    for (size_t j = size_; j-- > 1;) {
-        const auto child = static_cast<size_t>(order_[j]);
-        const auto up = static_cast<size_t>(parent_[child]);
-        const int32_t below = std::max(distance(up, row_[child], column_[child]), longest[child]);
-        gone += std::max(below, longest[up]);
-        longest[up] = std::min(below, longest[up]);
-    }
-    return std::max<int64_t>(0, gone);
+    return std::max<int64_t>(0, walk_saving(size_, order_, parent_, edge, longest));
 }
 
-// The reduction of gain, keeping which edge is the longest on each point's
-// path to p and which goes from each cycle; the edges left are the tree with
+// The reduction of walk_saving (mst1_build.h), keeping which edge is the
+// longest on each point's path to p and which goes from each cycle; the edges left are the tree with
 // p, walked from point 0 for parents and an order.
 void Mst1Small::join(const Point &p) {
     if (!spanned_)
