@@ -22,6 +22,7 @@
 #include "mst1.h"
 #include "mst1_dense.h"
 #include "mst1_handle.h"
+#include "mst1_small.h"
 #include "points.h"
 #include "screening.h"
 
@@ -80,8 +81,8 @@ constexpr size_t FEW_MAX_TERMINALS = 16;
 
 // A tree of few_places_tree: nodes points[0..size-1], their parents.
 struct FewTree {
-    Point points[FEW_MAX_TERMINALS + EXACT_TABLE_STEINER];
-    int32_t parents[FEW_MAX_TERMINALS + EXACT_TABLE_STEINER];
+    Point points[Mst1Small::capacity];
+    int32_t parents[Mst1Small::capacity];
     size_t size;
     int64_t length;
     int64_t terminal_length;
@@ -94,6 +95,17 @@ struct FewTree {
 // terminals, or of fewer than 4 or more than the tables' places, are never
 // served. Allocates nothing.
 bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTree *tree);
+
+// The most distinct places split_places_tree serves.
+constexpr size_t SPLIT_MAX_PLACES = 12;
+
+// A tree of a net of more distinct places than the tables serve and at most
+// SPLIT_MAX_PLACES, from two pieces the tables solve that share a place:
+// true when so. Its Steiner points have three edges or more, in no promised
+// order, and it is never longer than the terminals' spanning tree; it is
+// seldom longer than the search's. Nets of more than FEW_MAX_TERMINALS
+// terminals are never served. Allocates nothing.
+bool split_places_tree(const Point *terminals, size_t count, FewTree *tree);
 
 // ---- Shared by the engine's parts ---------------------------------------------
 

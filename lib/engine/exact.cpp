@@ -89,6 +89,8 @@ int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *fou
             best = e;
         }
     }
+    if (steiner == nullptr)
+        return length;
     const uint64_t chosen = tables::word64(sized.entry_points, best);
     const size_t points = (chosen >> tables::count_shift) & 7u;
     const unsigned back = tables::inverse(symmetry);

@@ -20,8 +20,8 @@ constexpr size_t EXACT_TABLE_STEINER = 7;
 
 // The Steiner points of a rectilinear Steiner minimal tree over the
 // distinct places net[0..n-1], sorted by row, then column, from 4 to
-// EXACT_MAX_PLACES of them, into steiner[0..*found-1], and its length,
-// from the tables alone: nothing is allocated.
+// EXACT_MAX_PLACES of them, into steiner[0..*found-1] (nowhere when steiner
+// is null), and its length, from the tables alone: nothing is allocated.
 int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *found);
 
 // The Steiner points of a rectilinear Steiner minimal tree over

@@ -93,28 +93,42 @@ void poll(const Options &options) {
         throw stopped();
 }
 
+// A tree built on the stack as the engine's Tree.
+Tree from_few(const internal::FewTree &few, size_t count) {
+    Tree tree;
+    tree.terminal_count = count;
+    tree.length = few.length;
+    tree.rmst_length = few.terminal_length;
+    tree.nodes.resize(few.size);
+    for (size_t k = 0; k < few.size; k++)
+        tree.nodes[k] = Point{few.points[k].row, few.points[k].column};
+    tree.parents.assign(few.parents, few.parents + few.size);
+    return tree;
+}
+
 // route for input already checked; the engine gives up with internal::Stopped.
+// Nets of a few places take paths without the heap: the tables' minimal
+// tree, and at greedy, a little past the tables' places, two pieces the
+// tables solve, which best's search must beat to be kept.
 Tree route_checked(const Point *terminals, size_t count, const Options &options) {
     if (count <= 2 || (count == 3 && options.effort != Effort::rmst))
         return closed_form(terminals, count);
 
+    internal::FewTree few;
+    bool split = false;
     if (options.effort != Effort::rmst && count <= internal::FEW_MAX_TERMINALS) {
         internal::Point net[internal::FEW_MAX_TERMINALS];
         for (size_t k = 0; k < count; k++)
             net[k] = internal::Point{terminals[k].row, terminals[k].column};
-        internal::FewTree few;
-        if (internal::few_places_tree(net, count, options.stepwise, &few)) {
-            Tree tree;
-            tree.terminal_count = count;
-            tree.length = few.length;
-            tree.rmst_length = few.terminal_length;
-            tree.nodes.resize(few.size);
-            for (size_t k = 0; k < few.size; k++)
-                tree.nodes[k] = Point{few.points[k].row, few.points[k].column};
-            tree.parents.assign(few.parents, few.parents + few.size);
+        bool served = internal::few_places_tree(net, count, options.stepwise, &few);
+        if (!served && !options.stepwise) {
+            split = internal::split_places_tree(net, count, &few);
+            served = split && options.effort == Effort::greedy;
+        }
+        if (served) {
             if (options.progress)
-                options.progress(Progress{"order", 1, tree.length, 1});
-            return tree;
+                options.progress(Progress{"order", 1, few.length, 1});
+            return from_few(few, count);
         }
     }
     std::vector<internal::Point> points(count);
@@ -142,6 +156,8 @@ Tree route_checked(const Point *terminals, size_t count, const Options &options)
         parents = std::move(found.parents);
         tree.length = found.length;
         tree.rmst_length = found.terminal_length;
+        if (split && few.length < tree.length)
+            return from_few(few, count);
     }
     tree.parents = std::move(parents);
     tree.nodes.resize(points.size());

@@ -1,6 +1,6 @@
 // The library's trees on small nets against the exact minimal length: every
 // effort gives a sound tree, never shorter than the optimum, and greedy and
-// best give the optimum.
+// best give the optimum on nets the tables serve.
 #include "exact_reference.h"
 #include "tree_properties.h"
 
@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -51,13 +52,14 @@ TEST(ExactReference, HandSolvedNets) {
 
 enum class Spread { tiny_grid, thousand, full_range, range_ends };
 
-// Tiny grids make ties, collinear runs and coincident terminals common; the
-// range's ends make lengths that leave 32 bits.
-std::vector<Point> random_net(std::mt19937 &random, Spread spread) {
+// Terminals from fewest to most. Tiny grids make ties, collinear runs and
+// coincident terminals common; the range's ends make lengths that leave 32
+// bits.
+std::vector<Point> random_net(std::mt19937 &random, Spread spread, int32_t fewest, int32_t most) {
     auto draw = [&random](int64_t lo, int64_t hi) {
         return static_cast<int32_t>(std::uniform_int_distribution<int64_t>(lo, hi)(random));
     };
-    const size_t count = static_cast<size_t>(draw(1, 9));
+    const size_t count = static_cast<size_t>(draw(fewest, most));
     const int32_t side = draw(3, 8);
     const int32_t shift = draw(-4, 4);
     std::vector<Point> net;
@@ -112,15 +114,29 @@ class Tally {
     std::map<std::string, Broken> broken_;
 };
 
-void route_against_the_optimum(Spread spread, size_t nets, uint32_t seed, const char *name) {
+size_t distinct_places(const std::vector<Point> &net) {
+    std::set<std::pair<int32_t, int32_t>> places;
+    for (const Point &p : net)
+        places.insert({p.row, p.column});
+    return places.size();
+}
+
+void route_against_the_optimum(Spread spread, size_t nets, uint32_t seed, const char *name,
+                               int32_t fewest = 1, int32_t most = 9) {
     const char *effort_names[] = {"rmst", "greedy", "best", "best stepwise"};
     const Effort efforts[] = {Effort::rmst, Effort::greedy, Effort::best, Effort::best};
     std::mt19937 random(seed);
     Tally tally;
     size_t optimal[4] = {0, 0, 0, 0};
+    size_t solved = 0;
     for (size_t count = 0; count < nets; count++) {
-        const std::vector<Point> net = random_net(random, spread);
-        const int64_t optimum = exact_reference::steiner_length(net);
+        const std::vector<Point> net = random_net(random, spread, fewest, most);
+        // The reference takes long past ten places; there only the
+        // promises are checked.
+        const size_t places = distinct_places(net);
+        const bool known = places <= 10;
+        const int64_t optimum = known ? exact_reference::steiner_length(net) : 0;
+        solved += known;
         int64_t lengths[4] = {0, 0, 0, 0};
         for (size_t e = 0; e < 4; e++) {
             steiner::Options options;
@@ -133,17 +149,17 @@ void route_against_the_optimum(Spread spread, size_t nets, uint32_t seed, const 
             tally.check(tree.length >= optimum, "never below the optimum", where);
             if (efforts[e] == Effort::rmst)
                 tally.check(tree.steiner_count() == 0, "rmst adds no Steiner points", where);
-            else if (!options.stepwise)
+            else if (!options.stepwise && places <= 9)
                 tally.check(tree.length == optimum, "minimal at greedy and best", where);
             lengths[e] = tree.length;
-            optimal[e] += tree.length == optimum;
+            optimal[e] += known && tree.length == optimum;
         }
         tally.check(lengths[2] <= lengths[1], "best no longer than greedy", describe(net));
     }
     tally.report(nets);
     for (size_t e = 0; e < 4; e++)
-        std::printf("%s nets, %s: optimal on %zu of %zu\n", name, effort_names[e], optimal[e],
-                    nets);
+        std::printf("%s nets, %s: optimal on %zu of the %zu solved\n", name, effort_names[e],
+                    optimal[e], solved);
 }
 
 TEST(OracleTest, TinyGrids) {
@@ -160,6 +176,15 @@ TEST(OracleTest, WholeCoordinateRange) {
 
 TEST(OracleTest, EndsOfTheCoordinateRange) {
     route_against_the_optimum(Spread::range_ends, 200, 14, "range ends");
+}
+
+// Just past the places the tables serve, where greedy joins two pieces that
+// they solve and best keeps the shorter of those and its search.
+TEST(OracleTest, NetsJustPastTheTables) {
+    route_against_the_optimum(Spread::tiny_grid, 40, 15, "tiny grids, 10-13", 10, 13);
+    route_against_the_optimum(Spread::thousand, 40, 16, "0..999, 10-13", 10, 13);
+    route_against_the_optimum(Spread::full_range, 20, 17, "whole range, 10-13", 10, 13);
+    route_against_the_optimum(Spread::range_ends, 20, 18, "range ends, 10-13", 10, 13);
 }
 
 } // namespace

@@ -46,12 +46,12 @@ std::vector<std::string> broken(const std::vector<steiner::Point> &net, const st
     // The Steiner points that shorten the tree one at a time come first, each
     // shortening it against the nodes before it; the rest, if any, shorten it
     // only together: none of them alone shortens the first ones' tree. A
-    // minimal tree of up to 9 places promises no order unless stepwise.
+    // tree of up to 12 places promises no order unless stepwise.
     std::vector<steiner::Point> places = net;
     std::sort(places.begin(), places.end(), [](const steiner::Point &a, const steiner::Point &b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
     });
-    if (!stepwise && std::unique(places.begin(), places.end()) - places.begin() <= 9)
+    if (!stepwise && std::unique(places.begin(), places.end()) - places.begin() <= 12)
         return faults;
     std::vector<steiner::Point> before(tree.nodes.begin(),
                                        tree.nodes.begin() + static_cast<std::ptrdiff_t>(n));

@@ -57,7 +57,10 @@ inline bool operator!=(const Point &a, const Point &b) {
 // shorter of its stepwise part and the search's tree).
 enum class Effort {
     rmst,   // the terminals' minimum spanning tree: no Steiner points
-    greedy, // Steiner points kept greedily by how much each shortens the tree
+    greedy, // Steiner points kept greedily by how much each shortens the tree;
+            // unless stepwise, nets of 10 to 12 distinct places get instead
+            // two minimal trees over places before and after one of them in
+            // some order, joined there
     best,   // greedy from several first points on nets of up to 100
             // terminals, then improved by a local search and by pieces of
             // up to 40 terminals (20 on nets of more than 1,000)
@@ -129,9 +132,10 @@ struct Tree {
     // spanning tree of the nodes before it, then, unless stepwise, any that
     // shorten it only together (which minimal trees and exact pieces of
     // trees may need; none of them alone shortens the tree of the nodes
-    // before the first of them). Unless stepwise, the minimal tree of a net
-    // of up to 9 distinct places has its Steiner points in no promised
-    // order: putting them in one would take most of its time.
+    // before the first of them). Unless stepwise, a net of up to 12
+    // distinct places has its Steiner points in no promised order: its tree
+    // comes from the tables of minimal trees, and putting them in one would
+    // take most of its time.
     // Every Steiner point has at least three edges, so a net of n >= 2
     // terminals has at most n - 2 of them.
     std::vector<Point> nodes;
