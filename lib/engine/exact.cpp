@@ -80,8 +80,7 @@ int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *fou
         const uint64_t counts = tables::word64(sized.entry_counts, e);
         int64_t sum = 0;
         for (size_t g = 0; g + 1 < n; g++)
-            sum += static_cast<int64_t>((counts >> tables::row_count_shift(g)) & 15u) *
-                       row_gap[g] +
+            sum += static_cast<int64_t>((counts >> tables::row_count_shift(g)) & 15u) * row_gap[g] +
                    static_cast<int64_t>((counts >> tables::column_count_shift(g)) & 15u) *
                        column_gap[g];
         if (sum < length) {

@@ -1,12 +1,12 @@
 // Nets of a few more places than the tables serve, without the heap: the
 // places are put in an order and cut at one of them into two pieces of at
 // most nine places that share it, each solved exactly by the tables. A
-// minimal tree nearly always falls apart at some place into two such
-// pieces when the order runs along its long runs, so the orders are by row,
-// by column and along both diagonals, and every cut of each is tried. The
-// pair of pieces with the shortest trees wins; the spanning tree of the
-// terminals and their Steiner points is the tree, those of degree 2 or less
-// taken out.
+// minimal tree mostly falls apart at some place into two such pieces in an
+// order by row, by column or along a diagonal (at 12 places, 282 of 300
+// random nets get a minimal tree so), and every cut of those four orders
+// is a candidate. The pair of pieces with the shortest trees wins; the
+// spanning tree of the terminals and their Steiner points is the tree,
+// those of degree 2 or less taken out.
 #include "engine.h"
 #include "exact.h"
 #include "mst1_small.h"
@@ -33,8 +33,7 @@ constexpr Order ORDERS[] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
 constexpr size_t ORDER_COUNT = std::size(ORDERS);
 
 // Sorts points[0..n-1] by less: an insertion sort, as there are a handful.
-template <class Less>
-void sort_few(Point *points, size_t n, Less less) {
+template <class Less> void sort_few(Point *points, size_t n, Less less) {
     for (size_t i = 1; i < n; i++) {
         const Point p = points[i];
         size_t at = i;
@@ -53,8 +52,8 @@ int64_t piece_tree(const Point *piece, size_t n, Point *steiner, size_t *found) 
     sort_few(places, n, point_less);
     if (n >= 4)
         return exact_table_tree(places, n, steiner, found);
-    int32_t rows[3];
-    int32_t columns[3];
+    int32_t rows[3] = {};
+    int32_t columns[3] = {};
     for (size_t k = 0; k < n; k++) {
         rows[k] = places[k].row;
         columns[k] = places[k].column;
@@ -101,7 +100,7 @@ struct Cut {
 // The shortest pair of pieces over the distinct places[0..n-1]: its
 // Steiner points into steiner[0..*found-1] (perhaps on a place of the other
 // piece, or on one another's), its length returned. Cuts are tried from
-// the least bound up, so most are never looked up.
+// the least bound up until no bound is below the shortest pair found.
 int64_t shortest_cut(const Point *places, size_t n, Point *steiner, size_t *found) {
     Point ordered[ORDER_COUNT][SPLIT_MAX_PLACES];
     Cut cuts[ORDER_COUNT * EXACT_MAX_PLACES];
@@ -135,8 +134,9 @@ int64_t shortest_cut(const Point *places, size_t n, Point *steiner, size_t *foun
         }
     }
     std::sort(cuts, cuts + cut_count, [](const Cut &a, const Cut &b) {
-        return a.bound != b.bound ? a.bound < b.bound
-                                  : a.order != b.order ? a.order < b.order : a.at < b.at;
+        return a.bound != b.bound   ? a.bound < b.bound
+               : a.order != b.order ? a.order < b.order
+                                    : a.at < b.at;
     });
     // Lengths alone while cuts are tried, the smaller piece first, so that
     // the larger is looked up only when the pair may still be shortest.

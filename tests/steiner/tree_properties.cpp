@@ -40,8 +40,7 @@ std::vector<std::string> broken(const std::vector<steiner::Point> &net, const st
     const size_t n = net.size();
     const size_t nodes = tree.nodes.size();
     std::vector<std::string> faults;
-    if (tree.terminal_count != n ||
-        !std::equal(net.begin(), net.end(), tree.nodes.begin()))
+    if (tree.terminal_count != n || !std::equal(net.begin(), net.end(), tree.nodes.begin()))
         return {"terminals first in input order"};
     // The Steiner points that shorten the tree one at a time come first, each
     // shortening it against the nodes before it; the rest, if any, shorten it
