@@ -90,7 +90,7 @@ struct Box {
 };
 
 // A cut of one order at one place, and no tree of its pieces is shorter
-// than bound.
+// than bound, the sum of their half perimeters.
 struct Cut {
     int64_t bound;
     uint8_t order;
@@ -101,8 +101,14 @@ struct Cut {
 // Steiner points into steiner[0..*found-1] (perhaps on a place of the other
 // piece, or on one another's), its length returned. Cuts are tried from
 // the least bound up until no bound is below the shortest pair found.
+// A piece is no shorter than a piece of its order that it holds, so each
+// piece looked up raises the floor of the pieces of its order that hold it:
+// head[o][k] of the places up to line k of order o, tail[o][k] of those
+// from it on.
 int64_t shortest_cut(const Point *places, size_t n, Point *steiner, size_t *found) {
     Point ordered[ORDER_COUNT][SPLIT_MAX_PLACES];
+    int64_t head[ORDER_COUNT][SPLIT_MAX_PLACES];
+    int64_t tail[ORDER_COUNT][SPLIT_MAX_PLACES];
     Cut cuts[ORDER_COUNT * EXACT_MAX_PLACES];
     size_t cut_count = 0;
     // A cut at ordered[at] joins the places up to it and those from it on,
@@ -119,18 +125,18 @@ int64_t shortest_cut(const Point *places, size_t n, Point *steiner, size_t *foun
         sort_few(line, n, [&key](const Point &a, const Point &b) {
             return key(a) != key(b) ? key(a) < key(b) : point_less(a, b);
         });
-        int64_t after[SPLIT_MAX_PLACES];
         Box box;
         for (size_t k = n; k-- > 0;) {
             box.add(line[k]);
-            after[k] = box.half_perimeter();
+            tail[o][k] = box.half_perimeter();
         }
         box = Box();
-        for (size_t k = 0; k <= last; k++) {
+        for (size_t k = 0; k < n; k++) {
             box.add(line[k]);
-            if (k >= first)
-                cuts[cut_count++] = Cut{box.half_perimeter() + after[k], static_cast<uint8_t>(o),
-                                        static_cast<uint8_t>(k)};
+            head[o][k] = box.half_perimeter();
+            if (k >= first && k <= last)
+                cuts[cut_count++] =
+                    Cut{head[o][k] + tail[o][k], static_cast<uint8_t>(o), static_cast<uint8_t>(k)};
         }
     }
     std::sort(cuts, cuts + cut_count, [](const Cut &a, const Cut &b) {
@@ -143,22 +149,28 @@ int64_t shortest_cut(const Point *places, size_t n, Point *steiner, size_t *foun
     int64_t shortest = INT64_MAX;
     size_t best = cut_count;
     for (size_t c = 0; c < cut_count && cuts[c].bound < shortest; c++) {
-        const Point *line = ordered[cuts[c].order];
+        const size_t o = cuts[c].order;
+        const Point *line = ordered[o];
         const size_t at = cuts[c].at;
-        const size_t before = at + 1;
-        const size_t after = n - at;
-        Box larger;
-        const Point *larger_first = before < after ? line + at : line;
-        const size_t larger_count = before < after ? after : before;
-        for (size_t k = 0; k < larger_count; k++)
-            larger.add(larger_first[k]);
-        const int64_t smaller = before < after ? piece_tree(line, before, nullptr, nullptr)
-                                               : piece_tree(line + at, after, nullptr, nullptr);
-        if (smaller + larger.half_perimeter() >= shortest)
+        auto look_up_head = [&] {
+            const int64_t length = piece_tree(line, at + 1, nullptr, nullptr);
+            for (size_t k = at; k < n; k++)
+                head[o][k] = std::max(head[o][k], length);
+        };
+        auto look_up_tail = [&] {
+            const int64_t length = piece_tree(line + at, n - at, nullptr, nullptr);
+            for (size_t k = 0; k <= at; k++)
+                tail[o][k] = std::max(tail[o][k], length);
+        };
+        if (head[o][at] + tail[o][at] >= shortest)
             continue;
-        const int64_t length = smaller + piece_tree(larger_first, larger_count, nullptr, nullptr);
-        if (length < shortest) {
-            shortest = length;
+        const bool head_first = at + 1 < n - at;
+        head_first ? look_up_head() : look_up_tail();
+        if (head[o][at] + tail[o][at] >= shortest)
+            continue;
+        head_first ? look_up_tail() : look_up_head();
+        if (head[o][at] + tail[o][at] < shortest) {
+            shortest = head[o][at] + tail[o][at];
             best = c;
         }
     }
