@@ -99,13 +99,13 @@ struct Cut {
 
 // The shortest pair of pieces over the distinct places[0..n-1]: its
 // Steiner points into steiner[0..*found-1] (perhaps on a place of the other
-// piece, or on one another's), its length returned. Cuts are tried from
-// the least bound up until no bound is below the shortest pair found.
+// piece, or on one another's). Cuts are tried from the least bound up
+// until no bound is below the shortest pair found.
 // A piece is no shorter than a piece of its order that it holds, so each
 // piece looked up raises the floor of the pieces of its order that hold it:
 // head[o][k] of the places up to line k of order o, tail[o][k] of those
 // from it on.
-int64_t shortest_cut(const Point *places, size_t n, Point *steiner, size_t *found) {
+void shortest_cut(const Point *places, size_t n, Point *steiner, size_t *found) {
     Point ordered[ORDER_COUNT][SPLIT_MAX_PLACES];
     int64_t head[ORDER_COUNT][SPLIT_MAX_PLACES];
     int64_t tail[ORDER_COUNT][SPLIT_MAX_PLACES];
@@ -181,7 +181,6 @@ int64_t shortest_cut(const Point *places, size_t n, Point *steiner, size_t *foun
     piece_tree(line, at + 1, steiner, &before_found);
     piece_tree(line + at, n - at, steiner + before_found, &after_found);
     *found = before_found + after_found;
-    return shortest;
 }
 
 // The edges of each point of tree into degree[0..tree->size()-1].
