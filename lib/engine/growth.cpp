@@ -235,8 +235,7 @@ std::vector<int64_t> measure_gains(const std::vector<Point> &points,
     if (dense_suits(points.size())) {
         Mst1Dense tree(points.size());
         tree.assign(points.data(), points.size());
-        for (size_t k = 0; k < candidates.size(); k++)
-            gains[k] = tree.gain(candidates[k]);
+        tree.gains(candidates.data(), candidates.size(), gains.data());
         return gains;
     }
     // One tree per worker, each measuring chunks of candidates taken in turn;
@@ -332,8 +331,7 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
         if (u % POLL_EVERY == 0)
             poll(search.net.stop);
         if (focus[u])
-            add_medians(points, points[u], near.data() + start[u], start[u + 1] - start[u],
-                        &found);
+            add_medians(points, points[u], near.data() + start[u], start[u + 1] - start[u], &found);
     }
     sort_distinct(&found, search.net.stop);
     return free_places(found, points, search.screen.get(), search.net.stop);
@@ -387,8 +385,7 @@ Pool form_pool(Search *search, const std::vector<Point> &points, size_t first_ne
     }
     search->growing.assign(points.data(), points.size());
     pool.gains.resize(pool.points.size());
-    for (size_t k = 0; k < pool.points.size(); k++)
-        pool.gains[k] = search->growing.gain(pool.points[k]);
+    search->growing.gains(pool.points.data(), pool.points.size(), pool.gains.data());
     return pool;
 }
 
@@ -515,8 +512,7 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
             break;
         pool.points = next_candidates(*search, *points, before, pool);
         pool.gains.resize(pool.points.size());
-        for (size_t k = 0; k < pool.points.size(); k++)
-            pool.gains[k] = tree.gain(pool.points[k]);
+        tree.gains(pool.points.data(), pool.points.size(), pool.gains.data());
     }
     return tree.length();
 }

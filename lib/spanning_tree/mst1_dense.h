@@ -32,6 +32,10 @@ class Mst1Dense {
     // tree's own scratch, so one tree measures on one thread at a time.
     int64_t gain(const Point &p);
 
+    // gains[k] = gain(points[k]) for k below count: the same numbers, eight
+    // points to a walk where the processor has the vector registers for it.
+    void gains(const Point *points, size_t count, int64_t *gains);
+
     size_t size() const {
         return points_.size();
     }
@@ -69,6 +73,7 @@ class Mst1Dense {
     uint32_t stamp_ = 0;
     std::vector<int32_t> scratch_; // the build's keys and working arrays
     std::vector<int32_t> walk_;    // gain's longest edge on each point's path to the new one
+    std::vector<int32_t> walks_;   // the same for eight new points, side by side
 };
 
 } // namespace steiner::internal
