@@ -57,10 +57,10 @@ struct SearchOptions {
 
 // What the search found for a net.
 struct SearchResult {
-    // The terminals, then Steiner points in an order in which each strictly
-    // shortens the minimum spanning tree of the points before it, followed
-    // (unless stepwise) by any that shorten it only together; each passes
-    // the router's screening against the terminals.
+    // The terminals, then Steiner points, each passing the router's
+    // screening against the terminals. When stepwise, each strictly
+    // shortens the minimum spanning tree of the points before it; otherwise
+    // they are in no promised order, and some may shorten it only together.
     std::vector<Point> points;
     // The minimum spanning tree of points as mst1_build_tree builds it, in
     // which no Steiner point has degree below 3.
@@ -205,12 +205,12 @@ int64_t join_stepwise(Mst1Dense *tree, const std::vector<Point> &candidates,
 // starting from pool (formed against *points); returns the tree length.
 int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forced);
 
-// The Steiner points of points (after the terminals) that pruned leaves, put
-// in an order in which each shortens the tree (the largest gain first,
-// measured afresh, among them only), followed by any that shorten it only
-// together, which a stepwise net leaves out; again until the tree has no
-// Steiner point of degree 2 or less. Points that are already in such an
-// order (ordered) keep it when nothing is pruned. Replaces *points, fills
+// The Steiner points of points (after the terminals) that pruning leaves,
+// again until the tree has no Steiner point of degree 2 or less; a stepwise
+// net's are put in an order in which each shortens the tree (the largest
+// gain first, measured afresh, among them only), and any that shorten it
+// only together are left out. Points that are already in such an order
+// (ordered) keep it when nothing is pruned. Replaces *points, fills
 // *parents with their tree and returns its length, which is never longer
 // unless points were left out.
 int64_t finish(const NetJob &net, std::vector<Point> *points, bool ordered,

@@ -521,12 +521,13 @@ int64_t finish(const NetJob &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents) {
     int64_t length = 0;
     std::vector<Point> rest = kept_after_pruning(net, *points, parents, &length);
-    while (!ordered || rest.size() + net.count < points->size()) {
+    while (rest.size() + net.count < points->size() || (net.stepwise && !ordered)) {
         points->assign(net.terminals, net.terminals + net.count);
-        join_in_passes(points, &rest, net.stop);
-        // Those that never shorten the tree alone shorten it together, and
-        // follow the others.
-        if (!net.stepwise)
+        // A stepwise tree takes the points that shorten it in turn, in that
+        // order, and leaves out the rest.
+        if (net.stepwise)
+            join_in_passes(points, &rest, net.stop);
+        else
             points->insert(points->end(), rest.begin(), rest.end());
         ordered = true;
         rest = kept_after_pruning(net, *points, parents, &length);

@@ -1,7 +1,7 @@
 // The search as a whole: the greedy growth, restarted from several first
-// choices on small nets; for the best effort, rounds of local search, order
+// choices on small nets; for the best effort, rounds of local search, finish
 // and growth on top of it, then wide windows. Each result goes through the
-// finish (growth.cpp), which prunes and orders it.
+// finish (growth.cpp), which prunes it and orders a stepwise one.
 #include "engine.h"
 #include "exact.h"
 
@@ -24,7 +24,7 @@ constexpr size_t GREEDY_STARTS = 4;
 constexpr size_t IMPROVED_STARTS_TERMINALS = 100;
 constexpr size_t IMPROVED_STARTS = 16;
 
-// Rounds of local search, order and growth; each round must shorten the tree
+// Rounds of local search, finish and growth; each round must shorten the tree
 // to be followed by another. On nets of more than IMPROVED_STARTS_TERMINALS
 // a round costs a sweep over the whole tree, and the rounds after the first
 // find next to nothing that wide windows would not find anyway: they have
@@ -40,9 +40,9 @@ size_t distinct_places(const Point *points, size_t count, Mst1Stop stop) {
     return static_cast<size_t>(std::unique(places.begin(), places.end()) - places.begin());
 }
 
-// A minimal tree of a net of few places, its Steiner points put in order by
-// the finish. Returns the minimal length, which the result falls short of
-// when a stepwise finish left out points that shorten it only together.
+// A minimal tree of a net of few places, through the finish. Returns the
+// minimal length, which the result falls short of when a stepwise finish
+// left out points that shorten it only together.
 int64_t minimal_tree(const NetJob &net, SearchResult *result) {
     std::vector<Point> steiner;
     const int64_t minimal = exact_steiner_tree(net.terminals, net.count, &steiner);
@@ -72,7 +72,7 @@ Trial windowed(const NetJob &net, std::vector<Point> greedy) {
     return trial;
 }
 
-// Rounds of local search, order and growth from the greedy's tree, then wide
+// Rounds of local search, finish and growth from the greedy's tree, then wide
 // windows over the result.
 Trial improved(Search *search, const Trial &greedy) {
     const NetJob &net = search->net;

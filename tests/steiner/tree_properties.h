@@ -18,10 +18,8 @@ int64_t spanning_length(const std::vector<steiner::Point> &points);
 
 // The promises the tree breaks for this net; empty when it keeps them all:
 // the library's own check of a tree, then that its terminals are the net's
-// in input order and that its Steiner points come in the promised order
-// (any order for a tree of up to 12 places, unless stepwise). A
-// stepwise tree has no Steiner point that shortens it only together with
-// others.
+// in input order and, for a stepwise tree, that each Steiner point shortens
+// the tree of the nodes before it (other trees promise no order).
 std::vector<std::string> broken(const std::vector<steiner::Point> &net, const steiner::Tree &tree,
                                  bool stepwise = false);
 

@@ -127,15 +127,12 @@ struct Options {
 
 // A rectilinear tree over a net.
 struct Tree {
-    // The terminals in input order, then the Steiner points: first those
-    // that shorten the spanning tree one at a time, each shortening the
-    // spanning tree of the nodes before it, then, unless stepwise, any that
-    // shorten it only together (which minimal trees and exact pieces of
-    // trees may need; none of them alone shortens the tree of the nodes
-    // before the first of them). Unless stepwise, a net of up to 12
-    // distinct places has its Steiner points in no promised order: its tree
-    // comes from the tables of minimal trees, and putting them in one would
-    // take most of its time.
+    // The terminals in input order, then the Steiner points. A stepwise
+    // tree has them in an order in which each shortens the spanning tree of
+    // the nodes before it. Otherwise they come in no promised order: some
+    // shorten the tree only together (minimal trees and exact pieces of
+    // trees may need such points), and putting the rest in that order would
+    // take a tenth or more of the time.
     // Every Steiner point has at least three edges, so a net of n >= 2
     // terminals has at most n - 2 of them.
     std::vector<Point> nodes;
