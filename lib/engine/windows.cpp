@@ -173,11 +173,44 @@ bool unchanged(const Layout &layout, const Window &window) {
            layout.changes.nodes_unchanged(window.nodes, window.at);
 }
 
+// Exact windows found no shorter, by their fixed places and the length of
+// their edges: the verdict depends on nothing else, and neighbouring centres
+// gather the same piece three times in four.
+class Unshortened {
+  public:
+    // Whether a window like this one was found no shorter; add() then
+    // records this one.
+    bool seen(const Window &window) {
+        key_.clear();
+        for (const Point &p : window.places)
+            key_.push_back(point_key(p));
+        std::sort(key_.begin(), key_.end());
+        key_.push_back(static_cast<uint64_t>(window.before));
+        return known_.count(key_) != 0;
+    }
+    void add() {
+        known_.insert(key_);
+    }
+
+  private:
+    struct Hash {
+        size_t operator()(const std::vector<uint64_t> &key) const {
+            uint64_t hash = key.size();
+            for (uint64_t word : key)
+                hash = (hash ^ word) * 0x9e3779b97f4a7c15u;
+            return static_cast<size_t>(hash ^ (hash >> 29));
+        }
+    };
+    std::vector<uint64_t> key_;
+    std::unordered_set<std::vector<uint64_t>, Hash> known_;
+};
+
 // Exact windows from every node in turn, sweep after sweep while one shortens
 // the tree.
 void sweep_exact_windows(Layout *layout, Mst1Stop stop) {
     prune_all(layout);
     Window window;
+    Unshortened unshortened;
     for (int sweep = 0; sweep < WINDOW_SWEEPS; sweep++) {
         bool changed = false;
         const size_t end = layout->points.size();
@@ -189,8 +222,14 @@ void sweep_exact_windows(Layout *layout, Mst1Stop stop) {
                 continue;
             gather(*layout, static_cast<int32_t>(x), EXACT_WINDOW_PLACES, &layout->marks,
                    &window);
+            if (unshortened.seen(window))
+                continue;
             solve(&window, stop);
-            if (window.shorter && replace(layout, &window))
+            // One found shorter may still not fit among the nodes around it,
+            // which change.
+            if (!window.shorter)
+                unshortened.add();
+            else if (replace(layout, &window))
                 changed = true;
         }
         if (!changed)
