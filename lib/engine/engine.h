@@ -216,12 +216,12 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
 int64_t finish(const NetJob &net, std::vector<Point> *points, bool ordered,
                std::vector<int32_t> *parents);
 
-// Exact windows swept over the tree of points: connected pieces of the tree
-// whose terminals and attachment points the tables serve, re-solved
-// exactly. Returns the Steiner points left, in no useful order, and sets
-// *length to their tree's length.
+// Exact windows swept over the tree of points, at most sweeps times:
+// connected pieces of the tree whose terminals and attachment points the
+// tables serve, re-solved exactly. Returns the Steiner points left, in no
+// useful order, and sets *length to their tree's length.
 std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
-                                       int64_t *length);
+                                       int sweeps, int64_t *length);
 
 // Wide windows: connected pieces of the tree with at most WIDE_PLACES
 // terminals and attachment points, re-solved by the search as nets of their

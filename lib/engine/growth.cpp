@@ -19,8 +19,11 @@ namespace {
 
 // Neighbours per point that take part in medians: the nearest ones in the
 // octant graph. Eight covers a point's octant neighbours in a uniform net;
-// more adds candidates that rarely win.
+// more adds candidates that rarely win. Greedy takes the nearest five: a
+// third of the medians, trees as short within 0.02% at 15 to 100
+// terminals, and 7 to 16% fewer instructions.
 constexpr size_t NEIGHBOURS = 8;
+constexpr size_t GREEDY_NEIGHBOURS = 5;
 
 // Rounds of forming candidates and keeping the best of them, at most. Later
 // rounds find little; the cap bounds the time on any net.
@@ -151,8 +154,8 @@ template <class Growth> struct Marking {
 
 // For every point, its nearest neighbours in the octant graph (each point's
 // nearest point in each octant, both ways), nearest first, at most
-// NEIGHBOURS: near[start[k] .. start[k + 1] - 1].
-void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
+// neighbours: near[start[k] .. start[k + 1] - 1].
+void octant_graph(const std::vector<Point> &points, size_t neighbours, std::vector<size_t> *start,
                   std::vector<int32_t> *near, Mst1Stop stop) {
     const size_t n = points.size();
     std::vector<int32_t> nearest(8 * n);
@@ -196,7 +199,7 @@ void octant_graph(const std::vector<Point> &points, std::vector<size_t> *start,
         auto end = edges.begin() + static_cast<std::ptrdiff_t>(first[k + 1]);
         std::sort(begin, end);
         end = std::unique(begin, end);
-        for (auto e = begin; e != end && e - begin < static_cast<std::ptrdiff_t>(NEIGHBOURS); ++e)
+        for (auto e = begin; e != end && e - begin < static_cast<std::ptrdiff_t>(neighbours); ++e)
             near->push_back(e->second);
         start->push_back(near->size());
     }
@@ -307,7 +310,8 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
     const size_t n = points.size();
     std::vector<size_t> start;
     std::vector<int32_t> near;
-    octant_graph(points, &start, &near, search.net.stop);
+    octant_graph(points, search.options.improve ? NEIGHBOURS : GREEDY_NEIGHBOURS, &start, &near,
+                 search.net.stop);
     // Candidates change only near the points that joined: around those
     // points, and around the points whose nearest neighbours they may have
     // become.

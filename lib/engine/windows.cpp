@@ -24,9 +24,6 @@ namespace steiner::internal {
 
 namespace {
 
-// Sweeps of exact windows, at most.
-constexpr int WINDOW_SWEEPS = 8;
-
 // The fixed points of an exact window, at most.
 constexpr size_t EXACT_WINDOW_PLACES = 8;
 
@@ -206,12 +203,12 @@ class Unshortened {
 };
 
 // Exact windows from every node in turn, sweep after sweep while one shortens
-// the tree.
-void sweep_exact_windows(Layout *layout, Mst1Stop stop) {
+// the tree, at most sweeps of them.
+void sweep_exact_windows(Layout *layout, int sweeps, Mst1Stop stop) {
     prune_all(layout);
     Window window;
     Unshortened unshortened;
-    for (int sweep = 0; sweep < WINDOW_SWEEPS; sweep++) {
+    for (int sweep = 0; sweep < sweeps; sweep++) {
         bool changed = false;
         const size_t end = layout->points.size();
         for (size_t x = 0; x < end; x++) {
@@ -220,8 +217,7 @@ void sweep_exact_windows(Layout *layout, Mst1Stop stop) {
             layout->changes.moved.clear();
             if (!layout->alive[x])
                 continue;
-            gather(*layout, static_cast<int32_t>(x), EXACT_WINDOW_PLACES, &layout->marks,
-                   &window);
+            gather(*layout, static_cast<int32_t>(x), EXACT_WINDOW_PLACES, &layout->marks, &window);
             if (unshortened.seen(window))
                 continue;
             solve(&window, stop);
@@ -305,9 +301,10 @@ void sweep_wide_windows(Layout *layout, Search *search) {
 } // namespace
 
 std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
-                                       int64_t *length) {
-    return changed_tree(net, points, length,
-                        [&net](Layout *layout) { sweep_exact_windows(layout, net.stop); });
+                                       int sweeps, int64_t *length) {
+    return changed_tree(net, points, length, [&net, sweeps](Layout *layout) {
+        sweep_exact_windows(layout, sweeps, net.stop);
+    });
 }
 
 std::vector<Point> after_wide_windows(Search *search, const std::vector<Point> &points,
