@@ -65,8 +65,8 @@ struct Trial {
 };
 
 // Exact windows over the greedy's points, then the finish. The greedy effort
-// sweeps them once: a second sweep shortens one tree in hundreds, by little,
-// and costs a tenth of the time.
+// sweeps them once: further sweeps moved the total length of 100 random
+// nets by at most 0.005% at 15 to 100 terminals, for 5 to 7% of its time.
 Trial windowed(const NetJob &net, const SearchOptions &options, std::vector<Point> greedy) {
     int64_t windows_length = 0;
     const std::vector<Point> improved = after_exact_windows(
