@@ -88,13 +88,21 @@ struct FewTree {
     int64_t terminal_length;
 };
 
-// A minimal tree of terminals[0..count-1] where the finish would prune none
-// of its Steiner points: true when so. Stepwise, it is the result
-// search_steiner_points gives at any effort, node for node; otherwise it has
-// the same length and Steiner points, in the table's order. Nets of more than FEW_MAX_TERMINALS
-// terminals, or of fewer than 4 or more than the tables' places, are never
-// served. Allocates nothing.
+// A minimal tree of terminals[0..count-1]: true when served. Stepwise, it
+// is served only where the finish would prune none of its Steiner points,
+// and is then the result search_steiner_points gives at any effort, node for
+// node. Otherwise its Steiner points are the table's, in the table's order,
+// less those left with two edges or fewer (prune_few), and it has the
+// search's length. Nets of more than FEW_MAX_TERMINALS terminals, or of
+// fewer than 4 or more than the tables' places, are never served. Allocates
+// nothing.
 bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTree *tree);
+
+// Takes out of tree, which holds count terminals and then steiner[0..*kept-1],
+// every Steiner point left with two edges or fewer, spanning the rest again
+// until none is; *kept gets the points left, in their order. Taking such a
+// point out never lengthens the tree.
+void prune_few(Mst1Small *tree, size_t count, Point *steiner, size_t *kept);
 
 // The most distinct places split_places_tree serves.
 constexpr size_t SPLIT_MAX_PLACES = 12;

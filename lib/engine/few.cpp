@@ -39,16 +39,40 @@ struct SmallGrowth {
     }
 };
 
-bool steiner_degrees_above_two(size_t terminals, size_t count, const int32_t *parent) {
-    int32_t degree[MOST_POINTS] = {};
-    for (size_t k = 1; k < count; k++) {
+// The edges of each point of tree into degree[0..tree->size()-1].
+void count_degrees(Mst1Small *tree, int32_t *degree) {
+    const int32_t *parent = tree->parents();
+    std::fill(degree, degree + tree->size(), 0);
+    for (size_t k = 1; k < tree->size(); k++) {
         degree[k]++;
         degree[parent[k]]++;
     }
-    return std::all_of(degree + terminals, degree + count, [](int32_t d) { return d > 2; });
+}
+
+bool steiner_degrees_above_two(Mst1Small *tree, size_t terminals) {
+    int32_t degree[Mst1Small::capacity];
+    count_degrees(tree, degree);
+    return std::all_of(degree + terminals, degree + tree->size(), [](int32_t d) { return d > 2; });
 }
 
 } // namespace
+
+void prune_few(Mst1Small *tree, size_t count, Point *steiner, size_t *kept) {
+    for (;;) {
+        int32_t degree[Mst1Small::capacity];
+        count_degrees(tree, degree);
+        size_t left = 0;
+        for (size_t k = 0; k < *kept; k++)
+            if (degree[count + k] > 2)
+                steiner[left++] = steiner[k];
+        if (left == *kept)
+            return;
+        *kept = left;
+        tree->truncate(count);
+        for (size_t k = 0; k < left; k++)
+            tree->push(steiner[k]);
+    }
+}
 
 bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTree *tree) {
     if (count > FEW_MAX_TERMINALS)
@@ -69,13 +93,10 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
         working.push(terminals[k]);
     for (size_t k = 0; k < left; k++)
         working.push(rest[k]);
-    // The finish prunes Steiner points of degree 2 or less first; where there
-    // are any, the search's own finish takes over.
-    if (!steiner_degrees_above_two(count, working.size(), working.parents()))
-        return false;
     if (!stepwise) {
         // The table's points as they come: only a stepwise tree promises an
         // order, and putting them in one would cost several spanning trees.
+        prune_few(&working, count, rest, &left);
         if (working.length() != minimal)
             return false;
         std::copy(terminals, terminals + count, tree->points);
@@ -87,6 +108,10 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
         tree->terminal_length = working.length();
         return true;
     }
+    // The finish prunes Steiner points of degree 2 or less first; where there
+    // are any, the search's own finish takes over.
+    if (!steiner_degrees_above_two(&working, count))
+        return false;
     working.truncate(count);
     tree->terminal_length = working.length();
 
@@ -103,8 +128,7 @@ bool few_places_tree(const Point *terminals, size_t count, bool stepwise, FewTre
         return false;
     // A spanning tree that gives a Steiner point degree 2 is the search's to
     // prune.
-    if (working.length() != minimal ||
-        !steiner_degrees_above_two(count, working.size(), working.parents()))
+    if (working.length() != minimal || !steiner_degrees_above_two(&working, count))
         return false;
     tree->size = working.size();
     tree->length = working.length();

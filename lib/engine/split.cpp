@@ -183,16 +183,6 @@ void shortest_cut(const Point *places, size_t n, Point *steiner, size_t *found) 
     *found = before_found + after_found;
 }
 
-// The edges of each point of tree into degree[0..tree->size()-1].
-void count_degrees(Mst1Small *tree, int32_t *degree) {
-    const int32_t *parent = tree->parents();
-    std::fill(degree, degree + tree->size(), 0);
-    for (size_t k = 1; k < tree->size(); k++) {
-        degree[k]++;
-        degree[parent[k]]++;
-    }
-}
-
 } // namespace
 
 bool split_places_tree(const Point *terminals, size_t count, FewTree *tree) {
@@ -226,21 +216,8 @@ bool split_places_tree(const Point *terminals, size_t count, FewTree *tree) {
     for (size_t k = 0; k < kept; k++)
         working.push(steiner[k]);
     // Where the pieces meet, a Steiner point may be left with two edges or
-    // fewer; taking it out never lengthens the tree.
-    for (;;) {
-        int32_t degree[Mst1Small::capacity];
-        count_degrees(&working, degree);
-        size_t left = 0;
-        for (size_t k = 0; k < kept; k++)
-            if (degree[count + k] > 2)
-                steiner[left++] = steiner[k];
-        if (left == kept)
-            break;
-        kept = left;
-        working.truncate(count);
-        for (size_t k = 0; k < kept; k++)
-            working.push(steiner[k]);
-    }
+    // fewer.
+    prune_few(&working, count, steiner, &kept);
     // Two pieces may be longer together than the terminals' spanning tree;
     // the search does better there.
     if (working.length() > tree->terminal_length)
