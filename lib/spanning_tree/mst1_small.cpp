@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <climits>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace steiner::internal {
 
 int32_t Mst1Small::distance(size_t k, int32_t row, int32_t column) const {
@@ -23,6 +27,139 @@ const int32_t *Mst1Small::parents() {
     return parent_;
 }
 
+namespace {
+
+// Points a pass relaxes at once. Passes run over the points rounded up to a
+// multiple of it, so that no vector pass ends in a scalar tail; the points
+// past the last have key 0, which no distance goes below and no pass
+// chooses.
+constexpr size_t LANES = 8;
+static_assert(Mst1Small::capacity % LANES == 0, "the padding fits the arrays");
+
+// Prim's passes over size points, padded to padded (above), with the keys
+// set: parent and order as span keeps them; returns the length.
+inline __attribute__((always_inline)) int64_t prim_passes(size_t size, size_t padded,
+                                                          const int32_t *row,
+                                                          const int32_t *column, int32_t *key,
+                                                          int32_t *parent, int32_t *order) {
+    bool selected[Mst1Small::capacity] = {true};
+    order[0] = 0;
+    size_t ordered = 1;
+    int32_t joined = 0;
+    int64_t length = 0;
+    for (;;) {
+        // The Prim pass of the package's quadratic build, over every point.
+        const uint32_t least = relax_block(0, static_cast<int32_t>(padded), row, column, key,
+                                           parent, joined, row[joined], column[joined]);
+        if (least == UINT32_MAX)
+            break;
+        size_t next = 0;
+        while (candidate_of(key[next]) != least)
+            next++;
+        length += key[next];
+        key[next] = 0;
+        selected[next] = true;
+        order[ordered++] = static_cast<int32_t>(next);
+        joined = static_cast<int32_t>(next);
+    }
+    for (size_t k = 0; k < size; k++)
+        if (!selected[k])
+            order[ordered++] = static_cast<int32_t>(k);
+    return length;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// prim_passes with every point in registers: the keys, parents and places
+// of a net fit in a few vectors, and a pass finds the least key and its
+// first position with a handful of instructions rather than a loop.
+__attribute__((target("avx2"))) int64_t prim_passes_avx2(size_t size, size_t padded,
+                                                         const int32_t *row, const int32_t *column,
+                                                         int32_t *key, int32_t *parent,
+                                                         int32_t *order) {
+    constexpr size_t most = Mst1Small::capacity / LANES;
+    const size_t vectors = padded / LANES;
+    __m256i rows[most], columns[most], keys[most], parents[most];
+    for (size_t v = 0; v < vectors; v++) {
+        rows[v] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + LANES * v));
+        columns[v] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(column + LANES * v));
+        keys[v] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(key + LANES * v));
+        parents[v] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(parent + LANES * v));
+    }
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    uint32_t selected = 1;
+    order[0] = 0;
+    size_t ordered = 1;
+    int32_t joined = 0;
+    int64_t length = 0;
+    for (;;) {
+        const __m256i joined_row = _mm256_set1_epi32(row[joined]);
+        const __m256i joined_column = _mm256_set1_epi32(column[joined]);
+        const __m256i joined_id = _mm256_set1_epi32(joined);
+        // Candidates as relax_block has them: a joined point's key of 0
+        // wraps to the largest.
+        __m256i least = _mm256_set1_epi32(-1);
+        for (size_t v = 0; v < vectors; v++) {
+            const __m256i d =
+                _mm256_add_epi32(_mm256_abs_epi32(_mm256_sub_epi32(rows[v], joined_row)),
+                                 _mm256_abs_epi32(_mm256_sub_epi32(columns[v], joined_column)));
+            const __m256i closer = _mm256_cmpgt_epi32(keys[v], d);
+            keys[v] = _mm256_min_epi32(keys[v], d);
+            parents[v] = _mm256_blendv_epi8(parents[v], joined_id, closer);
+            least = _mm256_min_epu32(least, _mm256_sub_epi32(keys[v], one));
+        }
+        __m128i half = _mm_min_epu32(_mm256_castsi256_si128(least),
+                                     _mm256_extracti128_si256(least, 1));
+        half = _mm_min_epu32(half, _mm_shuffle_epi32(half, 0x4e));
+        half = _mm_min_epu32(half, _mm_shuffle_epi32(half, 0xb1));
+        const auto candidate = static_cast<uint32_t>(_mm_cvtsi128_si32(half));
+        if (candidate == UINT32_MAX)
+            break;
+        const __m256i wanted = _mm256_set1_epi32(static_cast<int32_t>(candidate));
+        size_t v = 0;
+        uint32_t mask = 0;
+        for (; v < vectors; v++) {
+            mask = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(
+                _mm256_cmpeq_epi32(_mm256_sub_epi32(keys[v], one), wanted))));
+            if (mask != 0)
+                break;
+        }
+        const auto lane = static_cast<int32_t>(__builtin_ctz(mask));
+        keys[v] = _mm256_andnot_si256(_mm256_cmpeq_epi32(lanes, _mm256_set1_epi32(lane)), keys[v]);
+        const auto next = static_cast<int32_t>(LANES * v) + lane;
+        length += static_cast<int64_t>(candidate) + 1;
+        selected |= 1u << next;
+        order[ordered++] = next;
+        joined = next;
+    }
+    for (size_t v = 0; v < vectors; v++)
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(parent + LANES * v), parents[v]);
+    for (size_t k = 0; k < size; k++)
+        if ((selected >> k & 1) == 0)
+            order[ordered++] = static_cast<int32_t>(k);
+    return length;
+}
+#endif
+
+int64_t prim_passes_generic(size_t size, size_t padded, const int32_t *row, const int32_t *column,
+                            int32_t *key, int32_t *parent, int32_t *order) {
+    return prim_passes(size, padded, row, column, key, parent, order);
+}
+
+using PrimPasses = int64_t (*)(size_t, size_t, const int32_t *, const int32_t *, int32_t *,
+                               int32_t *, int32_t *);
+
+// As the package's build: wider vectors only where the processor has them.
+PrimPasses choose_prim_passes() {
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("avx2"))
+        return prim_passes_avx2;
+#endif
+    return prim_passes_generic;
+}
+
+} // namespace
+
 // Prim's algorithm as mst1_build_tree runs it: a key falls only to a strictly
 // shorter distance, so a point's parent is the first joined point at its
 // distance, and of the points with the least key the lowest numbered joins
@@ -31,39 +168,22 @@ const int32_t *Mst1Small::parents() {
 void Mst1Small::span() {
     spanned_ = true;
     prim_ = true;
-    int32_t key[capacity];
-    bool selected[capacity];
-    for (size_t k = 0; k < size_; k++) {
-        key[k] = INT32_MAX;
-        parent_[k] = 0;
-        selected[k] = false;
-    }
     length_ = 0;
     if (size_ == 0)
         return;
-    key[0] = 0;
-    selected[0] = true;
-    order_[0] = 0;
-    size_t ordered = 1;
-    int32_t joined = 0;
-    for (;;) {
-        // The Prim pass of the package's quadratic build, over every point.
-        const uint32_t least = relax_block(0, static_cast<int32_t>(size_), row_, column_, key,
-                                           parent_, joined, row_[joined], column_[joined]);
-        if (least == UINT32_MAX)
-            break;
-        size_t next = 0;
-        while (candidate_of(key[next]) != least)
-            next++;
-        length_ += key[next];
-        key[next] = 0;
-        selected[next] = true;
-        order_[ordered++] = static_cast<int32_t>(next);
-        joined = static_cast<int32_t>(next);
+    const size_t padded = (size_ + LANES - 1) / LANES * LANES;
+    int32_t key[capacity];
+    for (size_t k = 0; k < padded; k++) {
+        key[k] = k < size_ ? INT32_MAX : 0;
+        parent_[k] = 0;
     }
-    for (size_t k = 0; k < size_; k++)
-        if (!selected[k])
-            order_[ordered++] = static_cast<int32_t>(k);
+    for (size_t k = size_; k < padded; k++) {
+        row_[k] = 0;
+        column_[k] = 0;
+    }
+    key[0] = 0;
+    static const PrimPasses passes = choose_prim_passes();
+    length_ = passes(size_, padded, row_, column_, key, parent_, order_);
 }
 
 int64_t Mst1Small::gain(const Point &p) {
