@@ -53,7 +53,8 @@ struct Window {
 };
 
 // The window of at most limit fixed points around centre; the nodes reached
-// are marked with a fresh mark.
+// are marked with a fresh mark. The layout is a tree, so the window's edges
+// are those its nodes were reached by.
 void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Window *window) {
     auto fixed = [&layout](int32_t v, int32_t outside) {
         return static_cast<size_t>(v) < layout.terminals || outside > 0;
@@ -61,6 +62,7 @@ void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Wi
     std::vector<int32_t> &outside = window->outside;
     outside.assign(1, static_cast<int32_t>(layout.adjacency[static_cast<size_t>(centre)].size()));
     size_t fixed_count = fixed(centre, outside[0]) ? 1 : 0;
+    int64_t before = 0;
     const std::vector<int32_t> &nodes = window->nodes;
     grow_piece(layout, centre, marks, &window->nodes, &window->from, [&](int32_t v, size_t k) {
         // v joins: its only neighbour inside is nodes[k].
@@ -74,26 +76,23 @@ void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Wi
         outside.push_back(v_outside);
         outside[k]--;
         fixed_count = after;
+        before += rect_dist_points(layout.points[static_cast<size_t>(v)],
+                                   layout.points[static_cast<size_t>(nodes[k])]);
         return true;
     });
     window->fixed.assign(nodes.size(), 0);
     window->places.clear();
     window->place_ids.clear();
-    window->before = 0;
+    window->before = before;
     window->steiner.clear();
     window->shorter = false;
     window->at = layout.changes.clock;
     for (size_t k = 0; k < nodes.size(); k++) {
-        const auto sv = static_cast<size_t>(nodes[k]);
         if (fixed(nodes[k], outside[k])) {
             window->fixed[k] = 1;
-            window->places.push_back(layout.points[sv]);
+            window->places.push_back(layout.points[static_cast<size_t>(nodes[k])]);
             window->place_ids.push_back(nodes[k]);
         }
-        for (int32_t v : layout.adjacency[sv])
-            if (v < nodes[k] && marks->seen[static_cast<size_t>(v)] == marks->move)
-                window->before +=
-                    rect_dist_points(layout.points[sv], layout.points[static_cast<size_t>(v)]);
     }
 }
 
