@@ -352,10 +352,9 @@ namespace {
 // points in the octants around it.
 std::vector<Point> next_candidates(const Search &search, const std::vector<Point> &points,
                                    size_t first_new, const Pool &last) {
-    // New medians are screened here, as they are formed; the last round's
-    // candidates passed the screening when they were, and are not screened
-    // again.
-    std::vector<uint64_t> found;
+    // New medians are screened here, once each and only where no point is;
+    // the last round's candidates passed the screening when they were
+    // formed, and are not screened again.
     std::vector<uint64_t> medians;
     for (size_t k = first_new; k < points.size(); k++) {
         int32_t nearest[8];
@@ -366,13 +365,12 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
         for (size_t o = 0; o < 8; o++)
             if (distance[o] >= 0)
                 nearest[count++] = nearest[o];
-        medians.clear();
         add_medians(points, points[k], nearest, count, &medians);
-        for (uint64_t key : medians)
-            if (const Point m = key_point(key);
-                screen_candidate_indexed(search.screen.get(), m.row, m.column))
-                found.push_back(key);
     }
+    sort_distinct(&medians, search.net.stop);
+    std::vector<uint64_t> found;
+    for (const Point &m : free_places(medians, points, search.screen.get(), search.net.stop))
+        found.push_back(point_key(m));
     for (size_t k = 0; k < last.points.size(); k++)
         if (last.gains[k] > 0)
             found.push_back(point_key(last.points[k]));
