@@ -100,7 +100,7 @@ using ShortestEntry = Shortest (*)(const unsigned char *, uint32_t, uint32_t, co
 // processor has them.
 ShortestEntry choose_shortest_entry() {
 #if defined(__x86_64__)
-    if (__builtin_cpu_supports("avx2"))
+    if (MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2"))
         return shortest_entry_avx2;
 #endif
     return shortest_entry_generic;

@@ -33,6 +33,15 @@ inline bool point_equal(const Point &a, const Point &b) {
 
 // Coordinates accepted by the program. Within this range every difference,
 // every distance and every distance plus one fits a 32-bit signed integer.
+// Vector loops serve where the processor has them, unless the build asks for
+// the plain loops everywhere (STEINER_PLAIN_LOOPS), so that tests run those
+// too on a machine that has the vectors.
+#ifdef STEINER_PLAIN_LOOPS
+constexpr bool MST1_VECTOR_LOOPS = false;
+#else
+constexpr bool MST1_VECTOR_LOOPS = true;
+#endif
+
 constexpr int32_t MST1_COORD_MIN = -536870911;
 constexpr int32_t MST1_COORD_MAX = 536870911;
 

@@ -81,7 +81,7 @@ __attribute__((target("avx2"))) void gains_avx2(size_t m, const Point *points, c
 }
 
 bool has_avx2() {
-    static const bool has = __builtin_cpu_supports("avx2");
+    static const bool has = MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2");
     return has;
 }
 #endif

@@ -73,9 +73,9 @@ using PrimPass = int32_t (*)(const Waiting &, int32_t, int32_t, int32_t);
 // processor has them.
 PrimPass choose_prim_pass() {
 #if defined(__x86_64__) || defined(__i386__)
-    if (__builtin_cpu_supports("avx512f"))
+    if (MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx512f"))
         return prim_pass_avx512;
-    if (__builtin_cpu_supports("avx2"))
+    if (MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2"))
         return prim_pass_avx2;
 #endif
     return prim_pass_generic;
