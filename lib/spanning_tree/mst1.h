@@ -31,8 +31,6 @@ inline bool point_equal(const Point &a, const Point &b) {
     return a.row == b.row && a.column == b.column;
 }
 
-// Coordinates accepted by the program. Within this range every difference,
-// every distance and every distance plus one fits a 32-bit signed integer.
 // Vector loops serve where the processor has them, unless the build asks for
 // the plain loops everywhere (STEINER_PLAIN_LOOPS), so that tests run those
 // too on a machine that has the vectors.
@@ -42,6 +40,8 @@ constexpr bool MST1_VECTOR_LOOPS = false;
 constexpr bool MST1_VECTOR_LOOPS = true;
 #endif
 
+// Coordinates accepted by the program. Within this range every difference,
+// every distance and every distance plus one fits a 32-bit signed integer.
 constexpr int32_t MST1_COORD_MIN = -536870911;
 constexpr int32_t MST1_COORD_MAX = 536870911;
 
