@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace steiner::internal {
 
@@ -27,6 +28,17 @@ struct RankedLess {
         return a.gain != b.gain ? a.gain < b.gain : a.index > b.index;
     }
 };
+
+// Whether a Growth offers measure_ahead(k, leading, count): a chance to
+// measure candidate k together with some of the contenders leading[0..count-1]
+// (a heap, the leader first) against the tree as it is, before gain(k) is
+// asked. Contenders near the top of the heap are mostly measured afresh before
+// the next point joins, and a tree that measures several candidates in one
+// walk serves them for little more than one; gain(k) must still give what it
+// would have measured alone, so the greedy's choices do not change.
+template <class Growth, class = void> struct MeasuresAhead : std::false_type {};
+template <class Growth>
+struct MeasuresAhead<Growth, std::void_t<decltype(&Growth::measure_ahead)>> : std::true_type {};
 
 // The lazy greedy over contenders[0..count-1], candidates whose positive
 // gains were measured against the tree: the leader is measured afresh and
@@ -43,6 +55,8 @@ size_t lazy_greedy(Growth *growth, Ranked *contenders, size_t count, Dropped dro
     while (count > 0 && !growth->full()) {
         std::pop_heap(contenders, contenders + count, less);
         Ranked top = contenders[--count];
+        if constexpr (MeasuresAhead<Growth>::value)
+            growth->measure_ahead(top.index, contenders, count);
         top.gain = growth->gain(top.index);
         if (top.gain <= 0) {
             dropped(count);

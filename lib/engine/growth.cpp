@@ -74,9 +74,53 @@ class DenseGrowth {
 
     std::vector<int32_t> kept;
 
-  private:
+  protected:
     Mst1Dense *tree_;
     const std::vector<Point> &candidates_;
+};
+
+// The same for the lazy greedy, measuring the leader with the contenders
+// just behind it in one walk of the tree (Mst1Dense::gains) and keeping their
+// gains until the next point joins.
+class LeadingGrowth : public DenseGrowth {
+  public:
+    LeadingGrowth(Mst1Dense *tree, const std::vector<Point> &candidates)
+        : DenseGrowth(tree, candidates), measured_(candidates.size(), 0),
+          gains_(candidates.size()) {}
+    void measure_ahead(int32_t k, const Ranked *leading, size_t count) {
+        if (measured_[static_cast<size_t>(k)] == joins_)
+            return;
+        int32_t which[Mst1Dense::lanes] = {k};
+        Point places[Mst1Dense::lanes] = {candidates_[static_cast<size_t>(k)]};
+        size_t batch = 1;
+        for (size_t h = 0; h < count && batch < Mst1Dense::lanes; h++) {
+            const int32_t next = leading[h].index;
+            if (measured_[static_cast<size_t>(next)] != joins_) {
+                which[batch] = next;
+                places[batch++] = candidates_[static_cast<size_t>(next)];
+            }
+        }
+        int64_t found[Mst1Dense::lanes];
+        tree_->gains(places, batch, found);
+        for (size_t b = 0; b < batch; b++) {
+            measured_[static_cast<size_t>(which[b])] = joins_;
+            gains_[static_cast<size_t>(which[b])] = found[b];
+        }
+    }
+    int64_t gain(int32_t k) {
+        return measured_[static_cast<size_t>(k)] == joins_ ? gains_[static_cast<size_t>(k)]
+                                                           : DenseGrowth::gain(k);
+    }
+    void add(int32_t k) {
+        DenseGrowth::add(k);
+        joins_++;
+    }
+
+  private:
+    // Gains measured after the joins_-th join, the first being join 1.
+    uint32_t joins_ = 1;
+    std::vector<uint32_t> measured_;
+    std::vector<int64_t> gains_;
 };
 
 // The same for a large set: the incremental tree over the set and the
@@ -416,7 +460,7 @@ size_t join_greedily(std::vector<Point> *points, int64_t *length, const Pool &po
         // A greedy seldom keeps more candidates than there are points.
         Mst1Dense tree(points->size() + std::min(pool.points.size(), points->size() + 8));
         tree.assign(points->data(), points->size());
-        DenseGrowth growth(&tree, pool.points);
+        LeadingGrowth growth(&tree, pool.points);
         greedy_round(&growth, pool.gains, forced);
         kept = std::move(growth.kept);
         *length = tree.length();
@@ -506,7 +550,7 @@ int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forc
     tree.assign(points->data(), points->size());
     for (int round = 0; round < GROW_ROUNDS && tree.size() < tree.capacity(); round++) {
         const size_t before = points->size();
-        DenseGrowth growth(&tree, pool.points);
+        LeadingGrowth growth(&tree, pool.points);
         greedy_round(&growth, pool.gains, forced);
         for (int32_t k : growth.kept)
             points->push_back(pool.points[static_cast<size_t>(k)]);

@@ -21,7 +21,7 @@ namespace {
 
 // New points measured side by side in one walk: an AVX2 register of 32-bit
 // lanes.
-constexpr size_t LANES = 8;
+constexpr size_t LANES = Mst1Dense::lanes;
 
 #if defined(__x86_64__) || defined(__i386__)
 // The gains of count new points, LANES to a walk of the tree (walk_saving),
@@ -96,6 +96,10 @@ Mst1Dense::Mst1Dense(size_t capacity)
 }
 
 void Mst1Dense::assign(const Point *points, size_t count) {
+    if (assigned_ && std::equal(points, points + count, points_.begin(), points_.end(),
+                                [](const Point &a, const Point &b) { return point_equal(a, b); }))
+        return;
+    assigned_ = true;
     points_.assign(points, points + count);
     length_ = 0;
     if (count > 0) {
@@ -131,6 +135,7 @@ void Mst1Dense::add(const Point &c) {
     int32_t same = -1;
     const size_t count = nearest(c, near, index, &same);
     const auto v = static_cast<int32_t>(points_.size());
+    assigned_ = false;
     points_.push_back(c);
     const auto sv = static_cast<size_t>(v);
     if (same >= 0 || count == 0) {

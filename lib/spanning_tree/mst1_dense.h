@@ -20,7 +20,8 @@ class Mst1Dense {
     explicit Mst1Dense(size_t capacity);
 
     // The tree of points[0..count-1] (count at most the capacity), rooted at
-    // point 0, with mst1_build_tree's parents.
+    // point 0, with mst1_build_tree's parents. A tree assigned these points
+    // and not added to since is kept as it is, for the cost of comparing them.
     void assign(const Point *points, size_t count);
 
     // Joins p; there must be room. A point at the place of one in the tree
@@ -32,9 +33,10 @@ class Mst1Dense {
     // tree's own scratch, so one tree measures on one thread at a time.
     int64_t gain(const Point &p);
 
-    // gains[k] = gain(points[k]) for k below count: the same numbers, eight
+    // gains[k] = gain(points[k]) for k below count: the same numbers, lanes
     // points to a walk where the processor has the vector registers for it.
     void gains(const Point *points, size_t count, int64_t *gains);
+    static constexpr size_t lanes = 8;
 
     size_t size() const {
         return points_.size();
@@ -61,6 +63,7 @@ class Mst1Dense {
     void finish();
 
     std::vector<Point> points_;
+    bool assigned_ = false; // points_ were assigned and none added since
     size_t stride_;
     int64_t length_ = 0;
     std::vector<int32_t> edge_;   // length of the edge to the parent
