@@ -76,6 +76,33 @@ TEST(PointReaderTest, ReadsNoMoreThanItNeeds) {
     EXPECT_LT(terminals.position, 1 << 17);
 }
 
+TEST(PointReaderTest, NumbersOfEveryLengthAcrossTheBuffer) {
+    // Short numbers are read a token at a time and long ones a byte at a
+    // time; tokens fall across every few of the reader's 64 KiB refills.
+    const char *const tokens[] = {"7",          "-0",          "+12",         "000000005",
+                                  "536870911",  "-536870911",  "0100000000",  "-0000000001",
+                                  "+0536870911", "0000000000042", "+0",         "-1"};
+    const int32_t values[] = {7, 0, 12, 5, 536870911, -536870911, 100000000, -1,
+                              536870911, 42, 0, -1};
+    std::string text;
+    std::vector<int32_t> expected;
+    int line = 2;
+    for (size_t k = 0; text.size() < 3 * (1 << 16) || k % 2 == 1; k++) {
+        text += tokens[k % 12];
+        line += k % 5 == 0 ? 1 : 0;
+        text += k % 5 == 0 ? "\r\n" : k % 7 == 0 ? "\t" : " ";
+        expected.push_back(values[k % 12]);
+    }
+    text = std::to_string(expected.size() / 2 + 1) + "\n" + text + "x";
+    const Outcome outcome = read_all(text);
+    EXPECT_EQ(outcome.last, "line " + std::to_string(line) + ": \"x\" is not a whole number.");
+    ASSERT_EQ(outcome.pairs.size(), expected.size() / 2);
+    for (size_t k = 0; k < outcome.pairs.size(); k++) {
+        EXPECT_EQ(outcome.pairs[k].row, expected[2 * k]) << "pair " << k;
+        EXPECT_EQ(outcome.pairs[k].column, expected[2 * k + 1]) << "pair " << k;
+    }
+}
+
 TEST(DecimalTest, WholeTextsAndPrefixes) {
     int64_t value = 0;
     EXPECT_TRUE(decimal_parse("-9223372036854775808", INT64_MIN, INT64_MAX, &value));

@@ -291,6 +291,9 @@ static std::string read_net(PointReader *reader, int64_t net, int32_t nets,
                   "; it must be at most " + std::to_string(steiner::max_terminals) + ".";
     }
     Point pair{0, 0};
+    // Room for the terminals announced, within reason: a count the file does
+    // not bear out must not take memory it never fills.
+    terminals->reserve(std::min(static_cast<size_t>(count), size_t{1} << 16));
     for (int32_t k = 0; k < count && problem.empty(); k++) {
         if (point_reader_pair(reader, &pair, &fault) != PointRead::Pair)
             problem = netlist_fault_text(fault);
