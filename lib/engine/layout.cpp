@@ -5,8 +5,93 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 
 namespace steiner::internal {
+
+void Edges::push_back(int32_t v) {
+    if (!spilled_ && size_ == HERE) {
+        more_.assign(here_, here_ + HERE);
+        spilled_ = true;
+    }
+    if (spilled_)
+        more_.push_back(v);
+    else
+        here_[size_] = v;
+    size_++;
+}
+
+void Edges::erase(int32_t v) {
+    int32_t *const first = spilled_ ? more_.data() : here_;
+    int32_t *const last = first + size_;
+    int32_t *const at = std::find(first, last, v);
+    std::copy(at + 1, last, at);
+    size_--;
+    if (spilled_)
+        more_.pop_back();
+}
+
+namespace {
+
+// No place has this key: a key holds two coordinates less the least, each
+// below 2^31.
+constexpr uint64_t EMPTY = UINT64_MAX;
+
+} // namespace
+
+size_t PlaceSet::home(uint64_t key) const {
+    return static_cast<size_t>((key * 0x9e3779b97f4a7c15u) >> (64 - bits_));
+}
+
+void PlaceSet::insert(uint64_t key) {
+    if (2 * (count_ + 1) > slots_.size()) {
+        std::vector<uint64_t> old(std::max<size_t>(16, 2 * slots_.size()), EMPTY);
+        old.swap(slots_);
+        bits_ = 0;
+        while ((size_t{1} << bits_) < slots_.size())
+            bits_++;
+        count_ = 0;
+        for (uint64_t held : old)
+            if (held != EMPTY)
+                insert(held);
+    }
+    const size_t mask = slots_.size() - 1;
+    size_t at = home(key);
+    for (; slots_[at] != EMPTY; at = (at + 1) & mask)
+        if (slots_[at] == key)
+            return;
+    slots_[at] = key;
+    count_++;
+}
+
+bool PlaceSet::contains(uint64_t key) const {
+    if (slots_.empty())
+        return false;
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = home(key); slots_[at] != EMPTY; at = (at + 1) & mask)
+        if (slots_[at] == key)
+            return true;
+    return false;
+}
+
+void PlaceSet::erase(uint64_t key) {
+    if (slots_.empty())
+        return;
+    const size_t mask = slots_.size() - 1;
+    size_t hole = home(key);
+    for (; slots_[hole] != key; hole = (hole + 1) & mask)
+        if (slots_[hole] == EMPTY)
+            return;
+    // A later key of the run moves back into the hole unless the hole lies
+    // before its home, where probing for it would not look.
+    for (size_t next = (hole + 1) & mask; slots_[next] != EMPTY; next = (next + 1) & mask)
+        if (((next - home(slots_[next])) & mask) >= ((next - hole) & mask)) {
+            slots_[hole] = slots_[next];
+            hole = next;
+        }
+    slots_[hole] = EMPTY;
+    count_--;
+}
 
 namespace {
 
@@ -29,11 +114,8 @@ Layout make_layout(const std::vector<Point> &points, const std::vector<int32_t> 
 }
 
 void unlink(Layout *layout, int32_t a, int32_t b) {
-    auto drop = [](std::vector<int32_t> *list, int32_t v) {
-        list->erase(std::find(list->begin(), list->end(), v));
-    };
-    drop(&layout->adjacency[static_cast<size_t>(a)], b);
-    drop(&layout->adjacency[static_cast<size_t>(b)], a);
+    layout->adjacency[static_cast<size_t>(a)].erase(b);
+    layout->adjacency[static_cast<size_t>(b)].erase(a);
     layout->changes.node_changed(static_cast<size_t>(a));
     layout->changes.node_changed(static_cast<size_t>(b));
     layout->length -= rect_dist_points(layout->points[static_cast<size_t>(a)],
@@ -83,7 +165,7 @@ const char *layout_fault(const Layout &layout) {
         }
         live++;
         places.insert(point_key(layout.points[v]));
-        if (layout.taken.count(point_key(layout.points[v])) == 0)
+        if (!layout.taken.contains(point_key(layout.points[v])))
             return "a live node's place is missing from the place index";
         for (int32_t w : layout.adjacency[v]) {
             if (!layout.alive[static_cast<size_t>(w)])
@@ -143,7 +225,7 @@ void prune(Layout *layout, int32_t x) {
         const auto sv = static_cast<size_t>(v);
         if (sv < layout->terminals || !layout->alive[sv] || layout->adjacency[sv].size() > 2)
             continue;
-        const std::vector<int32_t> ends = layout->adjacency[sv];
+        const Edges ends = layout->adjacency[sv];
         for (int32_t e : ends)
             unlink(layout, v, e);
         if (ends.size() == 2)
@@ -163,7 +245,7 @@ void replace_piece(Layout *layout, const std::vector<int32_t> &nodes,
                    std::vector<int32_t> kept, const std::vector<Point> &added) {
     // Within a tree the edges among a connected piece's nodes are its own.
     for (const int32_t x : nodes)
-        for (int32_t v : std::vector<int32_t>(layout->adjacency[static_cast<size_t>(x)]))
+        for (int32_t v : Edges(layout->adjacency[static_cast<size_t>(x)]))
             if (v < x && std::find(nodes.begin(), nodes.end(), v) != nodes.end())
                 unlink(layout, x, v);
     for (size_t k = 0; k < nodes.size(); k++)

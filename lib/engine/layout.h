@@ -15,10 +15,60 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_set>
 #include <vector>
 
 namespace steiner::internal {
+
+// A node's neighbours, in the order their edges were made: a few in place,
+// more on the heap. Most nodes have one to four, and a tree changed edge by
+// edge would otherwise allocate for each of them.
+class Edges {
+  public:
+    const int32_t *begin() const {
+        return spilled_ ? more_.data() : here_;
+    }
+    const int32_t *end() const {
+        return begin() + size_;
+    }
+    size_t size() const {
+        return size_;
+    }
+    bool empty() const {
+        return size_ == 0;
+    }
+    int32_t operator[](size_t k) const {
+        return begin()[k];
+    }
+    void push_back(int32_t v);
+    // Takes out v, which must be there; the others keep their order.
+    void erase(int32_t v);
+
+  private:
+    static constexpr size_t HERE = 4;
+    uint32_t size_ = 0;
+    bool spilled_ = false; // more_ holds them all
+    int32_t here_[HERE] = {};
+    std::vector<int32_t> more_;
+};
+
+// The places of the live nodes as point keys: open addressing, so that a
+// place taken or freed allocates nothing of its own.
+class PlaceSet {
+  public:
+    void insert(uint64_t key);
+    void erase(uint64_t key);
+    bool contains(uint64_t key) const;
+    size_t size() const {
+        return count_;
+    }
+
+  private:
+    size_t home(uint64_t key) const;
+
+    std::vector<uint64_t> slots_; // EMPTY or a key, a power of two of them
+    int bits_ = 0;
+    size_t count_ = 0;
+};
 
 // Marks for one thread's pieces: per node, the piece that last reached it.
 struct Marks {
@@ -30,8 +80,8 @@ struct Marks {
 struct Layout {
     std::vector<Point> points; // the terminals first
     std::vector<uint8_t> alive;
-    std::vector<std::vector<int32_t>> adjacency;
-    std::unordered_set<uint64_t> taken; // the places of the live nodes
+    std::vector<Edges> adjacency;
+    PlaceSet taken; // the places of the live nodes
     Marks marks;                        // of exact windows
     size_t terminals = 0;
     int64_t length = 0;

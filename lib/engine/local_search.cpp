@@ -133,7 +133,7 @@ std::vector<Point> free_crossings(const Layout &layout, const ScreenIndex *scree
     for (int32_t row : proposal.rows) {
         for (int32_t column : proposal.columns) {
             const Point c{row, column};
-            if (layout.taken.count(point_key(c)) != 0) {
+            if (layout.taken.contains(point_key(c))) {
                 // A removed point's place is free again.
                 bool free = false;
                 for (size_t k = 0; k < proposal.ball.size(); k++)

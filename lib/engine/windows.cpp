@@ -151,7 +151,7 @@ bool replace(Layout *layout, Window *window) {
             freed.insert(point_key(layout->points[static_cast<size_t>(window->nodes[k])]));
     for (const Point &p : window->steiner) {
         const uint64_t key = point_key(p);
-        if (layout->taken.count(key) != 0 && freed.count(key) == 0)
+        if (layout->taken.contains(key) && freed.count(key) == 0)
             return false;
     }
     std::vector<uint8_t> gone(window->fixed.size());
