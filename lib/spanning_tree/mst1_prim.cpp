@@ -1,7 +1,9 @@
 // The reentrant builds: every scratch array is the call's own.
 #include "mst1.h"
 #include "mst1_build.h"
+#include "mst1_small.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace steiner::internal {
@@ -107,6 +109,17 @@ void pack_waiting(Waiting *w, int32_t *parent) {
 
 int64_t prim_build(int32_t n, const Point *points, int32_t *parent, int32_t *key, int32_t *scratch,
                    Mst1Stop stop) {
+    // A handful of points span in vector registers, with the same parents;
+    // packed arrays and a pass per join through a pointer cost more than the
+    // distances there.
+    if (n <= static_cast<int32_t>(Mst1Small::capacity)) {
+        Mst1Small small;
+        for (int32_t k = 0; k < n; k++)
+            small.push(points[k]);
+        const int64_t total = small.length();
+        std::copy(small.parents(), small.parents() + n, parent);
+        return total;
+    }
     Waiting w{scratch,
               scratch + n,
               key,

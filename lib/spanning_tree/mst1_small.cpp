@@ -35,6 +35,7 @@ namespace {
 // chooses.
 constexpr size_t LANES = 8;
 static_assert(Mst1Small::capacity % LANES == 0, "the padding fits the arrays");
+static_assert(Mst1Small::capacity <= 32, "the points selected fit the bits of a word");
 
 // Prim's passes over size points, padded to padded (above), with the keys
 // set: parent and order as span keeps them; returns the length.

@@ -1,7 +1,8 @@
 // The minimum spanning tree of a handful of points, on the stack: no memory
 // is taken, so a tree of a few points costs what its arithmetic costs. Made
 // for the minimal trees of small nets, whose Steiner points are ordered by
-// their exact gains one at a time.
+// their exact gains one at a time; every build of at most capacity points
+// goes through it as well.
 #ifndef STEINER_MST1_SMALL_H
 #define STEINER_MST1_SMALL_H
 
@@ -15,7 +16,7 @@ namespace steiner::internal {
 class Mst1Small {
   public:
     // The most points a tree holds.
-    static constexpr size_t capacity = 24;
+    static constexpr size_t capacity = 32;
 
     size_t size() const {
         return size_;
