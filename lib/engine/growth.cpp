@@ -237,7 +237,9 @@ void octant_graph(const std::vector<Point> &points, size_t neighbours, std::vect
             }
     }
     start->assign(1, 0);
+    start->reserve(n + 1);
     near->clear();
+    near->reserve(n * neighbours);
     for (size_t k = 0; k < n; k++) {
         if (k % POLL_EVERY == 0)
             poll(stop);
@@ -332,6 +334,7 @@ std::vector<Point> free_places(const std::vector<uint64_t> &keys, const std::vec
     if (!mst1_sort(occupied.begin(), occupied.end(), stop))
         throw Stopped();
     std::vector<Point> places;
+    places.reserve(keys.size());
     for (size_t k = 0; k < keys.size(); k++) {
         if (k % POLL_EVERY == 0)
             poll(stop);

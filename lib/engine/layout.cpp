@@ -211,6 +211,7 @@ Layout layout_of_tree(const NetJob &net, const std::vector<Point> &points) {
 
 std::vector<Point> alive_steiner(const Layout &layout) {
     std::vector<Point> rest;
+    rest.reserve(layout.points.size() - layout.terminals);
     for (size_t k = layout.terminals; k < layout.points.size(); k++)
         if (layout.alive[k])
             rest.push_back(layout.points[k]);
@@ -218,7 +219,8 @@ std::vector<Point> alive_steiner(const Layout &layout) {
 }
 
 void prune(Layout *layout, int32_t x) {
-    std::vector<int32_t> work{x};
+    std::vector<int32_t> &work = layout->pruning;
+    work.assign(1, x);
     while (!work.empty()) {
         const int32_t v = work.back();
         work.pop_back();

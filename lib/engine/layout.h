@@ -86,6 +86,7 @@ struct Layout {
     size_t terminals = 0;
     int64_t length = 0;
     Changes changes;
+    std::vector<int32_t> pruning; // prune's work, kept for its room
 };
 
 // The spanning tree of points (the net's terminals first) as a layout with
