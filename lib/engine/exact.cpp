@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -171,15 +172,24 @@ int64_t exact_table_tree(const Point *net, size_t n, Point *steiner, size_t *fou
 }
 
 int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point> *steiner) {
-    std::vector<Point> net(points, points + count);
-    std::sort(net.begin(), net.end(), point_less);
-    net.erase(std::unique(net.begin(), net.end(), point_equal), net.end());
+    // Windows ask for a tree thousands of times a net: their places are
+    // sorted on the stack.
+    Point on_stack[2 * EXACT_MAX_PLACES];
+    std::vector<Point> on_heap;
+    Point *net = on_stack;
+    if (count > std::size(on_stack)) {
+        on_heap.resize(count);
+        net = on_heap.data();
+    }
+    std::copy(points, points + count, net);
+    std::sort(net, net + count, point_less);
+    const auto places = static_cast<size_t>(std::unique(net, net + count, point_equal) - net);
     steiner->clear();
-    if (net.size() < 3)
-        return net.size() < 2 ? 0
-                              : std::abs(int64_t{net[0].row} - net[1].row) +
-                                    std::abs(int64_t{net[0].column} - net[1].column);
-    if (net.size() == 3) {
+    if (places < 3)
+        return places < 2 ? 0
+                          : std::abs(int64_t{net[0].row} - net[1].row) +
+                                std::abs(int64_t{net[0].column} - net[1].column);
+    if (places == 3) {
         // Three places meet at their median, as short as the half perimeter
         // of their box.
         int32_t rows[3] = {net[0].row, net[1].row, net[2].row};
@@ -187,14 +197,14 @@ int64_t exact_steiner_tree(const Point *points, size_t count, std::vector<Point>
         std::sort(rows, rows + 3);
         std::sort(columns, columns + 3);
         const Point median{rows[1], columns[1]};
-        if (!std::binary_search(net.begin(), net.end(), median, point_less))
+        if (!std::binary_search(net, net + places, median, point_less))
             steiner->push_back(median);
         return int64_t{rows[2]} - rows[0] + int64_t{columns[2]} - columns[0];
     }
     static_assert(exact_tables::max_places == EXACT_MAX_PLACES, "the tables serve as announced");
     Point found[EXACT_TABLE_STEINER];
     size_t count_found = 0;
-    const int64_t length = exact_table_tree(net.data(), net.size(), found, &count_found);
+    const int64_t length = exact_table_tree(net, places, found, &count_found);
     steiner->assign(found, found + count_found);
     return length;
 }

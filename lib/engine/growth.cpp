@@ -168,6 +168,7 @@ template <class Growth>
 void greedy_round(Growth *growth, const std::vector<int64_t> &gains, int32_t forced,
                   const std::function<void(double)> *share = nullptr) {
     std::vector<Ranked> contenders;
+    contenders.reserve(gains.size());
     for (size_t k = 0; k < gains.size(); k++)
         if (gains[k] > 0 && static_cast<int32_t>(k) != forced)
             contenders.push_back(Ranked{gains[k], static_cast<int32_t>(k)});
@@ -403,6 +404,8 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
     // the last round's candidates passed the screening when they were
     // formed, and are not screened again.
     std::vector<uint64_t> medians;
+    // Each point that joined has at most eight neighbours, so 28 pairs.
+    medians.reserve(28 * (points.size() - first_new));
     for (size_t k = first_new; k < points.size(); k++) {
         int32_t nearest[8];
         int32_t distance[8];
@@ -416,6 +419,7 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
     }
     sort_distinct(&medians, search.net.stop);
     std::vector<uint64_t> found;
+    found.reserve(medians.size() + last.points.size());
     for (const Point &m : free_places(medians, points, search.screen.get(), search.net.stop))
         found.push_back(point_key(m));
     for (size_t k = 0; k < last.points.size(); k++)
