@@ -30,6 +30,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace steiner::internal {
 
 namespace {
@@ -604,6 +608,109 @@ int64_t octant_build(int32_t n, const Point *points, int32_t *parent, int32_t *k
     return total;
 }
 
+namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx2"))) inline int32_t least_lane(__m256i x) {
+    __m128i m = _mm_min_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
+    m = _mm_min_epi32(m, _mm_shuffle_epi32(m, 0x4e));
+    m = _mm_min_epi32(m, _mm_shuffle_epi32(m, 0xb1));
+    return _mm_cvtsi128_si32(m);
+}
+
+// The scan's first points, eight at a time, as the loop of mst1_octant_scan
+// takes them: the least key (distance << 32 | index) per octant into least
+// and the first point at centre's place into *same. Each lane keeps its
+// nearest point per octant, the first of equally near ones, as it meets its
+// points in index order; the lanes' keys then meet in least. Returns the
+// points taken, a multiple of eight.
+__attribute__((target("avx2"))) int32_t octant_scan_avx2(int32_t n, const Point *points,
+                                                         const Point &centre, uint64_t *least,
+                                                         int32_t *same) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i centre_row = _mm256_set1_epi32(centre.row);
+    const __m256i centre_column = _mm256_set1_epi32(centre.column);
+    const __m256i deinterleave = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    __m256i best[8];
+    __m256i which[8];
+    for (size_t o = 0; o < 8; o++) {
+        best[o] = _mm256_set1_epi32(INT32_MAX);
+        which[o] = zero;
+    }
+    __m256i index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i step = _mm256_set1_epi32(8);
+    int32_t k = 0;
+    for (; k + 8 <= n; k += 8, index = _mm256_add_epi32(index, step)) {
+        const __m256i low = _mm256_permutevar8x32_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(points + k)), deinterleave);
+        const __m256i high = _mm256_permutevar8x32_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(points + k + 4)), deinterleave);
+        const __m256i drow = _mm256_sub_epi32(_mm256_permute2x128_si256(low, high, 0x20), centre_row);
+        const __m256i dcolumn =
+            _mm256_sub_epi32(_mm256_permute2x128_si256(low, high, 0x31), centre_column);
+        const __m256i d = _mm256_add_epi32(_mm256_abs_epi32(drow), _mm256_abs_epi32(dcolumn));
+        const __m256i at_centre = _mm256_cmpeq_epi32(d, zero);
+        if (*same < 0)
+            if (const auto mask = static_cast<uint32_t>(
+                    _mm256_movemask_ps(_mm256_castsi256_ps(at_centre))))
+                *same = k + __builtin_ctz(mask);
+        // mst1_octant_of, lane by lane.
+        const __m256i first =
+            _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, dcolumn), _mm256_cmpgt_epi32(drow, zero));
+        const __m256i second = _mm256_andnot_si256(first, _mm256_cmpgt_epi32(dcolumn, zero));
+        const __m256i third = _mm256_andnot_si256(_mm256_or_si256(first, second),
+                                                  _mm256_cmpgt_epi32(zero, drow));
+        const __m256i minus_row = _mm256_sub_epi32(zero, drow);
+        const __m256i minus_column = _mm256_sub_epi32(zero, dcolumn);
+        __m256i quadrant = _mm256_set1_epi32(3);
+        quadrant = _mm256_blendv_epi8(quadrant, _mm256_set1_epi32(2), third);
+        quadrant = _mm256_blendv_epi8(quadrant, _mm256_set1_epi32(1), second);
+        quadrant = _mm256_blendv_epi8(quadrant, zero, first);
+        __m256i u = _mm256_blendv_epi8(minus_column, minus_row, third);
+        u = _mm256_blendv_epi8(u, dcolumn, second);
+        u = _mm256_blendv_epi8(u, drow, first);
+        __m256i v = _mm256_blendv_epi8(drow, minus_column, third);
+        v = _mm256_blendv_epi8(v, minus_row, second);
+        v = _mm256_blendv_epi8(v, dcolumn, first);
+        const __m256i octant = _mm256_add_epi32(
+            _mm256_add_epi32(quadrant, quadrant),
+            _mm256_andnot_si256(_mm256_cmpgt_epi32(u, v), _mm256_set1_epi32(1)));
+        // A point at centre's place lies in no octant: its octant becomes 8.
+        const __m256i lane_octant = _mm256_or_si256(octant, _mm256_and_si256(at_centre, step));
+        for (int o = 0; o < 8; o++) {
+            const __m256i closer = _mm256_and_si256(
+                _mm256_cmpeq_epi32(lane_octant, _mm256_set1_epi32(o)),
+                _mm256_cmpgt_epi32(best[o], d));
+            best[o] = _mm256_blendv_epi8(best[o], d, closer);
+            which[o] = _mm256_blendv_epi8(which[o], index, closer);
+        }
+    }
+    // The least distance over the lanes, then the least index among the
+    // lanes at it.
+    for (size_t o = 0; o < 8; o++) {
+        const int32_t nearest = least_lane(best[o]);
+        if (nearest == INT32_MAX)
+            continue;
+        const int32_t first = least_lane(_mm256_blendv_epi8(
+            _mm256_set1_epi32(INT32_MAX), which[o],
+            _mm256_cmpeq_epi32(best[o], _mm256_set1_epi32(nearest))));
+        least[o] = static_cast<uint64_t>(nearest) << 32 | static_cast<uint32_t>(first);
+    }
+    return k;
+}
+
+// Below this many points the lanes' setting up and meeting cost more than
+// the scan they save.
+constexpr int32_t SCAN_VECTORS_FROM = 32;
+
+bool scan_in_vectors() {
+    static const bool vectors = MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2");
+    return vectors;
+}
+#endif
+
+} // namespace
+
 int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, int32_t *nearest,
                          int32_t *distance) {
     // Per octant the least distance and index as one word, the distance
@@ -611,7 +718,12 @@ int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, in
     uint64_t least[8];
     std::fill(least, least + 8, UINT64_MAX);
     int32_t same = -1;
-    for (int32_t k = 0; k < n; k++) {
+    int32_t k = 0;
+#if defined(__x86_64__) || defined(__i386__)
+    if (n >= SCAN_VECTORS_FROM && scan_in_vectors())
+        k = octant_scan_avx2(n, points, centre, least, &same);
+#endif
+    for (; k < n; k++) {
         const int32_t drow = points[k].row - centre.row;
         const int32_t dcolumn = points[k].column - centre.column;
         if (drow == 0 && dcolumn == 0) {

@@ -78,6 +78,44 @@ TEST(OctantNeighboursTest, EachIsANearestPointOfItsOctant) {
 // The saving of a point, from the incremental, the dense (one point at a
 // time and many together) and (up to its capacity) the stack tree, is what
 // rebuilding the tree with it shows, when positive, and 0 otherwise.
+TEST(OctantScanTest, TheFirstOfTheNearestInEachOctant) {
+    // Sizes on both sides of where the scan takes eight points at a time,
+    // with places shared and distances tied.
+    for (int32_t count : {1, 7, 31, 32, 33, 40, 100, 257}) {
+        for (const std::vector<Point> &points :
+             point_sets(static_cast<uint32_t>(count) + 7, count)) {
+            for (size_t c = 0; c < points.size(); c += 1 + points.size() / 16) {
+                const Point &centre = points[c];
+                int32_t first_same = -1;
+                int32_t expected[8];
+                int32_t expected_distance[8];
+                std::fill(expected, expected + 8, -1);
+                std::fill(expected_distance, expected_distance + 8, -1);
+                for (int32_t k = 0; k < count; k++) {
+                    const Point &p = points[static_cast<size_t>(k)];
+                    if (point_equal(p, centre)) {
+                        first_same = first_same < 0 ? k : first_same;
+                        continue;
+                    }
+                    const int o = mst1_octant_of(p.row - centre.row, p.column - centre.column);
+                    const int32_t d = rect_dist_points(p, centre);
+                    if (expected[o] < 0 || d < expected_distance[o]) {
+                        expected[o] = k;
+                        expected_distance[o] = d;
+                    }
+                }
+                int32_t nearest[8];
+                int32_t distance[8];
+                SCOPED_TRACE(testing::Message() << count << " points, centre " << c);
+                EXPECT_EQ(mst1_octant_scan(count, points.data(), centre, nearest, distance),
+                          first_same);
+                EXPECT_TRUE(std::equal(nearest, nearest + 8, expected));
+                EXPECT_TRUE(std::equal(distance, distance + 8, expected_distance));
+            }
+        }
+    }
+}
+
 TEST(JoinSavingTest, EveryTreeGivesTheSavingARebuildShows) {
     for (int32_t count : {1, 2, 5, 20, 70}) {
         uint32_t seed = 100 + static_cast<uint32_t>(count);
