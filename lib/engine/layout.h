@@ -115,27 +115,25 @@ void prune(Layout *layout, int32_t x);
 void prune_all(Layout *layout);
 
 // Grows a connected piece of the tree breadth first from centre: a neighbour
-// v of (*nodes)[k] joins when admit(v, k) says so, in the order met. *nodes
-// gets the piece, centre first, and *from the node each was reached from
-// (-1 for the centre); the nodes reached carry a fresh mark of *marks.
+// v of (*nodes)[k] joins when admit(v, k) says so, in the order met, and is
+// reached from nodes[k] alone, the layout being a tree. *nodes gets the
+// piece, centre first; the nodes reached carry a fresh mark of *marks.
 template <class Admit>
 void grow_piece(const Layout &layout, int32_t centre, Marks *marks, std::vector<int32_t> *nodes,
-                std::vector<int32_t> *from, Admit admit) {
+                Admit admit) {
     const uint32_t mark = ++marks->move;
     if (marks->seen.size() < layout.points.size())
         marks->seen.resize(layout.points.size(), 0);
+    uint32_t *const seen = marks->seen.data();
     nodes->assign(1, centre);
-    from->assign(1, -1);
-    marks->seen[static_cast<size_t>(centre)] = mark;
+    seen[centre] = mark;
     for (size_t k = 0; k < nodes->size(); k++) {
         const int32_t at = (*nodes)[k];
         for (int32_t v : layout.adjacency[static_cast<size_t>(at)]) {
-            const auto sv = static_cast<size_t>(v);
-            if (marks->seen[sv] == mark || !admit(v, k))
+            if (seen[v] == mark || !admit(v, k))
                 continue;
-            marks->seen[sv] = mark;
+            seen[v] = mark;
             nodes->push_back(v);
-            from->push_back(at);
         }
     }
 }

@@ -58,11 +58,14 @@ struct Proposal {
 void gather_ball(const Layout &layout, int32_t x, Marks *marks, Proposal *proposal) {
     std::vector<int32_t> depth{0};
     const std::vector<int32_t> &ball = proposal->ball;
-    grow_piece(layout, x, marks, &proposal->ball, &proposal->up, [&](int32_t, size_t k) {
+    std::vector<int32_t> &up = proposal->up;
+    up.assign(1, -1);
+    grow_piece(layout, x, marks, &proposal->ball, [&](int32_t, size_t k) {
         // x's own neighbours always belong: x's edges all go.
         if (depth[k] == BALL_DEPTH || (depth[k] > 0 && ball.size() > BALL_CAP))
             return false;
         depth.push_back(depth[k] + 1);
+        up.push_back(ball[k]);
         return true;
     });
 }

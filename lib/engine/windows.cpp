@@ -50,46 +50,34 @@ struct Window {
     std::vector<Point> minimal;
 };
 
-// The window of at most limit fixed points around centre, grown breadth
-// first as grow_piece grows a piece; the nodes reached are marked with a
-// fresh mark. The layout is a tree, so the window's edges are those its
-// nodes were reached by, and a node joins with one edge inside: its others
-// leave the window until their ends join.
+// The window of at most limit fixed points around centre; the nodes reached
+// are marked with a fresh mark. The layout is a tree, so the window's edges
+// are those its nodes were reached by.
 void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Window *window) {
-    const uint32_t mark = ++marks->move;
-    if (marks->seen.size() < layout.points.size())
-        marks->seen.resize(layout.points.size(), 0);
-    uint32_t *const seen = marks->seen.data();
     const auto terminals = static_cast<int32_t>(layout.terminals);
-    std::vector<int32_t> &nodes = window->nodes;
     std::vector<int32_t> &outside = window->outside;
-    nodes.assign(1, centre);
     outside.assign(1, static_cast<int32_t>(layout.adjacency[static_cast<size_t>(centre)].size()));
-    seen[centre] = mark;
     size_t fixed_count = centre < terminals || outside[0] > 0 ? 1 : 0;
     int64_t before = 0;
-    for (size_t k = 0; k < nodes.size(); k++) {
+    const std::vector<int32_t> &nodes = window->nodes;
+    grow_piece(layout, centre, marks, &window->nodes, [&](int32_t v, size_t k) {
+        // v joins with one edge inside, to nodes[k]. It is fixed if a terminal
+        // or left with an edge outside; nodes[k] stops being fixed when a
+        // Steiner point's last edge outside comes in.
         const int32_t at = nodes[k];
-        const Point &at_place = layout.points[static_cast<size_t>(at)];
-        for (int32_t v : layout.adjacency[static_cast<size_t>(at)]) {
-            if (seen[v] == mark)
-                continue;
-            const auto v_outside =
-                static_cast<int32_t>(layout.adjacency[static_cast<size_t>(v)].size()) - 1;
-            // v is fixed if a terminal or left with an edge outside; at stops
-            // being fixed when a Steiner point's last edge outside comes in.
-            const size_t after = fixed_count + (v < terminals || v_outside > 0 ? 1 : 0) -
-                                 (at >= terminals && outside[k] == 1 ? 1 : 0);
-            if (after > limit)
-                continue;
-            seen[v] = mark;
-            nodes.push_back(v);
-            outside.push_back(v_outside);
-            outside[k]--;
-            fixed_count = after;
-            before += rect_dist_points(layout.points[static_cast<size_t>(v)], at_place);
-        }
-    }
+        const auto v_outside =
+            static_cast<int32_t>(layout.adjacency[static_cast<size_t>(v)].size()) - 1;
+        const size_t after = fixed_count + (v < terminals || v_outside > 0 ? 1 : 0) -
+                             (at >= terminals && outside[k] == 1 ? 1 : 0);
+        if (after > limit)
+            return false;
+        outside.push_back(v_outside);
+        outside[k]--;
+        fixed_count = after;
+        before += rect_dist_points(layout.points[static_cast<size_t>(v)],
+                                   layout.points[static_cast<size_t>(at)]);
+        return true;
+    });
     window->fixed.assign(nodes.size(), 0);
     window->places.clear();
     window->place_ids.clear();
