@@ -11,6 +11,15 @@
 
 namespace steiner::internal {
 
+#if defined(__x86_64__) || defined(__i386__)
+// Whether the package's AVX2 loops run: the processor has the registers and
+// the build did not ask for the plain loops everywhere.
+inline bool mst1_avx2() {
+    static const bool avx2 = MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2");
+    return avx2;
+}
+#endif
+
 // A key as the pass compares it: joined points (key 0) wrap to the largest
 // value, so the smallest candidate is the smallest nonzero key less one.
 inline uint32_t candidate_of(int32_t key) {

@@ -79,11 +79,6 @@ __attribute__((target("avx2"))) void gains_avx2(size_t m, const Point *points, c
             gains[first + l] = std::max<int64_t>(0, saved[l]);
     }
 }
-
-bool has_avx2() {
-    static const bool has = MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2");
-    return has;
-}
 #endif
 
 } // namespace
@@ -219,7 +214,7 @@ int64_t Mst1Dense::gain(const Point &c) {
 
 void Mst1Dense::gains(const Point *news, size_t count, int64_t *gains) {
 #if defined(__x86_64__) || defined(__i386__)
-    if (count > 1 && !points_.empty() && has_avx2()) {
+    if (count > 1 && !points_.empty() && mst1_avx2()) {
         walks_.resize(LANES * stride_);
         gains_avx2(points_.size(), points_.data(), order_.data(), parent_.data(), edge_.data(),
                    news, count, walks_.data(), gains);

@@ -702,11 +702,6 @@ __attribute__((target("avx2"))) int32_t octant_scan_avx2(int32_t n, const Point 
 // Below this many points the lanes' setting up and meeting cost more than
 // the scan they save.
 constexpr int32_t SCAN_VECTORS_FROM = 32;
-
-bool scan_in_vectors() {
-    static const bool vectors = MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2");
-    return vectors;
-}
 #endif
 
 } // namespace
@@ -720,7 +715,7 @@ int32_t mst1_octant_scan(int32_t n, const Point *points, const Point &centre, in
     int32_t same = -1;
     int32_t k = 0;
 #if defined(__x86_64__) || defined(__i386__)
-    if (n >= SCAN_VECTORS_FROM && scan_in_vectors())
+    if (n >= SCAN_VECTORS_FROM && mst1_avx2())
         k = octant_scan_avx2(n, points, centre, least, &same);
 #endif
     for (; k < n; k++) {

@@ -77,7 +77,7 @@ PrimPass choose_prim_pass() {
 #if defined(__x86_64__) || defined(__i386__)
     if (MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx512f"))
         return prim_pass_avx512;
-    if (MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2"))
+    if (mst1_avx2())
         return prim_pass_avx2;
 #endif
     return prim_pass_generic;

@@ -153,7 +153,7 @@ using PrimPasses = int64_t (*)(size_t, size_t, const int32_t *, const int32_t *,
 // As the package's build: wider vectors only where the processor has them.
 PrimPasses choose_prim_passes() {
 #if defined(__x86_64__) || defined(__i386__)
-    if (MST1_VECTOR_LOOPS && __builtin_cpu_supports("avx2"))
+    if (mst1_avx2())
         return prim_passes_avx2;
 #endif
     return prim_passes_generic;
