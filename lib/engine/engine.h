@@ -210,7 +210,8 @@ int64_t join_stepwise(Mst1Dense *tree, const std::vector<Point> &candidates,
 
 // Rounds of keeping candidates greedily (starting with pool.points[forced]
 // unless forced is -1) and forming them again around the points that joined,
-// starting from pool (formed against *points); returns the tree length.
+// starting from pool (form_pool's against *points, so in the order of its
+// places); returns the tree length.
 int64_t grow(Search *search, std::vector<Point> *points, Pool pool, int32_t forced);
 
 // The Steiner points of points (after the terminals) that pruning leaves,

@@ -224,7 +224,9 @@ void octant_graph(const std::vector<Point> &points, size_t neighbours, std::vect
     }
     for (size_t k = 0; k < n; k++)
         first[k + 1] += first[k];
-    std::vector<std::pair<int32_t, int32_t>> edges(first[n]); // (distance, neighbour)
+    // Each edge as its distance above its neighbour's index, both below
+    // 2^31: the keys sort as the pairs would.
+    std::vector<uint64_t> edges(first[n]);
     std::vector<size_t> fill(first.begin(), first.end() - 1);
     for (size_t k = 0; k < n; k++) {
         if (k % POLL_EVERY == 0)
@@ -232,9 +234,9 @@ void octant_graph(const std::vector<Point> &points, size_t neighbours, std::vect
         for (size_t o = 0; o < 8; o++)
             if (const int32_t q = nearest[8 * k + o]; q >= 0) {
                 const auto sq = static_cast<size_t>(q);
-                const int32_t d = rect_dist_points(points[k], points[sq]);
-                edges[fill[k]++] = {d, q};
-                edges[fill[sq]++] = {d, static_cast<int32_t>(k)};
+                const auto d = static_cast<uint64_t>(rect_dist_points(points[k], points[sq]));
+                edges[fill[k]++] = d << 32 | sq;
+                edges[fill[sq]++] = d << 32 | k;
             }
     }
     start->assign(1, 0);
@@ -244,12 +246,14 @@ void octant_graph(const std::vector<Point> &points, size_t neighbours, std::vect
     for (size_t k = 0; k < n; k++) {
         if (k % POLL_EVERY == 0)
             poll(stop);
-        const auto begin = edges.begin() + static_cast<std::ptrdiff_t>(first[k]);
-        auto end = edges.begin() + static_cast<std::ptrdiff_t>(first[k + 1]);
-        std::sort(begin, end);
-        end = std::unique(begin, end);
-        for (auto e = begin; e != end && e - begin < static_cast<std::ptrdiff_t>(neighbours); ++e)
-            near->push_back(e->second);
+        uint64_t *const begin = edges.data() + first[k];
+        // A point may be the nearest of any number of others.
+        if (!mst1_sort(begin, edges.data() + first[k + 1], stop))
+            throw Stopped();
+        uint64_t *const end = std::unique(begin, edges.data() + first[k + 1]);
+        for (uint64_t *e = begin; e != end && e - begin < static_cast<std::ptrdiff_t>(neighbours);
+             ++e)
+            near->push_back(static_cast<int32_t>(*e & 0xffffffffu));
         start->push_back(near->size());
     }
 }
@@ -336,12 +340,17 @@ std::vector<Point> free_places(const std::vector<uint64_t> &keys, const std::vec
         throw Stopped();
     std::vector<Point> places;
     places.reserve(keys.size());
+    // Both lists ascend, so one walk along the occupied places finds them.
+    auto taken = occupied.begin();
     for (size_t k = 0; k < keys.size(); k++) {
         if (k % POLL_EVERY == 0)
             poll(stop);
+        while (taken != occupied.end() && *taken < keys[k])
+            ++taken;
+        if (taken != occupied.end() && *taken == keys[k])
+            continue;
         const Point c = key_point(keys[k]);
-        if (!std::binary_search(occupied.begin(), occupied.end(), keys[k]) &&
-            (screen == nullptr || screen_candidate_indexed(screen, c.row, c.column)))
+        if (screen == nullptr || screen_candidate_indexed(screen, c.row, c.column))
             places.push_back(c);
     }
     return places;
@@ -418,14 +427,20 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
         add_medians(points, points[k], nearest, count, &medians);
     }
     sort_distinct(&medians, search.net.stop);
-    std::vector<uint64_t> found;
-    found.reserve(medians.size() + last.points.size());
+    // Both lists ascend (a pool's points are in the order of their keys), so
+    // they merge rather than sort.
+    std::vector<uint64_t> fresh;
+    fresh.reserve(medians.size());
     for (const Point &m : free_places(medians, points, search.screen.get(), search.net.stop))
-        found.push_back(point_key(m));
+        fresh.push_back(point_key(m));
+    std::vector<uint64_t> kept;
+    kept.reserve(last.points.size());
     for (size_t k = 0; k < last.points.size(); k++)
         if (last.gains[k] > 0)
-            found.push_back(point_key(last.points[k]));
-    sort_distinct(&found, search.net.stop);
+            kept.push_back(point_key(last.points[k]));
+    std::vector<uint64_t> found(fresh.size() + kept.size());
+    std::merge(fresh.begin(), fresh.end(), kept.begin(), kept.end(), found.begin());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
     return free_places(found, points, nullptr, search.net.stop);
 }
 

@@ -15,6 +15,7 @@
 // on the spot (changes.h), so the trees do not depend on the threads.
 #include "engine.h"
 #include "layout.h"
+#include "mst1_sort.h"
 #include "parallel.h"
 
 #include <algorithm>
@@ -178,7 +179,7 @@ class Unshortened {
         key_.clear();
         for (const Point &p : window.places)
             key_.push_back(point_key(p));
-        std::sort(key_.begin(), key_.end());
+        mst1_sort_keys(key_.data(), key_.size());
         key_.push_back(static_cast<uint64_t>(window.before));
         return known_.count(key_) != 0;
     }
@@ -204,6 +205,10 @@ class Unshortened {
 void sweep_exact_windows(Layout *layout, int sweeps, Mst1Stop stop) {
     prune_all(layout);
     Window window;
+    // A window's lists take their room once, not a doubling at a time.
+    for (auto *list : {&window.nodes, &window.outside, &window.place_ids})
+        list->reserve(layout->points.size());
+    window.places.reserve(layout->points.size());
     Unshortened unshortened;
     for (int sweep = 0; sweep < sweeps; sweep++) {
         bool changed = false;

@@ -1,6 +1,8 @@
 // Sorting that looks at a stop flag (see Mst1Stop in mst1.h), for arrays large
 // enough that one std::sort would keep a caller waiting: a few hundred
-// thousand elements take tens of milliseconds.
+// thousand elements take tens of milliseconds. Short arrays of 64-bit keys,
+// which small nets sort by the dozen, go through merges without branches on
+// the keys.
 #ifndef STEINER_MST1_SORT_H
 #define STEINER_MST1_SORT_H
 
@@ -8,8 +10,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iterator>
+#include <type_traits>
 #include <utility>
 
 namespace steiner::internal {
@@ -78,7 +82,71 @@ bool mst1_sort(Iterator first, Iterator last, Less less, Mst1Stop stop) {
     return !mst1_stop_seen(stop);
 }
 
+// Keys up to this many are sorted by mst1_sort_keys, on the stack.
+constexpr size_t MST1_SORT_KEYS_MOST = 1024;
+
+// Sorts keys[0..count-1] (count at most MST1_SORT_KEYS_MOST) ascending by
+// merges that choose with conditional moves: the keys of random places make
+// each comparison a coin toss, and std::sort's mispredicted branches cost
+// more than its comparisons.
+inline void mst1_sort_keys(uint64_t *keys, size_t count) {
+    // Runs of four by a sorting network, a shorter tail by insertion.
+    auto order = [](uint64_t &a, uint64_t &b) {
+        const uint64_t low = std::min(a, b);
+        b = std::max(a, b);
+        a = low;
+    };
+    size_t run = 0;
+    for (; run + 4 <= count; run += 4) {
+        uint64_t *k = keys + run;
+        order(k[0], k[1]);
+        order(k[2], k[3]);
+        order(k[0], k[2]);
+        order(k[1], k[3]);
+        order(k[1], k[2]);
+    }
+    for (size_t k = run + 1; k < count; k++)
+        for (size_t j = k; j > run && keys[j] < keys[j - 1]; j--)
+            std::swap(keys[j], keys[j - 1]);
+    uint64_t scratch[MST1_SORT_KEYS_MOST];
+    uint64_t *from = keys;
+    uint64_t *to = scratch;
+    for (size_t width = 4; width < count; width *= 2) {
+        for (size_t low = 0; low < count; low += 2 * width) {
+            const size_t middle = std::min(low + width, count);
+            const size_t high = std::min(low + 2 * width, count);
+            size_t i = low;
+            size_t j = middle;
+            size_t out = low;
+            while (i < middle && j < high) {
+                const uint64_t a = from[i];
+                const uint64_t b = from[j];
+                const auto second = static_cast<size_t>(b < a);
+                to[out++] = second != 0 ? b : a;
+                i += second ^ 1;
+                j += second;
+            }
+            // Short tails: a loop costs less than a call to copy them.
+            while (i < middle)
+                to[out++] = from[i++];
+            while (j < high)
+                to[out++] = from[j++];
+        }
+        std::swap(from, to);
+    }
+    if (from != keys)
+        std::copy(from, from + count, keys);
+}
+
+// In ascending order; 64-bit keys up to MST1_SORT_KEYS_MOST of them by
+// mst1_sort_keys.
 template <class Iterator> bool mst1_sort(Iterator first, Iterator last, Mst1Stop stop) {
+    if constexpr (std::is_same_v<typename std::iterator_traits<Iterator>::value_type, uint64_t>)
+        if (const auto count = static_cast<size_t>(last - first); count <= MST1_SORT_KEYS_MOST) {
+            if (count > 1)
+                mst1_sort_keys(&*first, count);
+            return !mst1_stop_seen(stop);
+        }
     return mst1_sort(first, last, std::less<>(), stop);
 }
 
