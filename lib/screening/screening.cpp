@@ -51,8 +51,55 @@ bool screen_candidate(int32_t row, int32_t column, const Point *point_array, int
     return accepted;
 }
 
+namespace {
+
+// Up to this many terminals, each a bit of a word, the screening's questions
+// are masks: which terminals lie in a row or column, and which at or before
+// it. A candidate then costs two searches among the distinct rows and
+// columns, with no branch on where the terminals lie.
+constexpr int32_t MASK_MOST = 64;
+
+// One axis of the masks: the distinct values in order, and for each the
+// terminals at it and those at it or below.
+struct Axis {
+    int32_t count;
+    int32_t values[MASK_MOST];
+    uint64_t here[MASK_MOST];
+    uint64_t up_to[MASK_MOST];
+};
+
+// The rank of value among axis.values, or -1 where no terminal has it.
+int32_t rank_of(const Axis &axis, int32_t value) {
+    const int32_t *base = axis.values;
+    for (int32_t n = axis.count; n > 1;) {
+        const int32_t half = n / 2;
+        base = base[half - 1] < value ? base + half : base;
+        n -= half;
+    }
+    return *base == value ? static_cast<int32_t>(base - axis.values) : -1;
+}
+
+// The axis of values[0..count-1] (coordinates of terminal k at k).
+void fill_axis(const int32_t *values, int32_t count, Axis *axis) {
+    std::copy(values, values + count, axis->values);
+    std::sort(axis->values, axis->values + count);
+    axis->count =
+        static_cast<int32_t>(std::unique(axis->values, axis->values + count) - axis->values);
+    std::fill(axis->here, axis->here + axis->count, 0);
+    for (int32_t k = 0; k < count; k++)
+        axis->here[rank_of(*axis, values[k])] |= uint64_t{1} << k;
+    uint64_t below = 0;
+    for (int32_t r = 0; r < axis->count; r++) {
+        below |= axis->here[r];
+        axis->up_to[r] = below;
+    }
+}
+
+} // namespace
+
 // The terminals sorted two ways, with running column extremes along the row
-// order, so that each question of the screening is a binary search.
+// order, so that each question of the screening is a binary search; for a
+// few terminals, the masks of their rows and columns instead.
 struct ScreenIndex {
     int32_t count;
     Point *by_row;              // sorted by row, then column
@@ -61,11 +108,15 @@ struct ScreenIndex {
     int32_t *prefix_max_column;
     int32_t *suffix_min_column; // over by_row[k..count-1]
     int32_t *suffix_max_column;
+    Axis *rows; // with columns, for at most MASK_MOST terminals, else null
+    Axis *columns;
 };
 
 void screen_index_free(ScreenIndex *index) {
     if (index == nullptr)
         return;
+    free(index->rows);
+    free(index->columns);
     free(index->by_row);
     free(index->by_column);
     free(index->prefix_min_column);
@@ -90,6 +141,26 @@ ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts, Mst1S
         return nullptr;
     const auto n = static_cast<size_t>(num_pts);
     index->count = num_pts;
+    if (num_pts > 0 && num_pts <= MASK_MOST) {
+        index->rows = static_cast<Axis *>(malloc(sizeof(Axis)));
+        index->columns = static_cast<Axis *>(malloc(sizeof(Axis)));
+        if (index->rows == nullptr || index->columns == nullptr) {
+            screen_index_free(index);
+            return nullptr;
+        }
+        int32_t values[MASK_MOST];
+        for (size_t k = 0; k < n; k++)
+            values[k] = point_array[k].row;
+        fill_axis(values, num_pts, index->rows);
+        for (size_t k = 0; k < n; k++)
+            values[k] = point_array[k].column;
+        fill_axis(values, num_pts, index->columns);
+        if (mst1_stop_seen(stop)) {
+            screen_index_free(index);
+            return nullptr;
+        }
+        return index;
+    }
     index->by_row = static_cast<Point *>(malloc(n * sizeof(Point)));
     index->by_column = static_cast<Point *>(malloc(n * sizeof(Point)));
     index->prefix_min_column = static_cast<int32_t *>(malloc(n * sizeof(int32_t)));
@@ -127,7 +198,44 @@ ScreenIndex *screen_index_build(const Point *point_array, int32_t num_pts, Mst1S
     return index;
 }
 
+namespace {
+
+bool screen_by_masks(const Axis &rows, const Axis &columns, int32_t row, int32_t column) {
+    const int32_t r = rank_of(rows, row);
+    const int32_t c = rank_of(columns, column);
+    if (r < 0 || c < 0)
+        return false;
+    const uint64_t in_row = rows.here[r];
+    const uint64_t in_column = columns.here[c];
+    if ((in_row & in_column) != 0)
+        return false;
+    // Terminals by where they lie against the candidate's row and column.
+    const uint64_t rows_up_to = rows.up_to[r];
+    const uint64_t rows_below = r > 0 ? rows.up_to[r - 1] : 0;
+    const uint64_t columns_up_to = columns.up_to[c];
+    const uint64_t columns_below = c > 0 ? columns.up_to[c - 1] : 0;
+    const uint64_t all = rows.up_to[rows.count - 1];
+    const bool same_column_greater_row = (in_column & ~rows_up_to) != 0;
+    const bool same_column_smaller_row = (in_column & rows_below) != 0;
+    const bool same_row_greater_column = (in_row & ~columns_up_to) != 0;
+    const bool same_row_smaller_column = (in_row & columns_below) != 0;
+    const uint64_t rows_from = all & ~rows_below;
+    const uint64_t columns_from = all & ~columns_below;
+    return (same_column_greater_row && same_row_smaller_column &&
+            (rows_up_to & columns_from) != 0) ||
+           (same_column_greater_row && same_row_greater_column &&
+            (rows_up_to & columns_up_to) != 0) ||
+           (same_column_smaller_row && same_row_smaller_column &&
+            (rows_from & columns_from) != 0) ||
+           (same_column_smaller_row && same_row_greater_column &&
+            (rows_from & columns_up_to) != 0);
+}
+
+} // namespace
+
 bool screen_candidate_indexed(const ScreenIndex *index, int32_t row, int32_t column) {
+    if (index->rows != nullptr)
+        return screen_by_masks(*index->rows, *index->columns, row, column);
     const Point *rows = index->by_row;
     const Point *rows_end = rows + index->count;
     const Point *columns = index->by_column;
