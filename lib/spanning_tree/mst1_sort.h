@@ -85,11 +85,23 @@ bool mst1_sort(Iterator first, Iterator last, Less less, Mst1Stop stop) {
 // Keys up to this many are sorted by mst1_sort_keys, on the stack.
 constexpr size_t MST1_SORT_KEYS_MOST = 1024;
 
+// Sorts keys[from..to-1] ascending by insertion.
+inline void mst1_insert_keys(uint64_t *keys, size_t from, size_t to) {
+    for (size_t k = from + 1; k < to; k++) {
+        const uint64_t key = keys[k];
+        size_t j = k;
+        for (; j > from && key < keys[j - 1]; j--)
+            keys[j] = keys[j - 1];
+        keys[j] = key;
+    }
+}
+
 // Sorts keys[0..count-1] (count at most MST1_SORT_KEYS_MOST) ascending by
 // merges that choose with conditional moves: the keys of random places make
 // each comparison a coin toss, and std::sort's mispredicted branches cost
 // more than its comparisons.
-inline void mst1_sort_keys(uint64_t *keys, size_t count) {
+// Kept out of line, so that its scratch costs short arrays nothing.
+__attribute__((noinline)) inline void mst1_merge_keys(uint64_t *keys, size_t count) {
     // Runs of four by a sorting network, a shorter tail by insertion.
     auto order = [](uint64_t &a, uint64_t &b) {
         const uint64_t low = std::min(a, b);
@@ -105,9 +117,7 @@ inline void mst1_sort_keys(uint64_t *keys, size_t count) {
         order(k[1], k[3]);
         order(k[1], k[2]);
     }
-    for (size_t k = run + 1; k < count; k++)
-        for (size_t j = k; j > run && keys[j] < keys[j - 1]; j--)
-            std::swap(keys[j], keys[j - 1]);
+    mst1_insert_keys(keys, run, count);
     uint64_t scratch[MST1_SORT_KEYS_MOST];
     uint64_t *from = keys;
     uint64_t *to = scratch;
@@ -136,6 +146,15 @@ inline void mst1_sort_keys(uint64_t *keys, size_t count) {
     }
     if (from != keys)
         std::copy(from, from + count, keys);
+}
+
+// Sorts keys[0..count-1] (count at most MST1_SORT_KEYS_MOST) ascending: a
+// handful by insertion, mispredictions and all, more by the merges.
+inline void mst1_sort_keys(uint64_t *keys, size_t count) {
+    if (count <= 8)
+        mst1_insert_keys(keys, 0, count);
+    else
+        mst1_merge_keys(keys, count);
 }
 
 // In ascending order; 64-bit keys up to MST1_SORT_KEYS_MOST of them by
