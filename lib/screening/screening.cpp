@@ -73,7 +73,9 @@ int32_t rank_of(const Axis &axis, int32_t value) {
     const int32_t *base = axis.values;
     for (int32_t n = axis.count; n > 1;) {
         const int32_t half = n / 2;
-        base = base[half - 1] < value ? base + half : base;
+        // A mask rather than a choice, which compilers turn into a branch
+        // that the places of candidates leave unpredictable.
+        base += half & -static_cast<int32_t>(base[half - 1] < value);
         n -= half;
     }
     return *base == value ? static_cast<int32_t>(base - axis.values) : -1;

@@ -143,14 +143,19 @@ int64_t mst1_build_tree_reference(int32_t n, const Point *points, int32_t *paren
 // so a new point gains spanning-tree edges only to its nearest point in each
 // octant, and every octant computation here uses these borders.
 inline int mst1_octant_of(int32_t drow, int32_t dcolumn) {
-    // Selects rather than branches: the octants of a net's points follow no
-    // pattern a branch predictor could learn.
-    const bool first = drow > 0 && dcolumn >= 0;
-    const bool second = !first && dcolumn > 0;
-    const bool third = !first && !second && drow < 0;
-    const int quadrant = first ? 0 : second ? 1 : third ? 2 : 3;
-    const int32_t u = first ? drow : second ? dcolumn : third ? -drow : -dcolumn;
-    const int32_t v = first ? dcolumn : second ? -drow : third ? -dcolumn : drow;
+    // Masks rather than branches: the octants of a net's points follow no
+    // pattern a branch predictor could learn, and compilers turn chains of
+    // choices into branches all the same. The quadrants are those of the
+    // offset turned a quarter at a time: first (drow > 0, dcolumn >= 0),
+    // second (drow <= 0, dcolumn > 0), third (drow < 0, dcolumn <= 0), fourth
+    // the rest; each mask is all ones in its quadrant, else zero.
+    const int32_t first = -static_cast<int32_t>((drow > 0) & (dcolumn >= 0));
+    const int32_t second = -static_cast<int32_t>((drow <= 0) & (dcolumn > 0));
+    const int32_t third = -static_cast<int32_t>((drow < 0) & (dcolumn <= 0));
+    const int32_t fourth = ~(first | second | third);
+    const int quadrant = (second & 1) + (third & 2) + (fourth & 3);
+    const int32_t u = (first & drow) | (second & dcolumn) | (third & -drow) | (fourth & -dcolumn);
+    const int32_t v = (first & dcolumn) | (second & -drow) | (third & -dcolumn) | (fourth & drow);
     return 2 * quadrant + (v < u ? 0 : 1);
 }
 
