@@ -65,11 +65,13 @@ void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Wi
         // v joins with one edge inside, to nodes[k]. It is fixed if a terminal
         // or left with an edge outside; nodes[k] stops being fixed when a
         // Steiner point's last edge outside comes in.
+        // Bitwise, not logical, operators: the outcomes follow no pattern,
+        // and short-circuits would be branches.
         const int32_t at = nodes[k];
         const auto v_outside =
             static_cast<int32_t>(layout.adjacency[static_cast<size_t>(v)].size()) - 1;
-        const size_t after = fixed_count + (v < terminals || v_outside > 0 ? 1 : 0) -
-                             (at >= terminals && outside[k] == 1 ? 1 : 0);
+        const size_t after = fixed_count + static_cast<size_t>((v < terminals) | (v_outside > 0)) -
+                             static_cast<size_t>((at >= terminals) & (outside[k] == 1));
         if (after > limit)
             return false;
         outside.push_back(v_outside);
@@ -86,13 +88,20 @@ void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Wi
     window->steiner.clear();
     window->shorter = false;
     window->at = layout.changes.clock;
+    // Every node is written and the count of fixed ones advances by one or
+    // none: no branch on which.
+    window->places.resize(nodes.size());
+    window->place_ids.resize(nodes.size());
+    size_t fixed = 0;
     for (size_t k = 0; k < nodes.size(); k++) {
-        if (nodes[k] < terminals || outside[k] > 0) {
-            window->fixed[k] = 1;
-            window->places.push_back(layout.points[static_cast<size_t>(nodes[k])]);
-            window->place_ids.push_back(nodes[k]);
-        }
+        const bool is_fixed = (nodes[k] < terminals) | (outside[k] > 0);
+        window->fixed[k] = is_fixed;
+        window->places[fixed] = layout.points[static_cast<size_t>(nodes[k])];
+        window->place_ids[fixed] = nodes[k];
+        fixed += is_fixed;
     }
+    window->places.resize(fixed);
+    window->place_ids.resize(fixed);
 }
 
 // A shorter tree for a window wider than the tables serve: the search's best

@@ -229,8 +229,7 @@ bool screen_by_masks(const Axis &rows, const Axis &columns, int32_t row, int32_t
             (rows_up_to & columns_up_to) != 0) ||
            (same_column_smaller_row && same_row_smaller_column &&
             (rows_from & columns_from) != 0) ||
-           (same_column_smaller_row && same_row_greater_column &&
-            (rows_from & columns_up_to) != 0);
+           (same_column_smaller_row && same_row_greater_column && (rows_from & columns_up_to) != 0);
 }
 
 } // namespace

@@ -85,7 +85,8 @@ bool mst1_sort(Iterator first, Iterator last, Less less, Mst1Stop stop) {
 // Keys up to this many are sorted by mst1_sort_keys, on the stack.
 constexpr size_t MST1_SORT_KEYS_MOST = 1024;
 
-// Sorts keys[from..to-1] ascending by insertion.
+// Sorts keys[from..to-1] ascending by insertion: for a handful of keys, the
+// quickest, mispredictions and all.
 inline void mst1_insert_keys(uint64_t *keys, size_t from, size_t to) {
     for (size_t k = from + 1; k < to; k++) {
         const uint64_t key = keys[k];
@@ -179,12 +180,34 @@ __attribute__((noinline)) inline void mst1_radix_keys(uint64_t *keys, size_t cou
         std::copy(from, from + count, keys);
 }
 
-// Sorts keys[0..count-1] (count at most MST1_SORT_KEYS_MOST) ascending: a
-// handful by insertion, mispredictions and all, up to a hundred or so by the
-// merges, more by their bytes.
+// Sorts keys[0..count-1] (count at most 8) ascending by a sorting network of
+// 19 comparators, the missing keys standing in as the largest.
+inline void mst1_network_keys(uint64_t *keys, size_t count) {
+    uint64_t k[8];
+    for (size_t i = 0; i < 8; i++)
+        k[i] = i < count ? keys[i] : UINT64_MAX;
+    auto order = [&k](int a, int b) {
+        const uint64_t low = std::min(k[a], k[b]);
+        k[b] = std::max(k[a], k[b]);
+        k[a] = low;
+    };
+    order(0, 2), order(1, 3), order(4, 6), order(5, 7);
+    order(0, 4), order(1, 5), order(2, 6), order(3, 7);
+    order(0, 1), order(2, 3), order(4, 5), order(6, 7);
+    order(2, 4), order(3, 5);
+    order(1, 4), order(3, 6);
+    order(1, 2), order(3, 4), order(5, 6);
+    std::copy(k, k + count, keys);
+}
+
+// Sorts keys[0..count-1] (count at most MST1_SORT_KEYS_MOST) ascending: up
+// to four by insertion, up to eight by a network, up to a hundred or so by
+// the merges, more by their bytes.
 inline void mst1_sort_keys(uint64_t *keys, size_t count) {
-    if (count <= 8)
+    if (count <= 4)
         mst1_insert_keys(keys, 0, count);
+    else if (count <= 8)
+        mst1_network_keys(keys, count);
     else if (count < 96)
         mst1_merge_keys(keys, count);
     else

@@ -19,10 +19,10 @@ namespace {
 TEST(SortTest, AsStdSortOnAnyShapeUntilStopped) {
     std::mt19937 random(5);
     std::atomic<bool> stop{false};
-    // Short arrays of keys take insertion, merges or passes over their
-    // bytes, up to 1024; longer ones the partitions.
-    for (size_t n : {0u, 1u, 2u, 3u, 4u, 5u, 7u, 9u, 95u, 96u, 150u, 1024u, 1025u, 16384u, 16385u,
-                     100000u})
+    // Short arrays of keys take insertion, a network, merges or passes over
+    // their bytes, up to 1024; longer ones the partitions.
+    for (size_t n : {0u, 1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 95u, 96u, 150u, 1024u, 1025u, 16384u,
+                     16385u, 100000u})
         for (int shape = 0; shape < 5; shape++) {
             // Random in all 64 bits, few distinct, rising, falling, and the
             // two interleaved.
