@@ -328,16 +328,22 @@ void add_medians(const std::vector<Point> &points, const Point &p, const int32_t
     }
 }
 
-// The places of keys (sorted, without repeats) that no point occupies and,
-// unless screen is null because the keys passed it already, that the
-// screening accepts.
-std::vector<Point> free_places(const std::vector<uint64_t> &keys, const std::vector<Point> &points,
-                               const ScreenIndex *screen, Mst1Stop stop) {
+// The places of points as keys, in order.
+std::vector<uint64_t> occupied_places(const std::vector<Point> &points, Mst1Stop stop) {
     std::vector<uint64_t> occupied(points.size());
     for (size_t k = 0; k < points.size(); k++)
         occupied[k] = point_key(points[k]);
     if (!mst1_sort(occupied.begin(), occupied.end(), stop))
         throw Stopped();
+    return occupied;
+}
+
+// The places of keys (sorted, without repeats) that are not occupied (as
+// occupied_places gives them) and, unless screen is null because the keys
+// passed it already, that the screening accepts.
+std::vector<Point> free_places(const std::vector<uint64_t> &keys,
+                               const std::vector<uint64_t> &occupied, const ScreenIndex *screen,
+                               Mst1Stop stop) {
     std::vector<Point> places;
     places.reserve(keys.size());
     // Both lists ascend, so one walk along the occupied places finds them.
@@ -397,7 +403,8 @@ std::vector<Point> candidates_around(const Search &search, const std::vector<Poi
             add_medians(points, points[u], near.data() + start[u], start[u + 1] - start[u], &found);
     }
     sort_distinct(&found, search.net.stop);
-    return free_places(found, points, search.screen.get(), search.net.stop);
+    return free_places(found, occupied_places(points, search.net.stop), search.screen.get(),
+                       search.net.stop);
 }
 
 namespace {
@@ -431,7 +438,8 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
     // they merge rather than sort.
     std::vector<uint64_t> fresh;
     fresh.reserve(medians.size());
-    for (const Point &m : free_places(medians, points, search.screen.get(), search.net.stop))
+    const std::vector<uint64_t> occupied = occupied_places(points, search.net.stop);
+    for (const Point &m : free_places(medians, occupied, search.screen.get(), search.net.stop))
         fresh.push_back(point_key(m));
     std::vector<uint64_t> kept;
     kept.reserve(last.points.size());
@@ -441,7 +449,7 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
     std::vector<uint64_t> found(fresh.size() + kept.size());
     std::merge(fresh.begin(), fresh.end(), kept.begin(), kept.end(), found.begin());
     found.erase(std::unique(found.begin(), found.end()), found.end());
-    return free_places(found, points, nullptr, search.net.stop);
+    return free_places(found, occupied, nullptr, search.net.stop);
 }
 
 } // namespace
