@@ -15,6 +15,7 @@
 #include <iterator>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace steiner::internal {
 
@@ -85,6 +86,13 @@ bool mst1_sort(Iterator first, Iterator last, Less less, Mst1Stop stop) {
 // Keys up to this many are sorted by mst1_sort_keys, on the stack.
 constexpr size_t MST1_SORT_KEYS_MOST = 1024;
 
+// Puts a and b in order with conditional moves, a sorting network's step.
+inline void mst1_order_keys(uint64_t &a, uint64_t &b) {
+    const uint64_t low = std::min(a, b);
+    b = std::max(a, b);
+    a = low;
+}
+
 // Sorts keys[from..to-1] ascending by insertion: for a handful of keys, the
 // quickest, mispredictions and all.
 inline void mst1_insert_keys(uint64_t *keys, size_t from, size_t to) {
@@ -104,19 +112,14 @@ inline void mst1_insert_keys(uint64_t *keys, size_t from, size_t to) {
 // Kept out of line, so that its scratch costs short arrays nothing.
 __attribute__((noinline)) inline void mst1_merge_keys(uint64_t *keys, size_t count) {
     // Runs of four by a sorting network, a shorter tail by insertion.
-    auto order = [](uint64_t &a, uint64_t &b) {
-        const uint64_t low = std::min(a, b);
-        b = std::max(a, b);
-        a = low;
-    };
     size_t run = 0;
     for (; run + 4 <= count; run += 4) {
         uint64_t *k = keys + run;
-        order(k[0], k[1]);
-        order(k[2], k[3]);
-        order(k[0], k[2]);
-        order(k[1], k[3]);
-        order(k[1], k[2]);
+        mst1_order_keys(k[0], k[1]);
+        mst1_order_keys(k[2], k[3]);
+        mst1_order_keys(k[0], k[2]);
+        mst1_order_keys(k[1], k[3]);
+        mst1_order_keys(k[1], k[2]);
     }
     mst1_insert_keys(keys, run, count);
     uint64_t scratch[MST1_SORT_KEYS_MOST];
@@ -186,11 +189,7 @@ inline void mst1_network_keys(uint64_t *keys, size_t count) {
     uint64_t k[8];
     for (size_t i = 0; i < 8; i++)
         k[i] = i < count ? keys[i] : UINT64_MAX;
-    auto order = [&k](int a, int b) {
-        const uint64_t low = std::min(k[a], k[b]);
-        k[b] = std::max(k[a], k[b]);
-        k[a] = low;
-    };
+    auto order = [&k](int a, int b) { mst1_order_keys(k[a], k[b]); };
     order(0, 2), order(1, 3), order(4, 6), order(5, 7);
     order(0, 4), order(1, 5), order(2, 6), order(3, 7);
     order(0, 1), order(2, 3), order(4, 5), order(6, 7);
@@ -214,10 +213,11 @@ inline void mst1_sort_keys(uint64_t *keys, size_t count) {
         mst1_radix_keys(keys, count);
 }
 
-// In ascending order; 64-bit keys up to MST1_SORT_KEYS_MOST of them by
-// mst1_sort_keys.
+// In ascending order; up to MST1_SORT_KEYS_MOST 64-bit keys in an array or
+// a vector by mst1_sort_keys.
 template <class Iterator> bool mst1_sort(Iterator first, Iterator last, Mst1Stop stop) {
-    if constexpr (std::is_same_v<typename std::iterator_traits<Iterator>::value_type, uint64_t>)
+    if constexpr (std::is_same_v<Iterator, uint64_t *> ||
+                  std::is_same_v<Iterator, std::vector<uint64_t>::iterator>)
         if (const auto count = static_cast<size_t>(last - first); count <= MST1_SORT_KEYS_MOST) {
             if (count > 1)
                 mst1_sort_keys(&*first, count);
