@@ -94,10 +94,12 @@ void gather(const Layout &layout, int32_t centre, size_t limit, Marks *marks, Wi
     window->place_ids.resize(nodes.size());
     size_t fixed = 0;
     for (size_t k = 0; k < nodes.size(); k++) {
-        const bool is_fixed = (nodes[k] < terminals) | (outside[k] > 0);
+        const int32_t node = nodes[k];
+        const int32_t edges_out = outside[k];
+        const bool is_fixed = (node < terminals) | (edges_out > 0);
         window->fixed[k] = is_fixed;
-        window->places[fixed] = layout.points[static_cast<size_t>(nodes[k])];
-        window->place_ids[fixed] = nodes[k];
+        window->places[fixed] = layout.points[static_cast<size_t>(node)];
+        window->place_ids[fixed] = node;
         fixed += is_fixed;
     }
     window->places.resize(fixed);
