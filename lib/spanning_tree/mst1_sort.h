@@ -152,35 +152,63 @@ __attribute__((noinline)) inline void mst1_merge_keys(uint64_t *keys, size_t cou
         std::copy(from, from + count, keys);
 }
 
+// The bits needed to write value.
+inline unsigned mst1_bit_width(uint64_t value) {
+    return value == 0 ? 0 : 64 - static_cast<unsigned>(__builtin_clzll(value));
+}
+
 // Sorts keys[0..count-1] (count at most MST1_SORT_KEYS_MOST) ascending by
-// their bytes, the least first, skipping the bytes all keys share: a net's
-// places differ in a few bytes of their rows and columns, and from about a
-// hundred keys a pass over them costs less than a merge's.
+// digits of at most eight bits, the least first; from about a hundred keys
+// a pass over them costs less than a merge's. A key orders as the pair of its
+// halves, so each half less its least value keeps the order, and the pair
+// then packs into the bits that vary: a net's places, offset from the least
+// coordinate, change every byte of both halves (rows and columns near zero
+// straddle a carry), yet span a few thousand units, some twenty bits.
 __attribute__((noinline)) inline void mst1_radix_keys(uint64_t *keys, size_t count) {
-    uint64_t varying = 0;
-    for (size_t k = 1; k < count; k++)
-        varying |= keys[k] ^ keys[0];
+    uint32_t high_least = UINT32_MAX;
+    uint32_t high_most = 0;
+    uint32_t low_least = UINT32_MAX;
+    uint32_t low_most = 0;
+    for (size_t k = 0; k < count; k++) {
+        const auto high = static_cast<uint32_t>(keys[k] >> 32);
+        const auto low = static_cast<uint32_t>(keys[k]);
+        high_least = std::min(high_least, high);
+        high_most = std::max(high_most, high);
+        low_least = std::min(low_least, low);
+        low_most = std::max(low_most, low);
+    }
+    const unsigned low_bits = mst1_bit_width(low_most - low_least);
+    const unsigned bits = mst1_bit_width(high_most - high_least) + low_bits;
+    if (bits == 0)
+        return;
+    for (size_t k = 0; k < count; k++)
+        keys[k] = ((keys[k] >> 32) - high_least) << low_bits |
+                  (static_cast<uint32_t>(keys[k]) - low_least);
+    // Equal digits: 20 bits take three passes of 7 bits, not 8, 8 and 4.
+    const unsigned passes = (bits + 7) / 8;
+    const unsigned width = (bits + passes - 1) / passes;
+    const uint64_t digit = (uint64_t{1} << width) - 1;
     uint64_t scratch[MST1_SORT_KEYS_MOST];
     uint64_t *from = keys;
     uint64_t *to = scratch;
-    for (unsigned shift = 0; shift < 64; shift += 8) {
-        if ((varying >> shift & 255u) == 0)
-            continue;
-        uint32_t start[256] = {};
+    for (unsigned shift = 0; shift < bits; shift += width) {
+        uint32_t start[256];
+        std::fill(start, start + digit + 1, 0u);
         for (size_t k = 0; k < count; k++)
-            start[from[k] >> shift & 255u]++;
+            start[from[k] >> shift & digit]++;
         uint32_t sum = 0;
-        for (uint32_t &first : start) {
-            const uint32_t here = first;
-            first = sum;
+        for (size_t d = 0; d <= digit; d++) {
+            const uint32_t here = start[d];
+            start[d] = sum;
             sum += here;
         }
         for (size_t k = 0; k < count; k++)
-            to[start[from[k] >> shift & 255u]++] = from[k];
+            to[start[from[k] >> shift & digit]++] = from[k];
         std::swap(from, to);
     }
-    if (from != keys)
-        std::copy(from, from + count, keys);
+    const uint64_t low_mask = (uint64_t{1} << low_bits) - 1;
+    for (size_t k = 0; k < count; k++)
+        keys[k] = ((from[k] >> low_bits) + high_least) << 32 | ((from[k] & low_mask) + low_least);
 }
 
 // Sorts keys[0..count-1] (count at most 8) ascending by a sorting network of
@@ -201,7 +229,7 @@ inline void mst1_network_keys(uint64_t *keys, size_t count) {
 
 // Sorts keys[0..count-1] (count at most MST1_SORT_KEYS_MOST) ascending: up
 // to four by insertion, up to eight by a network, up to a hundred or so by
-// the merges, more by their bytes.
+// the merges, more by their digits.
 inline void mst1_sort_keys(uint64_t *keys, size_t count) {
     if (count <= 4)
         mst1_insert_keys(keys, 0, count);

@@ -20,12 +20,13 @@ TEST(SortTest, AsStdSortOnAnyShapeUntilStopped) {
     std::mt19937 random(5);
     std::atomic<bool> stop{false};
     // Short arrays of keys take insertion, a network, merges or passes over
-    // their bytes, up to 1024; longer ones the partitions.
+    // their digits, up to 1024; longer ones the partitions.
     for (size_t n : {0u, 1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 95u, 96u, 150u, 1024u, 1025u, 16384u,
                      16385u, 100000u})
-        for (int shape = 0; shape < 5; shape++) {
-            // Random in all 64 bits, few distinct, rising, falling, and the
-            // two interleaved.
+        for (int shape = 0; shape < 8; shape++) {
+            // Random in all 64 bits, few distinct, rising, falling, the two
+            // interleaved, both halves on either side of a carry (as places
+            // near zero are), the low halves alike, and all alike.
             const auto value = [&](size_t k) -> uint64_t {
                 switch (shape) {
                 case 0:
@@ -36,8 +37,15 @@ TEST(SortTest, AsStdSortOnAnyShapeUntilStopped) {
                     return k;
                 case 3:
                     return n - k;
-                default:
+                case 4:
                     return k % 2 == 0 ? k : n - k;
+                case 5:
+                    return (0x1fffff00u + uint64_t{random() % 512}) << 32 |
+                           (0xffffff00u + random() % 512) % (uint64_t{1} << 32);
+                case 6:
+                    return uint64_t{random()} << 32;
+                default:
+                    return 42;
                 }
             };
             std::vector<uint64_t> values(n);
