@@ -645,21 +645,22 @@ __attribute__((target("avx2"))) int32_t octant_scan_avx2(int32_t n, const Point 
             _mm256_loadu_si256(reinterpret_cast<const __m256i *>(points + k)), deinterleave);
         const __m256i high = _mm256_permutevar8x32_epi32(
             _mm256_loadu_si256(reinterpret_cast<const __m256i *>(points + k + 4)), deinterleave);
-        const __m256i drow = _mm256_sub_epi32(_mm256_permute2x128_si256(low, high, 0x20), centre_row);
+        const __m256i drow =
+            _mm256_sub_epi32(_mm256_permute2x128_si256(low, high, 0x20), centre_row);
         const __m256i dcolumn =
             _mm256_sub_epi32(_mm256_permute2x128_si256(low, high, 0x31), centre_column);
         const __m256i d = _mm256_add_epi32(_mm256_abs_epi32(drow), _mm256_abs_epi32(dcolumn));
         const __m256i at_centre = _mm256_cmpeq_epi32(d, zero);
         if (*same < 0)
-            if (const auto mask = static_cast<uint32_t>(
-                    _mm256_movemask_ps(_mm256_castsi256_ps(at_centre))))
+            if (const auto mask =
+                    static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(at_centre))))
                 *same = k + __builtin_ctz(mask);
         // mst1_octant_of, lane by lane.
         const __m256i first =
             _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, dcolumn), _mm256_cmpgt_epi32(drow, zero));
         const __m256i second = _mm256_andnot_si256(first, _mm256_cmpgt_epi32(dcolumn, zero));
-        const __m256i third = _mm256_andnot_si256(_mm256_or_si256(first, second),
-                                                  _mm256_cmpgt_epi32(zero, drow));
+        const __m256i third =
+            _mm256_andnot_si256(_mm256_or_si256(first, second), _mm256_cmpgt_epi32(zero, drow));
         const __m256i minus_row = _mm256_sub_epi32(zero, drow);
         const __m256i minus_column = _mm256_sub_epi32(zero, dcolumn);
         __m256i quadrant = _mm256_set1_epi32(3);
@@ -672,15 +673,15 @@ __attribute__((target("avx2"))) int32_t octant_scan_avx2(int32_t n, const Point 
         __m256i v = _mm256_blendv_epi8(drow, minus_column, third);
         v = _mm256_blendv_epi8(v, minus_row, second);
         v = _mm256_blendv_epi8(v, dcolumn, first);
-        const __m256i octant = _mm256_add_epi32(
-            _mm256_add_epi32(quadrant, quadrant),
-            _mm256_andnot_si256(_mm256_cmpgt_epi32(u, v), _mm256_set1_epi32(1)));
+        const __m256i octant =
+            _mm256_add_epi32(_mm256_add_epi32(quadrant, quadrant),
+                             _mm256_andnot_si256(_mm256_cmpgt_epi32(u, v), _mm256_set1_epi32(1)));
         // A point at centre's place lies in no octant: its octant becomes 8.
         const __m256i lane_octant = _mm256_or_si256(octant, _mm256_and_si256(at_centre, step));
         for (int o = 0; o < 8; o++) {
-            const __m256i closer = _mm256_and_si256(
-                _mm256_cmpeq_epi32(lane_octant, _mm256_set1_epi32(o)),
-                _mm256_cmpgt_epi32(best[o], d));
+            const __m256i closer =
+                _mm256_and_si256(_mm256_cmpeq_epi32(lane_octant, _mm256_set1_epi32(o)),
+                                 _mm256_cmpgt_epi32(best[o], d));
             best[o] = _mm256_blendv_epi8(best[o], d, closer);
             which[o] = _mm256_blendv_epi8(which[o], index, closer);
         }
@@ -691,9 +692,9 @@ __attribute__((target("avx2"))) int32_t octant_scan_avx2(int32_t n, const Point 
         const int32_t nearest = least_lane(best[o]);
         if (nearest == INT32_MAX)
             continue;
-        const int32_t first = least_lane(_mm256_blendv_epi8(
-            _mm256_set1_epi32(INT32_MAX), which[o],
-            _mm256_cmpeq_epi32(best[o], _mm256_set1_epi32(nearest))));
+        const int32_t first =
+            least_lane(_mm256_blendv_epi8(_mm256_set1_epi32(INT32_MAX), which[o],
+                                          _mm256_cmpeq_epi32(best[o], _mm256_set1_epi32(nearest))));
         least[o] = static_cast<uint64_t>(nearest) << 32 | static_cast<uint32_t>(first);
     }
     return k;
@@ -703,6 +704,33 @@ __attribute__((target("avx2"))) int32_t octant_scan_avx2(int32_t n, const Point 
 // the scan they save.
 constexpr int32_t SCAN_VECTORS_FROM = 32;
 #endif
+
+// Up to this many points, octant neighbours come from every pair taken once.
+constexpr int32_t PAIRS_MAX = 31;
+
+// mst1_octant_neighbours for n of at most PAIRS_MAX: q lies in octant o of p
+// exactly when p lies in the opposite octant, o ^ 4, of q (the octants are
+// those of a quarter turn repeated), so each pair is measured once for both.
+void octant_pairs(int32_t n, const Point *points, int32_t *nearest) {
+    uint64_t least[8 * PAIRS_MAX];
+    const auto count = static_cast<size_t>(n);
+    std::fill(least, least + 8 * count, UINT64_MAX);
+    for (size_t p = 0; p < count; p++)
+        for (size_t q = p + 1; q < count; q++) {
+            const int32_t drow = points[q].row - points[p].row;
+            const int32_t dcolumn = points[q].column - points[p].column;
+            if (drow == 0 && dcolumn == 0)
+                continue;
+            const auto d = static_cast<uint64_t>(rect_dist_points(points[p], points[q])) << 32;
+            const auto o = static_cast<size_t>(mst1_octant_of(drow, dcolumn));
+            uint64_t &at_p = least[8 * p + o];
+            uint64_t &at_q = least[8 * q + (o ^ 4)];
+            at_p = std::min(at_p, d | q);
+            at_q = std::min(at_q, d | p);
+        }
+    for (size_t k = 0; k < 8 * count; k++)
+        nearest[k] = least[k] == UINT64_MAX ? -1 : static_cast<int32_t>(least[k] & 0xffffffffu);
+}
 
 } // namespace
 
@@ -741,6 +769,10 @@ int32_t mst1_octant_neighbours(int32_t n, const Point *points, int32_t *nearest,
     if (n < 1)
         return 0;
     // A few points are quicker compared pairwise than swept.
+    if (n <= PAIRS_MAX) {
+        octant_pairs(n, points, nearest);
+        return 0;
+    }
     if (n <= OCTANT_SCAN_MAX) {
         int32_t distance[8];
         for (int32_t k = 0; k < n; k++)

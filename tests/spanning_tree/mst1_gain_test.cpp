@@ -34,7 +34,7 @@ std::vector<std::vector<Point>> point_sets(uint32_t seed, int32_t count) {
 }
 
 TEST(OctantNeighboursTest, EachIsANearestPointOfItsOctant) {
-    for (int32_t count : {1, 2, 9, 60, 300}) {
+    for (int32_t count : {1, 2, 9, 31, 32, 60, 300}) {
         for (const std::vector<Point> &points : point_sets(static_cast<uint32_t>(count), count)) {
             const size_t n = points.size();
             std::vector<int32_t> nearest(8 * n);
@@ -177,7 +177,8 @@ TEST(SmallTreeTest, ParentsAsTheBuild) {
         }
         small.truncate(5);
         std::vector<int32_t> parent;
-        EXPECT_EQ(small.length(), mst1_build_tree_into({points.begin(), points.begin() + 5}, &parent));
+        EXPECT_EQ(small.length(),
+                  mst1_build_tree_into({points.begin(), points.begin() + 5}, &parent));
         EXPECT_TRUE(std::equal(parent.begin(), parent.end(), small.parents()));
     }
 }
@@ -193,20 +194,24 @@ TEST(SmallTreeTest, JoinedPointsMendTheTree) {
             const std::vector<Point> prefix(points.begin(),
                                             points.begin() + static_cast<std::ptrdiff_t>(k + 1));
             ASSERT_EQ(small.length(), tree_length(prefix)) << "point " << k;
-            const Point &a = points[k], &b = points[k / 2], &c = points[(k * 7 + 3) % points.size()];
+            const Point &a = points[k], &b = points[k / 2],
+                        &c = points[(k * 7 + 3) % points.size()];
             const Point median{
                 std::max(std::min(a.row, b.row), std::min(std::max(a.row, b.row), c.row)),
-                std::max(std::min(a.column, b.column), std::min(std::max(a.column, b.column), c.column))};
+                std::max(std::min(a.column, b.column),
+                         std::min(std::max(a.column, b.column), c.column))};
             for (const Point &probe : {points[(k + 1) % points.size()], median}) {
                 std::vector<Point> with = prefix;
                 with.push_back(probe);
-                ASSERT_EQ(small.gain(probe), std::max<int64_t>(0, small.length() - tree_length(with)))
+                ASSERT_EQ(small.gain(probe),
+                          std::max<int64_t>(0, small.length() - tree_length(with)))
                     << "point " << k;
             }
             if (k % 5 == 4) {
                 std::vector<int32_t> parent;
                 mst1_build_tree_into(prefix, &parent);
-                ASSERT_TRUE(std::equal(parent.begin(), parent.end(), small.parents())) << "point " << k;
+                ASSERT_TRUE(std::equal(parent.begin(), parent.end(), small.parents()))
+                    << "point " << k;
             }
         }
     }
