@@ -181,7 +181,9 @@ bool unchanged(const Layout &layout, const Window &window) {
 
 // Exact windows found no shorter, by their fixed places and the length of
 // their edges: the verdict depends on nothing else, and neighbouring centres
-// gather the same piece three times in four.
+// gather the same piece three times in four. The keys lie end to end in one
+// array, found through a table of open addressing, so that a window recorded
+// allocates nothing of its own.
 class Unshortened {
   public:
     // Whether a window like this one was found no shorter; add() then
@@ -192,23 +194,51 @@ class Unshortened {
             key_.push_back(point_key(p));
         mst1_sort_keys(key_.data(), key_.size());
         key_.push_back(static_cast<uint64_t>(window.before));
-        return known_.count(key_) != 0;
+        hash_ = key_.size();
+        for (uint64_t word : key_)
+            hash_ = (hash_ ^ word) * 0x9e3779b97f4a7c15u;
+        hash_ ^= hash_ >> 29;
+        if (slots_.empty())
+            return false;
+        for (size_t at = hash_ & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1)) {
+            const uint32_t slot = slots_[at];
+            if (slot == 0)
+                return false;
+            const Entry &entry = entries_[slot - 1];
+            if (entry.hash == hash_ && entry.size == key_.size() &&
+                std::equal(key_.begin(), key_.end(), words_.begin() + entry.first))
+                return true;
+        }
     }
     void add() {
-        known_.insert(key_);
+        // At most half the slots taken: probes stay short.
+        if (2 * (entries_.size() + 1) > slots_.size()) {
+            slots_.assign(std::max<size_t>(64, 2 * slots_.size()), 0);
+            for (size_t k = 0; k < entries_.size(); k++)
+                place(entries_[k].hash, static_cast<uint32_t>(k + 1));
+        }
+        entries_.push_back(Entry{hash_, words_.size(), key_.size()});
+        words_.insert(words_.end(), key_.begin(), key_.end());
+        place(hash_, static_cast<uint32_t>(entries_.size()));
     }
 
   private:
-    struct Hash {
-        size_t operator()(const std::vector<uint64_t> &key) const {
-            uint64_t hash = key.size();
-            for (uint64_t word : key)
-                hash = (hash ^ word) * 0x9e3779b97f4a7c15u;
-            return static_cast<size_t>(hash ^ (hash >> 29));
-        }
+    struct Entry {
+        uint64_t hash;
+        size_t first; // in words_
+        size_t size;
     };
+    void place(uint64_t hash, uint32_t slot) {
+        size_t at = hash & (slots_.size() - 1);
+        while (slots_[at] != 0)
+            at = (at + 1) & (slots_.size() - 1);
+        slots_[at] = slot;
+    }
     std::vector<uint64_t> key_;
-    std::unordered_set<std::vector<uint64_t>, Hash> known_;
+    uint64_t hash_ = 0;
+    std::vector<uint64_t> words_;
+    std::vector<Entry> entries_;
+    std::vector<uint32_t> slots_; // an entry's index + 1, or 0 where free
 };
 
 // Exact windows from every node in turn, sweep after sweep while one shortens
