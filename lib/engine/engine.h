@@ -227,10 +227,11 @@ int64_t finish(const NetJob &net, std::vector<Point> *points, bool ordered,
 
 // Exact windows swept over the tree of points, at most sweeps times:
 // connected pieces of the tree whose terminals and attachment points the
-// tables serve, re-solved exactly. Returns the Steiner points left, in no
-// useful order, and sets *length to their tree's length.
+// tables serve, re-solved exactly, around every node or, when branching,
+// around nodes with three edges or more only. Returns the Steiner points
+// left, in no useful order, and sets *length to their tree's length.
 std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
-                                       int sweeps, int64_t *length);
+                                       int sweeps, bool branching, int64_t *length);
 
 // Wide windows: connected pieces of the tree with at most WIDE_PLACES
 // terminals and attachment points, re-solved by the search as nets of their

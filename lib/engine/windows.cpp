@@ -241,9 +241,10 @@ class Unshortened {
     std::vector<uint32_t> slots_; // an entry's index + 1, or 0 where free
 };
 
-// Exact windows from every node in turn, sweep after sweep while one shortens
-// the tree, at most sweeps of them.
-void sweep_exact_windows(Layout *layout, int sweeps, Mst1Stop stop) {
+// Exact windows from every node in turn (with branching, every node of
+// three edges or more), sweep after sweep while one shortens the tree, at
+// most sweeps of them.
+void sweep_exact_windows(Layout *layout, int sweeps, bool branching, Mst1Stop stop) {
     prune_all(layout);
     Window window;
     // A window's lists take their room once, not a doubling at a time.
@@ -258,7 +259,7 @@ void sweep_exact_windows(Layout *layout, int sweeps, Mst1Stop stop) {
             poll(stop);
             // Only the local search looks at the places moved.
             layout->changes.moved.clear();
-            if (!layout->alive[x])
+            if (!layout->alive[x] || (branching && layout->adjacency[x].size() < 3))
                 continue;
             gather(*layout, static_cast<int32_t>(x), EXACT_WINDOW_PLACES, &layout->marks, &window);
             if (unshortened.seen(window))
@@ -344,9 +345,9 @@ void sweep_wide_windows(Layout *layout, Search *search) {
 } // namespace
 
 std::vector<Point> after_exact_windows(const NetJob &net, const std::vector<Point> &points,
-                                       int sweeps, int64_t *length) {
-    return changed_tree(net, points, length, [&net, sweeps](Layout *layout) {
-        sweep_exact_windows(layout, sweeps, net.stop);
+                                       int sweeps, bool branching, int64_t *length) {
+    return changed_tree(net, points, length, [&net, sweeps, branching](Layout *layout) {
+        sweep_exact_windows(layout, sweeps, branching, net.stop);
     });
 }
 
