@@ -250,7 +250,7 @@ void octant_graph(const std::vector<Point> &points, size_t neighbours, std::vect
         // A point may be the nearest of any number of others.
         if (!mst1_sort(begin, edges.data() + first[k + 1], stop))
             throw Stopped();
-        uint64_t *const end = std::unique(begin, edges.data() + first[k + 1]);
+        uint64_t *const end = begin + mst1_unique_keys(begin, first[k + 1] - first[k]);
         for (uint64_t *e = begin; e != end && e - begin < static_cast<std::ptrdiff_t>(neighbours);
              ++e)
             near->push_back(static_cast<int32_t>(*e & 0xffffffffu));
@@ -365,7 +365,7 @@ std::vector<Point> free_places(const std::vector<uint64_t> &keys,
 void sort_distinct(std::vector<uint64_t> *keys, Mst1Stop stop) {
     if (!mst1_sort(keys->begin(), keys->end(), stop))
         throw Stopped();
-    keys->erase(std::unique(keys->begin(), keys->end()), keys->end());
+    keys->resize(mst1_unique_keys(keys->data(), keys->size()));
 }
 
 } // namespace
@@ -448,7 +448,7 @@ std::vector<Point> next_candidates(const Search &search, const std::vector<Point
             kept.push_back(point_key(last.points[k]));
     std::vector<uint64_t> found(fresh.size() + kept.size());
     std::merge(fresh.begin(), fresh.end(), kept.begin(), kept.end(), found.begin());
-    found.erase(std::unique(found.begin(), found.end()), found.end());
+    found.resize(mst1_unique_keys(found.data(), found.size()));
     return free_places(found, occupied, nullptr, search.net.stop);
 }
 

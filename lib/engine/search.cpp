@@ -41,7 +41,7 @@ size_t distinct_places(const Point *points, size_t count, Mst1Stop stop) {
         places[k] = point_key(points[k]);
     if (!mst1_sort(places.begin(), places.end(), stop))
         throw Stopped();
-    return static_cast<size_t>(std::unique(places.begin(), places.end()) - places.begin());
+    return mst1_unique_keys(places.data(), places.size());
 }
 
 // A minimal tree of a net of few places, through the finish. Returns the

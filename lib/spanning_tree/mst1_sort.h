@@ -241,6 +241,23 @@ inline void mst1_sort_keys(uint64_t *keys, size_t count) {
         mst1_radix_keys(keys, count);
 }
 
+// Moves the distinct keys of the sorted keys[0..count-1] to its front, in
+// order, and returns how many there are: std::unique's result, but every key
+// is written and the count advances by the comparison, as repeats among a
+// net's medians follow no pattern a branch could learn.
+inline size_t mst1_unique_keys(uint64_t *keys, size_t count) {
+    if (count == 0)
+        return 0;
+    size_t kept = 1;
+    for (size_t k = 1; k < count; k++) {
+        const uint64_t key = keys[k];
+        const bool fresh = key != keys[kept - 1];
+        keys[kept] = key;
+        kept += fresh;
+    }
+    return kept;
+}
+
 // In ascending order; up to MST1_SORT_KEYS_MOST 64-bit keys in an array or
 // a vector by mst1_sort_keys.
 template <class Iterator> bool mst1_sort(Iterator first, Iterator last, Mst1Stop stop) {

@@ -1,5 +1,6 @@
 // The stop flag in the tree package: a set flag ends the long calls, and the
-// sort that looks at it sorts as std::sort does.
+// sort that looks at it sorts as std::sort does (and keeps the distinct keys
+// as std::unique does).
 #include "mst1.h"
 #include "mst1_handle.h"
 #include "mst1_sort.h"
@@ -55,6 +56,9 @@ TEST(SortTest, AsStdSortOnAnyShapeUntilStopped) {
             std::sort(expected.begin(), expected.end());
             EXPECT_TRUE(mst1_sort(values.begin(), values.end(), &stop));
             EXPECT_EQ(values, expected) << n << " values of shape " << shape;
+            values.resize(mst1_unique_keys(values.data(), values.size()));
+            expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+            EXPECT_EQ(values, expected) << "distinct of " << n << " values of shape " << shape;
         }
     stop = true;
     std::vector<uint64_t> values(100000, 1);
