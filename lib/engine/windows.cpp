@@ -206,7 +206,7 @@ class Unshortened {
                 return false;
             const Entry &entry = entries_[slot - 1];
             if (entry.hash == hash_ && entry.size == key_.size() &&
-                std::equal(key_.begin(), key_.end(), words_.begin() + entry.first))
+                std::equal(key_.begin(), key_.end(), words_.data() + entry.first))
                 return true;
         }
     }
