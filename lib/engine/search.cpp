@@ -69,8 +69,9 @@ struct Trial {
 // nets by at most 0.005% at 15 to 100 terminals, for 5 to 7% of its time.
 // And it centres them on branching nodes alone: a window around a leaf or a
 // node of two edges mostly repeats one around the branching node next to
-// it. On 300 random nets of each of 15 to 100 terminals that took 14 to 25%
-// of greedy's instructions for trees 0.004 to 0.09% longer.
+// it. On 300 random nets of each of 15 to 100 terminals that took 10 to 25%
+// of greedy's work (callgrind's instructions and mispredicted branches) for
+// trees 0.007 to 0.09% longer.
 Trial windowed(const NetJob &net, const SearchOptions &options, std::vector<Point> greedy) {
     int64_t windows_length = 0;
     const std::vector<Point> improved =
