@@ -363,6 +363,10 @@ std::vector<Point> free_places(const std::vector<uint64_t> &keys,
 }
 
 void sort_distinct(std::vector<uint64_t> *keys, Mst1Stop stop) {
+    if (keys->size() <= MST1_SORT_KEYS_MOST) {
+        keys->resize(mst1_distinct_keys(keys->data(), keys->size()));
+        return;
+    }
     if (!mst1_sort(keys->begin(), keys->end(), stop))
         throw Stopped();
     keys->resize(mst1_unique_keys(keys->data(), keys->size()));

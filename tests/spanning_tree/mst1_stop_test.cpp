@@ -54,11 +54,16 @@ TEST(SortTest, AsStdSortOnAnyShapeUntilStopped) {
                 values[k] = value(k);
             std::vector<uint64_t> expected = values;
             std::sort(expected.begin(), expected.end());
+            std::vector<uint64_t> distinct = values;
             EXPECT_TRUE(mst1_sort(values.begin(), values.end(), &stop));
             EXPECT_EQ(values, expected) << n << " values of shape " << shape;
             values.resize(mst1_unique_keys(values.data(), values.size()));
             expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
             EXPECT_EQ(values, expected) << "distinct of " << n << " values of shape " << shape;
+            if (n <= MST1_SORT_KEYS_MOST) {
+                distinct.resize(mst1_distinct_keys(distinct.data(), n));
+                EXPECT_EQ(distinct, expected) << "hashed, " << n << " values of shape " << shape;
+            }
         }
     stop = true;
     std::vector<uint64_t> values(100000, 1);
