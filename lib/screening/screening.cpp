@@ -59,34 +59,50 @@ namespace {
 // columns, with no branch on where the terminals lie.
 constexpr int32_t MASK_MOST = 64;
 
+// Slots of an axis's table of values: at most a quarter taken, so that a
+// value is nearly always found, or found missing, at its first slot.
+constexpr uint32_t AXIS_SLOTS = 4 * MASK_MOST;
+
 // One axis of the masks: the distinct values in order, and for each the
-// terminals at it and those at it or below.
+// terminals at it and those at it or below; and the values by a hash, each
+// slot the rank of a value plus one, or 0 where free. A candidate's rows and
+// columns are looked up by the hash, in two loads, where a search in order
+// would take a chain of them.
 struct Axis {
     int32_t count;
     int32_t values[MASK_MOST];
     uint64_t here[MASK_MOST];
     uint64_t up_to[MASK_MOST];
+    uint8_t slots[AXIS_SLOTS];
 };
+
+uint32_t axis_slot(int32_t value) {
+    return static_cast<uint32_t>(value) * 0x9e3779b1u >> 24;
+}
 
 // The rank of value among axis.values, or -1 where no terminal has it.
 int32_t rank_of(const Axis &axis, int32_t value) {
-    const int32_t *base = axis.values;
-    for (int32_t n = axis.count; n > 1;) {
-        const int32_t half = n / 2;
-        // A mask rather than a choice, which compilers turn into a branch
-        // that the places of candidates leave unpredictable.
-        base += half & -static_cast<int32_t>(base[half - 1] < value);
-        n -= half;
+    for (uint32_t at = axis_slot(value);; at = (at + 1) % AXIS_SLOTS) {
+        const int32_t rank = axis.slots[at] - 1;
+        if (rank < 0 || axis.values[rank] == value)
+            return rank;
     }
-    return *base == value ? static_cast<int32_t>(base - axis.values) : -1;
 }
 
 // The axis of values[0..count-1] (coordinates of terminal k at k).
 void fill_axis(const int32_t *values, int32_t count, Axis *axis) {
+    static_assert(AXIS_SLOTS == 256, "axis_slot takes the top 8 bits of a hash");
     std::copy(values, values + count, axis->values);
     std::sort(axis->values, axis->values + count);
     axis->count =
         static_cast<int32_t>(std::unique(axis->values, axis->values + count) - axis->values);
+    std::fill(axis->slots, axis->slots + AXIS_SLOTS, 0);
+    for (int32_t r = 0; r < axis->count; r++) {
+        uint32_t at = axis_slot(axis->values[r]);
+        while (axis->slots[at] != 0)
+            at = (at + 1) % AXIS_SLOTS;
+        axis->slots[at] = static_cast<uint8_t>(r + 1);
+    }
     std::fill(axis->here, axis->here + axis->count, 0);
     for (int32_t k = 0; k < count; k++)
         axis->here[rank_of(*axis, values[k])] |= uint64_t{1} << k;
