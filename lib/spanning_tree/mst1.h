@@ -143,20 +143,29 @@ int64_t mst1_build_tree_reference(int32_t n, const Point *points, int32_t *paren
 // so a new point gains spanning-tree edges only to its nearest point in each
 // octant, and every octant computation here uses these borders.
 inline int mst1_octant_of(int32_t drow, int32_t dcolumn) {
-    // Masks rather than branches: the octants of a net's points follow no
-    // pattern a branch predictor could learn, and compilers turn chains of
-    // choices into branches all the same. The quadrants are those of the
-    // offset turned a quarter at a time: first (drow > 0, dcolumn >= 0),
-    // second (drow <= 0, dcolumn > 0), third (drow < 0, dcolumn <= 0), fourth
-    // the rest; each mask is all ones in its quadrant, else zero.
-    const int32_t first = -static_cast<int32_t>((drow > 0) & (dcolumn >= 0));
-    const int32_t second = -static_cast<int32_t>((drow <= 0) & (dcolumn > 0));
-    const int32_t third = -static_cast<int32_t>((drow < 0) & (dcolumn <= 0));
-    const int32_t fourth = ~(first | second | third);
-    const int quadrant = (second & 1) + (third & 2) + (fourth & 3);
-    const int32_t u = (first & drow) | (second & dcolumn) | (third & -drow) | (fourth & -dcolumn);
-    const int32_t v = (first & dcolumn) | (second & -drow) | (third & -dcolumn) | (fourth & drow);
-    return 2 * quadrant + (v < u ? 0 : 1);
+    // Arithmetic rather than branches: the octants of a net's points follow
+    // no pattern a branch predictor could learn. The quadrants are those of
+    // the offset turned a quarter at a time: first (drow > 0, dcolumn >= 0),
+    // second (drow <= 0, dcolumn > 0), third (drow < 0, dcolumn <= 0),
+    // fourth the rest. By the signs of drow and dcolumn (-1, 0 or 1, each
+    // plus one, as the digits of a number in base 3) the quadrant is two
+    // bits of QUADRANTS. Turned into the first quadrant, the offset lies in
+    // its upper half (octant 2 q + 1) when the coordinate that became the
+    // column is at least the one that became the row: in the first and
+    // third quadrants the column's magnitude against the row's, in the
+    // second and fourth the other way round.
+    constexpr uint32_t QUADRANTS =
+        2u | 2u << 2 | 1u << 4 | 3u << 6 | 3u << 8 | 1u << 10 | 3u << 12 | 0u << 14 | 0u << 16;
+    const int32_t row_sign = (drow > 0) - (drow < 0);
+    const int32_t column_sign = (dcolumn > 0) - (dcolumn < 0);
+    const auto digits = static_cast<uint32_t>(3 * row_sign + column_sign + 4);
+    const int quadrant = static_cast<int>(QUADRANTS >> (2 * digits) & 3u);
+    const int32_t rows = drow < 0 ? -drow : drow;
+    const int32_t columns = dcolumn < 0 ? -dcolumn : dcolumn;
+    const int32_t odd = -(quadrant & 1);
+    // columns - rows, negated in the second and fourth quadrants.
+    const int32_t upper = ((columns - rows) ^ odd) - odd;
+    return 2 * quadrant + (upper >= 0 ? 1 : 0);
 }
 
 // For centre, a nearest point of points[0..n-1] in each octant around it:

@@ -33,6 +33,36 @@ std::vector<std::vector<Point>> point_sets(uint32_t seed, int32_t count) {
     return sets;
 }
 
+// The octant of an offset as defined: turned a quarter at a time until it
+// lies in the first quadrant (row above 0, column at or above 0), then the
+// lower half of that quadrant (column below row) or the upper.
+int defined_octant(int32_t drow, int32_t dcolumn) {
+    for (int quadrant = 0; quadrant < 4; quadrant++) {
+        if (drow > 0 && dcolumn >= 0)
+            return 2 * quadrant + (dcolumn < drow ? 0 : 1);
+        const int32_t row = drow;
+        drow = dcolumn;
+        dcolumn = -row;
+    }
+    return 7; // the offset 0, which no caller asks about
+}
+
+TEST(OctantNeighboursTest, OctantsAsDefined) {
+    for (int32_t drow = -40; drow <= 40; drow++)
+        for (int32_t dcolumn = -40; dcolumn <= 40; dcolumn++)
+            ASSERT_EQ(mst1_octant_of(drow, dcolumn), defined_octant(drow, dcolumn))
+                << drow << ", " << dcolumn;
+    std::mt19937 random(3);
+    const int32_t widest = MST1_COORD_MAX - MST1_COORD_MIN;
+    std::uniform_int_distribution<int32_t> offset(-widest, widest);
+    for (int k = 0; k < 100000; k++) {
+        const int32_t drow = offset(random);
+        const int32_t dcolumn = k % 3 == 0 ? drow : k % 3 == 1 ? -drow : offset(random);
+        ASSERT_EQ(mst1_octant_of(drow, dcolumn), defined_octant(drow, dcolumn))
+            << drow << ", " << dcolumn;
+    }
+}
+
 TEST(OctantNeighboursTest, EachIsANearestPointOfItsOctant) {
     for (int32_t count : {1, 2, 9, 31, 32, 60, 300}) {
         for (const std::vector<Point> &points : point_sets(static_cast<uint32_t>(count), count)) {
