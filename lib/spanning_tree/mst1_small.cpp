@@ -35,7 +35,7 @@ namespace {
 // chooses.
 constexpr size_t LANES = 8;
 static_assert(Mst1Small::capacity % LANES == 0, "the padding fits the arrays");
-static_assert(Mst1Small::capacity <= 32, "the points selected fit the bits of a word");
+static_assert(Mst1Small::capacity <= 64, "the points selected fit the bits of a word");
 
 // Prim's passes over size points, padded to padded (above), with the keys
 // set: parent and order as span keeps them; returns the length.
@@ -88,7 +88,7 @@ __attribute__((target("avx2"))) int64_t prim_passes_avx2(size_t size, size_t pad
     }
     const __m256i one = _mm256_set1_epi32(1);
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    uint32_t selected = 1;
+    uint64_t selected = 1;
     order[0] = 0;
     size_t ordered = 1;
     int32_t joined = 0;
@@ -129,7 +129,7 @@ __attribute__((target("avx2"))) int64_t prim_passes_avx2(size_t size, size_t pad
         keys[v] = _mm256_andnot_si256(_mm256_cmpeq_epi32(lanes, _mm256_set1_epi32(lane)), keys[v]);
         const auto next = static_cast<int32_t>(LANES * v) + lane;
         length += static_cast<int64_t>(candidate) + 1;
-        selected |= 1u << next;
+        selected |= uint64_t{1} << next;
         order[ordered++] = next;
         joined = next;
     }

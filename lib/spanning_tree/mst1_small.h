@@ -15,8 +15,10 @@ namespace steiner::internal {
 
 class Mst1Small {
   public:
-    // The most points a tree holds.
-    static constexpr size_t capacity = 32;
+    // The most points a tree holds: enough for a net of 30 to 50 terminals
+    // with its Steiner points, which the package's quadratic build spans at
+    // several times the cost (its passes go through memory and repack).
+    static constexpr size_t capacity = 64;
 
     size_t size() const {
         return size_;
